@@ -1,0 +1,13 @@
+#!/usr/bin/env bash
+# Configures and builds one flavour: build.sh release | asan
+set -euo pipefail
+cd "$(dirname "$0")/.."
+flavour=${1:-release}
+jobs=$(nproc)
+case "$flavour" in
+  release) cmake -S . -B build/release -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo ;;
+  asan) cmake -S . -B build/asan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DVELTRANO_SANITIZE=ON -DVELTRANO_BENCH=OFF \
+          -DCMAKE_CXX_FLAGS_DEBUG="-O1 -g" ;;
+  *) echo "unknown flavour: $flavour" >&2; exit 2 ;;
+esac
+cmake --build "build/$flavour" -j "$jobs"
