@@ -1,0 +1,24 @@
+#pragma once
+// Helpers shared by the engine's source files; not for callers.
+#include <cstdint>
+
+namespace gravlo::detail {
+
+inline constexpr int32_t kIntervalMin = 5;
+inline constexpr int32_t kIntervalMax = 10000;
+
+// Saturating narrowings: counters stop at their type's limits instead of
+// wrapping.
+int16_t Sat16(int64_t v);
+int32_t Sat32(int64_t v);
+// The drop interval's range: above 10000 becomes 10000, then below 5 becomes 5.
+int32_t ClampInterval(int64_t v);
+
+// A stored date-time (days since 1899-12-30, time as fraction) split into its
+// parts, with the time rounded to whole milliseconds.
+struct DateTimeParts {
+  int year = 1899, month = 12, day = 30, hour = 0, minute = 0, second = 0, msec = 0;
+};
+DateTimeParts DecodeDateTime(double dateTime);
+
+}  // namespace gravlo::detail
