@@ -1,0 +1,206 @@
+#include "foundation/files.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <QDesktopServices>
+#include <QDir>
+#include <QFileInfo>
+#include <QProcess>
+#include <QString>
+#include <QUrl>
+#include <atomic>
+#include <cerrno>
+#include <chrono>
+#include <system_error>
+
+#include "platform/text.h"
+
+namespace foundation {
+namespace {
+
+bool IsBlank(char c) { return static_cast<unsigned char>(c) <= 32; }
+
+std::string TrimBlanks(const std::string& s) {
+  size_t b = 0;
+  size_t e = s.size();
+  while (b < e && IsBlank(s[b])) ++b;
+  while (e > b && IsBlank(s[e - 1])) --e;
+  return s.substr(b, e - b);
+}
+
+bool IsPathType(int type) { return type == varOleStr || type == varStrArg || type == varString; }
+
+int64_t ToSeconds(const struct timespec& ts) { return static_cast<int64_t>(ts.tv_sec); }
+
+bool WriteAll(int fd, std::string_view bytes) {
+  size_t done = 0;
+  while (done < bytes.size()) {
+    const ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      return false;
+    }
+    done += static_cast<size_t>(n);
+  }
+  return true;
+}
+
+}  // namespace
+
+std::filesystem::path ToFsPath(const std::string& path) {
+  return std::filesystem::path(platform::toQString(path).toStdString());
+}
+
+std::string FromFsPath(const std::filesystem::path& path) {
+  return platform::fromQString(QString::fromStdString(path.native()));
+}
+
+bool FileExistsVar(const Variant& path, int nonEmpty) {
+  try {
+    if (!IsPathType(path.type())) return false;
+    const std::string p = path.AsString();
+    if (p.empty()) return false;
+    std::error_code ec;
+    const auto fs = ToFsPath(p);
+    const auto st = std::filesystem::status(fs, ec);
+    if (ec || !std::filesystem::exists(st) || std::filesystem::is_directory(st)) return false;
+    if (nonEmpty == 1) {
+      const auto size = std::filesystem::file_size(fs, ec);
+      if (ec || size == 0) return false;
+    }
+    return true;
+  } catch (...) {
+    return false;
+  }
+}
+
+bool FindFileInfo(const Variant& path, FindData& data, int options) {
+  if (!IsPathType(path.type())) return false;
+  std::string p = TrimBlanks(path.AsString());
+  if (p.empty()) return false;
+  struct stat st {};
+  bool found = ::stat(ToFsPath(p).c_str(), &st) == 0;
+  if (!found && p.size() > 1 && (p.back() == '/' || p.back() == '\\')) {
+    p.pop_back();
+    found = ::stat(ToFsPath(p).c_str(), &st) == 0;
+  }
+  if (!found) return false;
+  const bool isDir = S_ISDIR(st.st_mode);
+  if (p == "/") {
+    // The root of the file system stands where a bare drive stood: directory
+    // and volume label, nothing else filled in.
+    data.attributes = faDirectory | faVolumeLabel;
+  } else {
+    uint32_t attributes = 0;
+    if (isDir) attributes |= faDirectory;
+    if (::access(ToFsPath(p).c_str(), W_OK) != 0) attributes |= faReadOnly;
+    if (attributes == 0) attributes = faNormal;
+    data.attributes = attributes;
+    data.creationTime = ToSeconds(st.st_ctim);
+    data.accessTime = ToSeconds(st.st_atim);
+    data.writeTime = ToSeconds(st.st_mtim);
+    // Directories report no size, as the callers know them.
+    const uint64_t size = isDir ? 0 : static_cast<uint64_t>(st.st_size);
+    data.sizeHigh = static_cast<uint32_t>(size >> 32);
+    data.sizeLow = static_cast<uint32_t>(size & 0xFFFFFFFFu);
+    data.fileName = FromFsPath(ToFsPath(p).filename());
+  }
+  const bool dirBit = (data.attributes & faDirectory) != 0;
+  bool result = true;
+  if ((options & ffoNoDirectory) && dirBit) result = false;
+  if ((options & ffoOnlyDirectory) && !dirBit) result = false;
+  if ((options & ffoNoEmptyDirectory) && dirBit && static_cast<uint64_t>(data.sizeHigh) + data.sizeLow == 0)
+    result = false;
+  if (!(options & ffoNoSwap)) std::swap(data.sizeHigh, data.sizeLow);
+  return result;
+}
+
+bool ShellExec(const std::string& verb, const std::string& file, const std::string& directory,
+               const std::string& parameters) {
+  if (file.empty()) return false;
+  if (!verb.empty() && verb != "open") return false;
+  const QString qfile = platform::toQString(file);
+  if (qfile.contains(QStringLiteral("://")) || qfile.startsWith(QStringLiteral("mailto:"), Qt::CaseInsensitive))
+    return QDesktopServices::openUrl(QUrl(qfile));
+  QFileInfo info(qfile);
+  if (info.isRelative() && !directory.empty()) info = QFileInfo(QDir(platform::toQString(directory)), qfile);
+  if (!info.exists()) return false;
+  if (info.isFile() && info.isExecutable()) {
+    const QString dir = directory.empty() ? info.absolutePath() : platform::toQString(directory);
+    return QProcess::startDetached(info.absoluteFilePath(), QProcess::splitCommand(platform::toQString(parameters)),
+                                   dir);
+  }
+  return QDesktopServices::openUrl(QUrl::fromLocalFile(info.absoluteFilePath()));
+}
+
+bool SaveFileAtomically(const std::string& path, std::string_view bytes) {
+  if (path.empty()) return false;
+  return SaveFileAtomically(ToFsPath(path), bytes);
+}
+
+bool SaveFileAtomically(const std::filesystem::path& path, std::string_view bytes) {
+  if (path.empty()) return false;
+  std::error_code ec;
+  std::filesystem::path target = path;
+  // Saving through a link replaces what the link points at, not the link.
+  if (std::filesystem::is_symlink(target, ec)) {
+    auto resolved = std::filesystem::canonical(target, ec);
+    if (!ec) target = resolved;
+  }
+  if (std::filesystem::is_directory(target, ec)) return false;
+  const std::filesystem::path dir = target.has_parent_path() ? target.parent_path() : std::filesystem::path(".");
+  static std::atomic<unsigned> counter{0};
+  const auto stamp = static_cast<unsigned long long>(
+      std::chrono::steady_clock::now().time_since_epoch().count());
+  int fd = -1;
+  std::filesystem::path temp;
+  for (int attempt = 0; attempt < 100 && fd < 0; ++attempt) {
+    temp = dir / ("." + target.filename().native() + ".tmp" + std::to_string(::getpid()) + "_" +
+                  std::to_string(counter.fetch_add(1)) + "_" + std::to_string((stamp + attempt) % 1000000));
+    fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+    if (fd < 0 && errno != EEXIST) return false;
+  }
+  if (fd < 0) return false;
+  struct stat old {};
+  if (::stat(target.c_str(), &old) == 0) ::fchmod(fd, old.st_mode & 07777);
+  bool ok = WriteAll(fd, bytes) && ::fsync(fd) == 0;
+  ok = (::close(fd) == 0) && ok;
+  if (ok) ok = ::rename(temp.c_str(), target.c_str()) == 0;
+  if (!ok) {
+    ::unlink(temp.c_str());
+    return false;
+  }
+  // Make the rename itself durable; a failure here no longer risks the data.
+  const int dfd = ::open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (dfd >= 0) {
+    ::fsync(dfd);
+    ::close(dfd);
+  }
+  return true;
+}
+
+bool ReadWholeFile(const std::string& path, std::string& bytes) {
+  bytes.clear();
+  if (path.empty()) return false;
+  const int fd = ::open(ToFsPath(path).c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) return false;
+  char buf[65536];
+  bool ok = true;
+  for (;;) {
+    const ssize_t n = ::read(fd, buf, sizeof buf);
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      ok = false;
+      break;
+    }
+    if (n == 0) break;
+    bytes.append(buf, static_cast<size_t>(n));
+  }
+  ::close(fd);
+  if (!ok) bytes.clear();
+  return ok;
+}
+
+}  // namespace foundation

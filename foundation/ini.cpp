@@ -1,0 +1,443 @@
+#include "foundation/ini.h"
+
+#include <algorithm>
+
+#include "foundation/files.h"
+#include "foundation/msgbox.h"
+
+namespace foundation {
+namespace {
+
+bool IsBlank(char c) { return static_cast<unsigned char>(c) <= 32; }
+
+std::string_view TrimLeft(std::string_view s) {
+  size_t b = 0;
+  while (b < s.size() && IsBlank(s[b])) ++b;
+  return s.substr(b);
+}
+
+std::string_view TrimRight(std::string_view s) {
+  size_t e = s.size();
+  while (e > 0 && IsBlank(s[e - 1])) --e;
+  return s.substr(0, e);
+}
+
+std::string_view Trim(std::string_view s) { return TrimRight(TrimLeft(s)); }
+
+char AsciiUpper(char c) { return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 32) : c; }
+
+// Equal ignoring ASCII letter case only; no other characters are folded.
+bool SameTextAscii(std::string_view a, std::string_view b) {
+  if (a.size() != b.size()) return false;
+  for (size_t i = 0; i < a.size(); ++i)
+    if (AsciiUpper(a[i]) != AsciiUpper(b[i])) return false;
+  return true;
+}
+
+// A value or name must never start a new line in the file.
+std::string OneLine(std::string_view s) {
+  std::string out(s);
+  for (char& c : out)
+    if (c == '\r' || c == '\n') c = ' ';
+  return out;
+}
+
+std::string Bracketed(std::string_view trimmedName) {
+  std::string name;
+  name.reserve(trimmedName.size() + 2);
+  if (trimmedName.empty() || trimmedName.front() != '[') name.push_back('[');
+  name.append(trimmedName);
+  if (name.size() < 2 || name.back() != ']') name.push_back(']');
+  return name;
+}
+
+constexpr const char* kBadType = "Input data type is not correct";
+
+std::string ListKey(std::string_view key, long long n) {
+  std::string k(key);
+  k.push_back('#');
+  k += std::to_string(n);
+  return k;
+}
+
+}  // namespace
+
+// ---------------------------------------------------------------- StringList
+
+int StringList::Add(std::string text, std::intptr_t object) {
+  lines_.push_back(Line{std::move(text), object});
+  return Count() - 1;
+}
+
+void StringList::Insert(int i, std::string text, std::intptr_t object) {
+  const int at = std::clamp(i, 0, Count());
+  lines_.insert(lines_.begin() + at, Line{std::move(text), object});
+}
+
+void StringList::Delete(int i) {
+  if (i < 0 || i >= Count()) return;
+  lines_.erase(lines_.begin() + i);
+}
+
+void StringList::DeleteRange(int first, int count) {
+  if (first < 0 || count <= 0 || first >= Count()) return;
+  const int last = std::min(Count(), first + std::min(count, Count()));
+  lines_.erase(lines_.begin() + first, lines_.begin() + last);
+}
+
+int StringList::IndexOf(std::string_view text) const {
+  for (int i = 0; i < Count(); ++i)
+    if (lines_[static_cast<size_t>(i)].text == text) return i;
+  return -1;
+}
+
+void StringList::SetText(std::string_view text) {
+  lines_.clear();
+  size_t estimate = 0;
+  for (char c : text)
+    if (c == '\n') ++estimate;
+  lines_.reserve(estimate + 1);
+  size_t start = 0;
+  const size_t n = text.size();
+  size_t i = 0;
+  while (i < n) {
+    const char c = text[i];
+    if (c == '\r' || c == '\n') {
+      lines_.push_back(Line{std::string(text.substr(start, i - start)), 0});
+      if (c == '\r' && i + 1 < n && text[i + 1] == '\n') ++i;
+      ++i;
+      start = i;
+    } else {
+      ++i;
+    }
+  }
+  if (start < n) lines_.push_back(Line{std::string(text.substr(start)), 0});
+}
+
+std::string StringList::Text() const {
+  size_t total = 0;
+  for (const Line& l : lines_) total += l.text.size() + 2;
+  std::string out;
+  out.reserve(total);
+  for (const Line& l : lines_) {
+    out += l.text;
+    out += "\r\n";
+  }
+  return out;
+}
+
+void StringList::LoadFromFile(const std::string& path) {
+  std::string bytes;
+  if (!ReadWholeFile(path, bytes)) throw IniFileError("Cannot open file \"" + path + "\"");
+  SetText(bytes);
+}
+
+bool StringList::SaveToFile(const std::string& path) const { return SaveFileAtomically(path, Text()); }
+
+// ---------------------------------------------------------------- routines
+
+int IniFindKey(const StringList* list, std::string_view section, std::string_view key, int nth, int& firstLine,
+               int& endLine, int& separatorPos, int flags) {
+  if (list == nullptr) return -3;
+  const int count = list->Count();
+  firstLine = 0;
+  endLine = count;
+  int result = -2;
+  const std::string_view name = Trim(section);
+  if (name.empty()) {
+    for (int i = 0; i < count; ++i) {
+      const std::string_view t = Trim((*list)[i]);
+      if (!t.empty() && t.front() == '[') {
+        endLine = i;
+        result = -1;
+        break;
+      }
+    }
+  } else {
+    const std::string wanted = Bracketed(name);
+    firstLine = -1;
+    for (int i = 0; i < count; ++i) {
+      const std::string_view t = Trim((*list)[i]);
+      if (!t.empty() && t.front() == '[' && SameTextAscii(t, wanted)) {
+        result = -1;
+        firstLine = i + 1;
+        break;
+      }
+    }
+    if (result != -1) return -2;
+    for (int i = firstLine; i < count; ++i) {
+      const std::string_view t =
+          (flags & ifkHeaderFirstColumn) ? TrimRight((*list)[i]) : Trim((*list)[i]);
+      if (!t.empty() && t.front() == '[') {
+        endLine = i;
+        break;
+      }
+    }
+  }
+
+  const std::string_view wantedKey = Trim(key);
+  if (wantedKey.empty()) return result;
+  const bool colon = (flags & ifkColonSeparator) != 0;
+  const bool indented = (flags & ifkIndentedKeys) != 0;
+  for (int i = firstLine; i < endLine; ++i) {
+    const std::string_view line = (*list)[i];
+    if (line.empty()) continue;
+    size_t start = 0;
+    if (!indented) {
+      while (start < line.size() && IsBlank(line[start])) ++start;
+      if (start == line.size()) continue;
+    }
+    size_t sep = std::string_view::npos;
+    for (size_t k = start + 1; k < line.size(); ++k) {
+      if (line[k] == '=' || (colon && line[k] == ':')) {
+        sep = k;
+        break;
+      }
+    }
+    std::string_view keyPart;
+    if (sep != std::string_view::npos) {
+      separatorPos = static_cast<int>(sep + 1);
+      keyPart = line.substr(0, sep);
+    } else if (flags & ifkBareKeys) {
+      keyPart = line;
+    } else {
+      continue;
+    }
+    keyPart = TrimRight(keyPart);
+    // With indented keys allowed the key begins at its first non-blank;
+    // lines that start in the first column are unaffected.
+    if (indented) keyPart = TrimLeft(keyPart);
+    if (!SameTextAscii(keyPart, wantedKey)) continue;
+    if (nth > 1) {
+      --nth;
+      continue;
+    }
+    return i;
+  }
+  return result;
+}
+
+Variant IniReadValue(const StringList* list, std::string_view section, std::string_view key,
+                     const Variant& defaultValue, int type, int flags, int nth) {
+  int first = 0, end = 0, sep = 0;
+  const int at = IniFindKey(list, section, key, nth, first, end, sep, 0);
+  if (at < 0) return defaultValue;
+  if (type < 0) type = defaultValue.type();
+  const std::string_view line = (*list)[at];
+  const size_t from = std::min(static_cast<size_t>(sep), line.size());
+  size_t to = line.size();
+  if (!(flags & ivfWholeLine)) {
+    const size_t semi = line.find(';', from);
+    if (semi != std::string_view::npos) to = semi;
+  }
+  const std::string_view value = line.substr(from, to - from);
+  switch (type) {
+    case varSmallint:
+    case varInteger:
+    case varDispatch:
+    case varError:
+    case varByte:
+      return Variant(TextToInt(value));
+    case varSingle:
+    case varDouble:
+    case varDate:
+      return Variant(TextToFloat(value));
+    case varCurrency:
+      return Variant::CurrencyScaled(TextToCurrencyScaled(value));
+    case varOleStr:
+    case varStrArg:
+    case varString:
+      return Variant(std::string(Trim(value)));
+    case varBoolean:
+      // Trimmed, so a padded "0" written before a kept comment reads false.
+      return Variant(Trim(value) != "0");
+    default:
+      MsgBox(kBadType);
+      return Variant();
+  }
+}
+
+namespace {
+
+std::string ValueText(const Variant& value) {
+  switch (value.type()) {
+    case varEmpty:
+    case varNull:
+      return std::string();
+    case varSmallint:
+    case varInteger:
+    case varDispatch:
+    case varError:
+    case varByte:
+      return std::to_string(value.AsInt64());
+    case varSingle:
+    case varDouble:
+    case varDate:
+      return FloatToText(value.AsDouble());
+    case varCurrency:
+      return CurrencyToText(value.AsCurrencyScaled());
+    case varOleStr:
+    case varStrArg:
+    case varString:
+      return OneLine(value.AsString());
+    case varBoolean:
+      return value.AsBool() ? "1" : "0";
+    default:
+      MsgBox(kBadType);
+      return std::string();
+  }
+}
+
+}  // namespace
+
+int IniWriteValue(StringList* list, std::string_view section, std::string_view key, const Variant& value, int flags,
+                  int nth) {
+  int first = 0, end = 0, sep = 0;
+  const int at = IniFindKey(list, section, key, nth, first, end, sep, 0);
+  if (at == -3) return -1;
+  const std::string text = ValueText(value);
+  if (at >= 0) {
+    std::string& line = (*list)[at];
+    const size_t keep = std::min(static_cast<size_t>(sep), line.size());
+    std::string fresh = line.substr(0, keep);
+    fresh += text;
+    if (!(flags & ivfWholeLine)) {
+      const size_t semi = line.find(';', keep);
+      if (semi != std::string::npos) {
+        // Keep the old comment in its column.
+        if (fresh.size() < semi) fresh.append(semi - fresh.size(), ' ');
+        fresh.append(line, semi, std::string::npos);
+      }
+    }
+    line = std::move(fresh);
+    return at;
+  }
+  std::string fresh = OneLine(Trim(key));
+  fresh += '=';
+  fresh += text;
+  const std::string_view name = Trim(section);
+  if (at == -2 && !name.empty()) {
+    list->Add(OneLine(Bracketed(name)));
+    return list->Add(std::move(fresh));
+  }
+  if (end >= list->Count()) return list->Add(std::move(fresh));
+  list->Insert(end, std::move(fresh));
+  return end;
+}
+
+int IniReadList(const StringList* list, std::string_view section, std::string_view key, StringList* dest,
+                int flags) {
+  if (list == nullptr || dest == nullptr) return 0;
+  // Read everything first: dest may be the list itself.
+  std::vector<StringList::Line> found;
+  for (long long n = 0; n < 10000000; ++n) {
+    std::string text = IniReadValue(list, section, ListKey(key, n), Variant(std::string())).AsString();
+    if (text.empty()) break;
+    std::intptr_t number = 0;
+    if (flags & ilfNumbers) {
+      size_t p = text.rfind('\x1f');
+      while (p != std::string::npos) {
+        number = TextToInt(Trim(std::string_view(text).substr(p + 1)));
+        text = std::string(Trim(std::string_view(text).substr(0, p)));
+        p = text.rfind('\x1f');
+      }
+    }
+    found.push_back(StringList::Line{std::move(text), number});
+  }
+  for (auto& l : found) dest->Add(std::move(l.text), l.object);
+  return static_cast<int>(found.size());
+}
+
+void IniWriteList(StringList* list, std::string_view section, std::string_view key, const StringList* source,
+                  int flags) {
+  if (list == nullptr || source == nullptr) return;
+  // The source may be the list itself; take its items before writing.
+  const std::vector<StringList::Line> items = source->Lines();
+  for (size_t i = 0; i < items.size(); ++i) {
+    std::string value = items[i].text;
+    if ((flags & ilfNumbers) && items[i].object != 0) {
+      value.push_back('\x1f');
+      value += std::to_string(static_cast<long long>(items[i].object));
+    }
+    IniWriteValue(list, section, ListKey(key, static_cast<long long>(i)), Variant(std::move(value)));
+  }
+  if (flags & ilfKeepHigher) return;
+  for (long long n = static_cast<long long>(items.size()); n < 10000000; ++n) {
+    int first = 0, end = 0, sep = 0;
+    const int at = IniFindKey(list, section, ListKey(key, n), 1, first, end, sep, 0);
+    if (at < 0) break;
+    list->Delete(at);
+  }
+}
+
+int IniReadSection(const StringList* list, std::string_view section, StringList* dest, int flags) {
+  if (dest != nullptr && !(flags & isfKeepDestination) && dest != list) dest->Clear();
+  int first = 0, end = 0, sep = 0;
+  const int at = IniFindKey(list, section, std::string_view(), 0, first, end, sep, 0);
+  if (at != -1) {
+    if (dest != nullptr && dest == list && !(flags & isfKeepDestination)) dest->Clear();
+    return -1;
+  }
+  const auto& lines = list->Lines();
+  std::vector<StringList::Line> copy(lines.begin() + first, lines.begin() + end);
+  if (dest != nullptr) {
+    if (dest == list && !(flags & isfKeepDestination)) dest->Clear();
+    auto& out = dest->Lines();
+    out.insert(out.end(), std::make_move_iterator(copy.begin()), std::make_move_iterator(copy.end()));
+  }
+  return end - first;
+}
+
+bool IniEraseSection(StringList* list, std::string_view section, int flags) {
+  if (section.empty()) return true;
+  int first = 0, end = 0, sep = 0;
+  const int at = IniFindKey(list, section, std::string_view(), 0, first, end, sep, 0);
+  if (!((at == -1 || at == -2) && first >= 0)) return false;
+  int last = first;
+  while (last < list->Count()) {
+    const std::string_view t = TrimLeft((*list)[last]);
+    if (!t.empty() && t.front() == '[') break;
+    ++last;
+  }
+  list->DeleteRange(first, last - first);
+  if ((flags & isfEraseHeader) && first >= 1) list->Delete(first - 1);
+  return true;
+}
+
+int IniReadSectionNames(const StringList* list, StringList* dest, int firstLine, int flags, int lastLine) {
+  if (list == nullptr) return -1;
+  const int count = list->Count();
+  if (firstLine < 0) firstLine = 0;
+  if (lastLine < 0 || lastLine >= count) lastLine = count - 1;
+  std::vector<StringList::Line> names;
+  for (int i = firstLine; i <= lastLine; ++i) {
+    const std::string_view line = (*list)[i];
+    bool inside = false;
+    bool accepted = false;
+    for (char c : line) {
+      if (IsBlank(c)) continue;
+      if (!inside) {
+        if (c != '[') break;
+        inside = true;
+      } else if (c == '[') {
+        break;
+      } else if (c == ']') {
+        accepted = true;
+        break;
+      }
+    }
+    if (!accepted) continue;
+    std::string_view t = Trim(line);
+    t = Trim(t.substr(1, t.size() - 2));
+    const size_t close = t.find(']');
+    if (close != std::string_view::npos) t = Trim(t.substr(0, close));
+    names.push_back(StringList::Line{std::string(t), i});
+  }
+  if (dest != nullptr) {
+    if (!(flags & isfKeepDestination)) dest->Clear();
+    for (auto& n : names) dest->Add(std::move(n.text), n.object);
+  }
+  return static_cast<int>(names.size());
+}
+
+}  // namespace foundation

@@ -1,0 +1,292 @@
+#include "foundation/sysinit.h"
+
+#include <pwd.h>
+#include <unistd.h>
+
+#include <QCoreApplication>
+#include <QString>
+#include <cerrno>
+#include <cstdlib>
+#include <filesystem>
+#include <system_error>
+#include <vector>
+
+#include "foundation/colorramp.h"
+#include "foundation/files.h"
+#include "foundation/msgbox.h"
+#include "platform/msgbox.h"
+#include "platform/text.h"
+
+namespace foundation {
+
+std::string UserName;
+std::string ComputerName;
+std::string BaseIniFile;
+std::string BaseDir;
+std::string VolsPath;
+std::string VolsBase;
+std::string AppDir;
+std::string AppName;
+std::string AppIniFile;
+StringList* AppIni = nullptr;
+
+std::array<std::string, 256> EntityTable1;
+std::array<std::string, 256> EntityTable2;
+
+namespace {
+
+constexpr const char* kBaseFileName = "Veltrano.Ini";
+constexpr const char* kCaption = "Veltrano SysInit";
+
+std::string& ExecutableOverride() {
+  static std::string path;
+  return path;
+}
+
+std::string FromLocal(const char* s) { return platform::fromQString(QString::fromLocal8Bit(s)); }
+
+std::string WithSlash(std::string dir) {
+  if (!dir.empty() && dir.back() != '/') dir.push_back('/');
+  return dir;
+}
+
+// $VAR/Veltrano/ or $HOME/<fallback>/Veltrano/, created on demand; empty when
+// neither variable is set or the folder cannot be made.
+std::string XdgFolder(const char* var, const char* homeFallback) {
+  std::filesystem::path base;
+  const char* v = std::getenv(var);
+  if (v != nullptr && *v == '/') {
+    base = v;
+  } else {
+    const char* home = std::getenv("HOME");
+    if (home == nullptr || *home == '\0') return std::string();
+    base = std::filesystem::path(home) / homeFallback;
+  }
+  const std::filesystem::path dir = base / "Veltrano";
+  std::error_code ec;
+  std::filesystem::create_directories(dir, ec);
+  if (!std::filesystem::is_directory(dir, ec)) return std::string();
+  return WithSlash(FromFsPath(dir));
+}
+
+std::string QueryUserName() {
+  // The password database first; the buffer grows while it is too small, and
+  // any other failure ends the query.
+  std::vector<char> buffer(1024);
+  struct passwd pwd {};
+  struct passwd* result = nullptr;
+  for (;;) {
+    const int rc = ::getpwuid_r(::geteuid(), &pwd, buffer.data(), buffer.size(), &result);
+    if (rc == ERANGE && buffer.size() < (1u << 20)) {
+      buffer.resize(buffer.size() * 2);
+      continue;
+    }
+    break;
+  }
+  if (result != nullptr && result->pw_name != nullptr && *result->pw_name != '\0') return FromLocal(result->pw_name);
+  const char* user = std::getenv("USER");
+  return user != nullptr ? FromLocal(user) : std::string();
+}
+
+std::string QueryComputerName() {
+  char buf[256] = {};
+  if (::gethostname(buf, sizeof buf - 1) != 0 || buf[0] == '\0') return ".";
+  return FromLocal(buf);
+}
+
+std::string ExecutablePath() {
+  if (!ExecutableOverride().empty()) return ExecutableOverride();
+  std::error_code ec;
+  const auto p = std::filesystem::read_symlink("/proc/self/exe", ec);
+  if (ec) return std::string();
+  return FromFsPath(p);
+}
+
+std::string QuestionText(const std::string& windowsDir) {
+  const char* crlf = "\r\n";
+  std::string t;
+  t += "Base file Veltrano.Ini was not found. Cannot go on without it.";
+  t += crlf;
+  t += "The file has paths for playlist, slideshow custom root, volume, etc. sub systems.";
+  t += crlf;
+  t += "It is intended to be in Windows direcory, the data is common to all Veltrano powered programs and games.";
+  t += crlf;
+  t += "- In application directory file is unique to the programs in the application's directory.";
+  t += crlf;
+  t += "- Also then,when you have another file in Windows Directory.";
+  t += crlf;
+  t += crlf;
+  t += "Yes - Creates the file into Windows directory :";
+  t += crlf;
+  t += " " + windowsDir;
+  t += crlf;
+  t += crlf;
+  t += "No  - Creates the file into application direcory :";
+  t += crlf;
+  t += "  " + AppDir;
+  t += crlf;
+  t += crlf;
+  t += "Cancel terminates program.";
+  t += crlf;
+  t += crlf;
+  t += "? You can add, synchronize and maintain multiple locations /  operating systems from the maintenance screen.";
+  t += crlf;
+  t += "? If you or Windows setup deletes the file, you'll get to answer this for recreational purposes.";
+  t += crlf;
+  return t;
+}
+
+// Finds the base file or has the user choose where an empty one is made.
+// False when the user cancels.
+bool EnsureBaseFile() {
+  const std::string inAppDir = AppDir + kBaseFileName;
+  if (!AppDir.empty() && FileExistsVar(Variant(inAppDir), 0)) {
+    BaseDir = AppDir;
+    BaseIniFile = inAppDir;
+    return true;
+  }
+  const std::string windowsDir = GetWindowsDir();
+  if (!windowsDir.empty() && FileExistsVar(Variant(windowsDir + kBaseFileName), 0)) {
+    BaseDir = windowsDir;
+    BaseIniFile = windowsDir + kBaseFileName;
+    return true;
+  }
+  for (;;) {
+    const int answer = MsgBoxEx(Variant(QuestionText(windowsDir)), Variant(kCaption),
+                                platform::MbYesNoCancel | platform::MbIconQuestion);
+    if (answer == platform::IdCancel) return false;
+    // Anything but Yes counts as No.
+    const std::string dir = answer == platform::IdYes ? windowsDir : AppDir;
+    const std::string file = dir + kBaseFileName;
+    if (!dir.empty() && SaveFileAtomically(file, std::string_view())) {
+      BaseDir = dir;
+      BaseIniFile = file;
+      return true;
+    }
+    MsgBoxEx(Variant("Cannot create the base file " + file + "."), Variant(kCaption), platform::MbIconError);
+  }
+}
+
+}  // namespace
+
+void SplitExecutablePath(const std::string& exePath, std::string& dir, std::string& name) {
+  const size_t slash = exePath.find_last_of('/');
+  dir = slash == std::string::npos ? std::string() : exePath.substr(0, slash + 1);
+  const std::string file = slash == std::string::npos ? exePath : exePath.substr(slash + 1);
+  // A dot at the very start of a name (a hidden file) starts no extension.
+  const size_t dot = file.find_last_of('.');
+  name = (dot == std::string::npos || dot == 0) ? file : file.substr(0, dot);
+}
+
+std::string GetWindowsDir() { return XdgFolder("XDG_CONFIG_HOME", ".config"); }
+
+bool InitSysPaths() {
+  UserName = QueryUserName();
+  ComputerName = QueryComputerName();
+
+  SplitExecutablePath(ExecutablePath(), AppDir, AppName);
+  // A program folder we cannot write to (installed read-only) keeps its ini
+  // and base file in the user's data folder instead.
+  if (AppDir.empty() || ::access(ToFsPath(AppDir).c_str(), W_OK) != 0) {
+    std::string data = XdgFolder("XDG_DATA_HOME", ".local/share");
+    if (data.empty()) {
+      std::error_code ec;
+      data = WithSlash(FromFsPath(std::filesystem::temp_directory_path(ec)));
+    }
+    AppDir = data;
+  }
+  AppIniFile = AppDir + AppName + ".Ini";
+  if (QCoreApplication::instance() != nullptr && !QCoreApplication::applicationName().isEmpty() &&
+      !AppName.empty())
+    QCoreApplication::setApplicationName(platform::toQString(AppName));
+
+  const bool ok = EnsureBaseFile();
+  BuildEntityTables();
+  return ok;
+}
+
+bool InitSystem() {
+  if (!InitSysPaths()) return false;
+  BuildColourRamp();
+  try {
+    LoadAppIni();
+  } catch (const IniFileError& e) {
+    MsgBox(Variant(std::string(e.what())));
+  }
+  return true;
+}
+
+void LoadAppIni() {
+  if (AppIni == nullptr)
+    AppIni = new StringList();
+  else
+    AppIni->Clear();
+  if (AppIniFile.empty() && !InitSysPaths()) return;
+  if (FileExistsVar(Variant(AppIniFile), 1)) AppIni->LoadFromFile(AppIniFile);
+}
+
+void SaveAppIni() {
+  try {
+    if (AppIni != nullptr && !AppIniFile.empty()) AppIni->SaveToFile(AppIniFile);
+  } catch (...) {
+    // Saving the settings must never disturb the program.
+  }
+}
+
+void BuildEntityTables() {
+  static const char* const kLatin1[96] = {
+      "nbsp",   "iexcl",  "cent",   "pound",  "curren", "yen",    "brvbar", "sect",   "uml",    "copy",
+      "ordf",   "laquo",  "not",    "shy",    "reg",    "macr",   "deg",    "plusmn", "sup2",   "sup3",
+      "acute",  "micro",  "para",   "middot", "cedil",  "sup1",   "ordm",   "raquo",  "frac14", "frac12",
+      "frac34", "iquest", "Agrave", "Aacute", "Acirc",  "Atilde", "Auml",   "Aring",  "AElig",  "Ccedil",
+      "Egrave", "Eacute", "Ecirc",  "Euml",   "Igrave", "Iacute", "Icirc",  "Iuml",   "ETH",    "Ntilde",
+      "Ograve", "Oacute", "Ocirc",  "Otilde", "Ouml",   "times",  "Oslash", "Ugrave", "Uacute", "Ucirc",
+      "Uuml",   "Yacute", "THORN",  "szlig",  "agrave", "aacute", "acirc",  "atilde", "auml",   "aring",
+      "aelig",  "ccedil", "egrave", "eacute", "ecirc",  "euml",   "igrave", "iacute", "icirc",  "iuml",
+      "eth",    "ntilde", "ograve", "oacute", "ocirc",  "otilde", "ouml",   "divide", "oslash", "ugrave",
+      "uacute", "ucirc",  "uuml",   "yacute", "thorn",  "yuml"};
+  for (int c = 0; c < 256; ++c) EntityTable1[static_cast<size_t>(c)] = std::string(1, static_cast<char>(c));
+  EntityTable1[34] = "&quot;";
+  EntityTable1[38] = "&amp;";
+  EntityTable1[60] = "&lt;";
+  EntityTable1[62] = "&gt;";
+  EntityTable1[128] = "&euro;";
+  for (int c = 160; c < 256; ++c)
+    EntityTable1[static_cast<size_t>(c)] = std::string("&") + kLatin1[c - 160] + ";";
+
+  EntityTable2 = EntityTable1;
+  static const struct {
+    int code;
+    const char* text;
+  } kTable2[] = {{0, "&NIL"},      {9, "&TAB;"},    {10, "&LF;"},     {13, "&CR;"},     {32, "&sp;"},
+                 {33, "&excl;"},   {35, "&nbr;"},   {36, "&usd;"},    {37, "&prc;"},    {39, "&apos;"},
+                 {40, "&lpar;"},   {41, "&rpar;"},  {42, "&ast;"},    {43, "&plus;"},   {44, "&com;"},
+                 {45, "&hyp;"},    {46, "&dot;"},   {47, "&sla;"},    {58, "&col;"},    {59, "&scol;"},
+                 {61, "&eq;"},     {63, "&quest;"}, {64, "&at;"},     {91, "&lsqbra;"}, {92, "&bslash;"},
+                 {93, "&rsqbra;"}, {94, "&caret;"}, {95, "&hobar;"},  {96, "&acute;"},  {123, "&lcubra;"},
+                 {124, "&vebar;"}, {125, "&rcubra;"}, {126, "&tilde;"}};
+  for (const auto& e : kTable2) EntityTable2[static_cast<size_t>(e.code)] = e.text;
+}
+
+void ResetSysGlobals() {
+  UserName.clear();
+  ComputerName.clear();
+  BaseIniFile.clear();
+  BaseDir.clear();
+  VolsPath.clear();
+  VolsBase.clear();
+  AppDir.clear();
+  AppName.clear();
+  AppIniFile.clear();
+  if (AppIni != nullptr) AppIni->Clear();
+}
+
+void SetAppLocation(const std::string& appDir, const std::string& appName) {
+  AppDir = WithSlash(appDir);
+  AppName = appName;
+  AppIniFile = AppDir + AppName + ".Ini";
+}
+
+void SetExecutablePathOverride(const std::string& path) { ExecutableOverride() = path; }
+
+}  // namespace foundation

@@ -1,0 +1,67 @@
+#pragma once
+// Start-up of both programs: who runs the program and where it lives, the
+// path of its own ini file, the shared base file "Veltrano.Ini", and the
+// process-wide application ini with its load and save.
+#include <array>
+#include <string>
+
+#include "foundation/ini.h"
+
+namespace foundation {
+
+// Process-wide globals (Windows-1252 text; all empty until the bootstrap runs).
+// Directories end with "/".
+extern std::string UserName;
+extern std::string ComputerName;
+extern std::string BaseIniFile;
+extern std::string BaseDir;
+extern std::string VolsPath;  // filled by the card game's volumes configuration
+extern std::string VolsBase;  // likewise
+extern std::string AppDir;
+extern std::string AppName;
+extern std::string AppIniFile;
+// Lines of the application ini; created by the first LoadAppIni and kept to
+// the end of the process.
+extern StringList* AppIni;
+
+// Character-entity tables, indexed by character code.
+extern std::array<std::string, 256> EntityTable1;
+extern std::array<std::string, 256> EntityTable2;
+
+// The bootstrap. Returns false only when the user answered Cancel to the
+// base-file question (the program must then end before any window exists).
+bool InitSysPaths();
+
+// What a program's main calls first: the bootstrap, then the application
+// ini. False when the user cancelled; the program should then return at once.
+bool InitSystem();
+
+// Reloads AppIni from AppIniFile (running the bootstrap when AppIniFile is
+// still empty). Unsaved changes in AppIni are discarded. A read error of an
+// existing file propagates as IniFileError.
+void LoadAppIni();
+// Writes AppIni to AppIniFile through a temporary file; silent on failure,
+// and a failed save leaves the old file whole.
+void SaveAppIni();
+
+// The folder that stands for "the Windows directory":
+// $XDG_CONFIG_HOME/Veltrano/ (default ~/.config/Veltrano/), created on demand.
+// Empty when it cannot be determined.
+std::string GetWindowsDir();
+
+void BuildEntityTables();
+
+// For tests and tools: clears every global (AppIni is emptied, not freed).
+void ResetSysGlobals();
+// For tests: sets AppDir (a "/" is added when missing), AppName and AppIniFile
+// = AppDir + AppName + ".Ini", without running the bootstrap.
+void SetAppLocation(const std::string& appDir, const std::string& appName);
+// For tests: the executable path the bootstrap derives its paths from
+// (empty = the real one from /proc/self/exe).
+void SetExecutablePathOverride(const std::string& path);
+
+// Splits an executable path into directory (with "/") and name without
+// extension; a name without extension is its whole name.
+void SplitExecutablePath(const std::string& exePath, std::string& dir, std::string& name);
+
+}  // namespace foundation
