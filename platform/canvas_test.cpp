@@ -1,0 +1,232 @@
+// Drawing conventions the programs rely on: rectangles exclude their right and
+// bottom edge, "no pen" draws no outline, lines leave out their end point, and
+// drawing works the same on true-colour and indexed bitmaps.
+#include "platform/canvas.h"
+
+#include <gtest/gtest.h>
+
+#include <QImage>
+#include <QPainter>
+
+#include "platform/bitmap.h"
+
+namespace platform {
+namespace {
+
+constexpr Color kRed = RGBColor(255, 0, 0);
+constexpr Color kBlue = RGBColor(0, 0, 255);
+constexpr Color kGreen = RGBColor(0, 255, 0);
+
+// The bounding box of pixels that differ from background.
+Rect Covered(const Bitmap& b, Color background) {
+  Rect r{b.Width(), b.Height(), 0, 0};
+  for (int y = 0; y < b.Height(); ++y)
+    for (int x = 0; x < b.Width(); ++x)
+      if (b.Pixel(x, y) != background) {
+        r.left = std::min(r.left, x);
+        r.top = std::min(r.top, y);
+        r.right = std::max(r.right, x + 1);
+        r.bottom = std::max(r.bottom, y + 1);
+      }
+  return r;
+}
+
+class CanvasFormats : public ::testing::TestWithParam<PixelFormat> {};
+
+TEST_P(CanvasFormats, RectangleExcludesRightAndBottomEdge) {
+  Bitmap b(20, 20, GetParam());
+  b.Fill(clBlack);
+  Canvas& c = b.GetCanvas();
+  c.pen().color = kRed;
+  c.brush().color = kBlue;
+  c.Rectangle(3, 4, 10, 12);
+  EXPECT_EQ(Covered(b, clBlack), (Rect{3, 4, 10, 12}));
+  // Outline on the outer pixels, fill inside.
+  EXPECT_EQ(b.Pixel(3, 4), kRed);
+  EXPECT_EQ(b.Pixel(9, 11), kRed);
+  EXPECT_EQ(b.Pixel(9, 7), kRed);
+  EXPECT_EQ(b.Pixel(6, 11), kRed);
+  EXPECT_EQ(b.Pixel(4, 5), kBlue);
+  EXPECT_EQ(b.Pixel(8, 10), kBlue);
+  EXPECT_EQ(b.Pixel(10, 7), clBlack);
+  EXPECT_EQ(b.Pixel(6, 12), clBlack);
+}
+
+TEST_P(CanvasFormats, NoPenFillsTheWholeRectangleWithoutOutline) {
+  Bitmap b(20, 20, GetParam());
+  b.Fill(clBlack);
+  Canvas& c = b.GetCanvas();
+  c.pen().style = PenStyle::Clear;
+  c.brush().color = kGreen;
+  c.Rectangle(2, 2, 7, 5);
+  EXPECT_EQ(Covered(b, clBlack), (Rect{2, 2, 7, 5}));
+  for (int y = 2; y < 5; ++y)
+    for (int x = 2; x < 7; ++x) EXPECT_EQ(b.Pixel(x, y), kGreen) << x << "," << y;
+}
+
+TEST_P(CanvasFormats, FillRectAndClearBrush) {
+  Bitmap b(10, 10, GetParam());
+  b.Fill(clBlack);
+  Canvas& c = b.GetCanvas();
+  c.brush().color = clWhite;
+  c.FillRect(Rect{1, 1, 4, 3});
+  EXPECT_EQ(Covered(b, clBlack), (Rect{1, 1, 4, 3}));
+  c.brush().style = BrushStyle::Clear;
+  c.FillRect(Rect{5, 5, 9, 9});
+  c.pen().color = kRed;
+  c.Rectangle(5, 5, 9, 9);  // outline only
+  EXPECT_EQ(b.Pixel(5, 5), kRed);
+  EXPECT_EQ(b.Pixel(6, 6), clBlack);
+  EXPECT_EQ(b.Pixel(8, 8), kRed);
+  EXPECT_EQ(b.Pixel(9, 9), clBlack);
+}
+
+INSTANTIATE_TEST_SUITE_P(Formats, CanvasFormats,
+                         ::testing::Values(PixelFormat::Bit24, PixelFormat::Bit32, PixelFormat::Device,
+                                           PixelFormat::Bit8, PixelFormat::Bit4));
+
+TEST(Canvas, LineLeavesOutEndPoint) {
+  Bitmap b(10, 10, PixelFormat::Bit24);
+  b.Fill(clBlack);
+  Canvas& c = b.GetCanvas();
+  c.pen().color = clWhite;
+  c.MoveTo(1, 2);
+  c.LineTo(6, 2);
+  EXPECT_EQ(Covered(b, clBlack), (Rect{1, 2, 6, 3}));
+  c.LineTo(6, 7);  // continues from the previous end point
+  EXPECT_EQ(b.Pixel(6, 2), clWhite);
+  EXPECT_EQ(b.Pixel(6, 6), clWhite);
+  EXPECT_EQ(b.Pixel(6, 7), clBlack);
+  EXPECT_EQ(c.PenPos(), (Point{6, 7}));
+}
+
+TEST(Canvas, RoundRectStaysInsideItsRectangle) {
+  Bitmap b(30, 30, PixelFormat::Bit24);
+  b.Fill(clBlack);
+  Canvas& c = b.GetCanvas();
+  c.pen().color = clBlack;
+  c.brush().color = kRed;
+  c.RoundRect(5, 5, 15, 12, 2, 2);
+  const Rect covered = Covered(b, clBlack);
+  EXPECT_GE(covered.left, 5);
+  EXPECT_GE(covered.top, 5);
+  EXPECT_LE(covered.right, 15);
+  EXPECT_LE(covered.bottom, 12);
+  EXPECT_EQ(b.Pixel(10, 8), kRed);
+  c.pen().style = PenStyle::Clear;
+  c.RoundRect(20, 20, 26, 24, 2, 2);
+  EXPECT_EQ(b.Pixel(23, 22), kRed);
+  EXPECT_EQ(b.Pixel(26, 22), clBlack);
+  EXPECT_EQ(b.Pixel(23, 24), clBlack);
+}
+
+TEST(Canvas, TextOutPaintsInFontColourOnBrushBackground) {
+  Bitmap b(120, 40, PixelFormat::Bit32);
+  b.Fill(clBlack);
+  Canvas& c = b.GetCanvas();
+  c.brush().color = kBlue;
+  c.font().color = clWhite;
+  c.font().height = 16;
+  const int w = c.TextWidth("Hello"), h = c.TextHeight("Hello");
+  ASSERT_GT(w, 0);
+  ASSERT_GT(h, 0);
+  c.TextOut(4, 6, "Hello");
+  EXPECT_EQ(Covered(b, clBlack), (Rect{4, 6, 4 + w, 6 + h}));
+  int white = 0;
+  for (int y = 6; y < 6 + h; ++y)
+    for (int x = 4; x < 4 + w; ++x) white += b.Pixel(x, y) == clWhite;
+  EXPECT_GT(white, 10);
+  // A clear brush leaves the background alone.
+  Bitmap t(120, 40, PixelFormat::Bit32);
+  t.Fill(clBlack);
+  t.GetCanvas().brush().style = BrushStyle::Clear;
+  t.GetCanvas().font().color = clWhite;
+  t.GetCanvas().TextOut(4, 6, "Hello");
+  for (int y = 0; y < t.Height(); ++y)
+    for (int x = 0; x < t.Width(); ++x) EXPECT_NE(t.Pixel(x, y), kBlue);
+}
+
+TEST(Canvas, DrawAndStretchDrawBitmap) {
+  Bitmap src(2, 2, PixelFormat::Bit24);
+  src.SetPixel(0, 0, kRed);
+  src.SetPixel(1, 0, kGreen);
+  src.SetPixel(0, 1, kBlue);
+  src.SetPixel(1, 1, clWhite);
+  Bitmap dst(10, 10, PixelFormat::Bit24);
+  dst.Fill(clBlack);
+  dst.GetCanvas().Draw(3, 4, src);
+  EXPECT_EQ(dst.Pixel(3, 4), kRed);
+  EXPECT_EQ(dst.Pixel(4, 4), kGreen);
+  EXPECT_EQ(dst.Pixel(3, 5), kBlue);
+  EXPECT_EQ(dst.Pixel(4, 5), clWhite);
+  EXPECT_EQ(Covered(dst, clBlack), (Rect{3, 4, 5, 6}));
+
+  dst.Fill(clBlack);
+  dst.GetCanvas().StretchDraw(Rect{0, 0, 8, 6}, src);
+  EXPECT_EQ(dst.Pixel(0, 0), kRed);
+  EXPECT_EQ(dst.Pixel(3, 2), kRed);
+  EXPECT_EQ(dst.Pixel(4, 0), kGreen);
+  EXPECT_EQ(dst.Pixel(7, 5), clWhite);
+  EXPECT_EQ(dst.Pixel(0, 5), kBlue);
+  EXPECT_EQ(Covered(dst, clBlack), (Rect{0, 0, 8, 6}));
+}
+
+TEST(Canvas, TransparentBitmapLeavesItsKeyColourUnpainted) {
+  Bitmap src(3, 1, PixelFormat::Bit24);
+  src.SetPixel(0, 0, kRed);
+  src.SetPixel(1, 0, kGreen);
+  src.SetPixel(2, 0, kRed);
+  src.SetTransparentColor(kRed);
+  src.SetTransparent(true);
+  Bitmap dst(3, 1, PixelFormat::Bit24);
+  dst.Fill(kBlue);
+  dst.GetCanvas().Draw(0, 0, src);
+  EXPECT_EQ(dst.Pixel(0, 0), kBlue);
+  EXPECT_EQ(dst.Pixel(1, 0), kGreen);
+  EXPECT_EQ(dst.Pixel(2, 0), kBlue);
+}
+
+TEST(Canvas, PainterCanvasOnQImage) {
+  QImage image(10, 10, QImage::Format_RGB32);
+  image.fill(Qt::black);
+  {
+    QPainter painter(&image);
+    Canvas c(&painter, Rect{0, 0, 10, 10});
+    EXPECT_EQ(c.ClipRect(), (Rect{0, 0, 10, 10}));
+    c.pen().style = PenStyle::Clear;
+    c.brush().color = kRed;
+    c.Rectangle(2, 2, 5, 5);
+    c.SetPixel(8, 8, kGreen);
+    EXPECT_EQ(c.Pixel(3, 3), kRed);
+  }
+  EXPECT_EQ(image.pixel(2, 2), qRgb(255, 0, 0));
+  EXPECT_EQ(image.pixel(4, 4), qRgb(255, 0, 0));
+  EXPECT_EQ(image.pixel(5, 5), qRgb(0, 0, 0));
+  EXPECT_EQ(image.pixel(8, 8), qRgb(0, 255, 0));
+}
+
+TEST(Canvas, IndexedBitmapKeepsUntouchedIndices) {
+  // A palette holding one colour twice: drawing elsewhere must not move
+  // pixels from one entry to the other.
+  Bitmap b(4, 1, PixelFormat::Bit8);
+  b.SetPalette({clBlack, clWhite, clBlack});
+  b.SetPixelIndex(0, 0, 2);
+  b.GetCanvas().brush().color = clWhite;
+  b.GetCanvas().FillRect(Rect{3, 0, 4, 1});
+  EXPECT_EQ(b.PixelIndex(0, 0), 2);
+  EXPECT_EQ(b.PixelIndex(3, 0), 1);
+}
+
+TEST(Canvas, UnboundOrEmptyTargetsDrawNothing) {
+  Canvas c;
+  EXPECT_FALSE(c.IsBound());
+  c.Rectangle(0, 0, 5, 5);
+  c.TextOut(0, 0, "x");
+  EXPECT_EQ(c.Pixel(0, 0), clNone);
+  Bitmap empty;
+  empty.GetCanvas().Rectangle(0, 0, 5, 5);
+  EXPECT_TRUE(empty.Empty());
+}
+
+}  // namespace
+}  // namespace platform

@@ -1,0 +1,133 @@
+#pragma once
+// The abstract picture of the layer: every picture class (bitmap, JPEG and the
+// codecs' GIF, PNG, TIFF and Targa classes) loads and saves itself from a
+// stream, draws itself on a canvas and reports progress of long operations.
+// Colours, rectangles and palettes shared by bitmaps and canvases live here too.
+#include <QByteArray>
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "platform/stream.h"
+
+namespace platform {
+
+class Canvas;
+
+// A colour in the platform's layout 0x00BBGGRR (red in the low byte).
+using Color = std::uint32_t;
+constexpr Color clNone = 0x1FFFFFFF;     // "no colour": optional colour not set
+constexpr Color clDefault = 0x20000000;  // "the default colour" of the owner
+constexpr Color clBlack = 0x000000;
+constexpr Color clWhite = 0xFFFFFF;
+
+constexpr Color RGBColor(int r, int g, int b) {
+  return static_cast<Color>((r & 0xFF) | ((g & 0xFF) << 8) | ((b & 0xFF) << 16));
+}
+constexpr int GetRValue(Color c) { return static_cast<int>(c & 0xFF); }
+constexpr int GetGValue(Color c) { return static_cast<int>((c >> 8) & 0xFF); }
+constexpr int GetBValue(Color c) { return static_cast<int>((c >> 16) & 0xFF); }
+
+// A colour table: entry i is the colour of index i.
+using Palette = std::vector<Color>;
+
+struct Point {
+  int x = 0;
+  int y = 0;
+  friend bool operator==(const Point&, const Point&) = default;
+};
+
+// A rectangle from (left, top) to (right, bottom); right and bottom are
+// outside it, so Width() is right - left.
+struct Rect {
+  int left = 0;
+  int top = 0;
+  int right = 0;
+  int bottom = 0;
+  int Width() const { return right - left; }
+  int Height() const { return bottom - top; }
+  bool IsEmpty() const { return right <= left || bottom <= top; }
+  bool Contains(int x, int y) const { return x >= left && x < right && y >= top && y < bottom; }
+  friend bool operator==(const Rect&, const Rect&) = default;
+};
+
+inline Rect MakeRect(int left, int top, int right, int bottom) { return Rect{left, top, right, bottom}; }
+inline Rect Bounds(int left, int top, int width, int height) { return Rect{left, top, left + width, top + height}; }
+
+// Stages of a progress notification.
+enum class ProgressStage { Starting, Running, Ending };
+
+class Graphic {
+ public:
+  // (sender, stage, percent 0..100, redraw now, rectangle that changed, message)
+  using ProgressHandler =
+      std::function<void(Graphic& sender, ProgressStage stage, int percent, bool redrawNow, const Rect& rect,
+                         const std::string& message)>;
+  using ChangeHandler = std::function<void(Graphic& sender)>;
+
+  Graphic() = default;
+  Graphic(const Graphic&) = default;
+  Graphic& operator=(const Graphic&) = default;
+  virtual ~Graphic() = default;
+
+  // The class name as the picture's own error messages give it ("TBitmap").
+  virtual std::string ClassName() const = 0;
+
+  virtual void LoadFromStream(Stream& stream) = 0;
+  virtual void SaveToStream(Stream& stream) = 0;
+  // Whole files; the file name appears in the error of a file that cannot be
+  // opened, the picture's own message for damaged content.
+  virtual void LoadFromFile(const std::string& path);
+  virtual void SaveToFile(const std::string& path);
+
+  // Draws the picture into rect on the canvas, stretched to fit.
+  virtual void Draw(Canvas& canvas, const Rect& rect) = 0;
+
+  virtual int Width() const = 0;
+  virtual int Height() const = 0;
+  // Resizing is not for every picture class; the default refuses.
+  virtual void SetWidth(int width);
+  virtual void SetHeight(int height);
+  virtual bool Empty() const = 0;
+
+  virtual bool Transparent() const { return transparent_; }
+  virtual void SetTransparent(bool value);
+
+  // The picture's colour table (empty when it has none).
+  virtual Palette GetPalette() const { return {}; }
+  virtual void SetPalette(const Palette& palette);
+
+  // Takes the picture of source. The default accepts only nullptr-like
+  // sources of no kind and throws "Cannot assign a X to a Y".
+  virtual void Assign(const Graphic& source);
+
+  // Clipboard exchange for pictures registered with a clipboard format: the
+  // bytes stored under the format's MIME type.
+  virtual void SaveToClipboardFormat(int& format, QByteArray& data);
+  virtual void LoadFromClipboardFormat(int format, const QByteArray& data);
+
+  bool Modified() const { return modified_; }
+  void SetModified(bool value) { modified_ = value; }
+
+  void SetOnProgress(ProgressHandler handler) { onProgress_ = std::move(handler); }
+  const ProgressHandler& OnProgress() const { return onProgress_; }
+  void SetOnChange(ChangeHandler handler) { onChange_ = std::move(handler); }
+  const ChangeHandler& OnChange() const { return onChange_; }
+
+  // Raises the progress notification (nothing when no handler is bound).
+  void Progress(ProgressStage stage, int percent, bool redrawNow, const Rect& rect, const std::string& message);
+
+ protected:
+  // Marks the picture modified and raises the change notification.
+  virtual void Changed();
+  [[noreturn]] void AssignError(const Graphic& source) const;
+
+ private:
+  bool transparent_ = false;
+  bool modified_ = false;
+  ProgressHandler onProgress_;
+  ChangeHandler onChange_;
+};
+
+}  // namespace platform
