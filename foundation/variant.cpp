@@ -1,5 +1,6 @@
 #include "foundation/variant.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <cstdio>
@@ -302,7 +303,13 @@ double TextToFloat(std::string_view text) {
     ++i;
   }
   size_t mantissaDigits = 0;
-  while (i < t.size() && IsDigit(t[i])) s.push_back(t[i++]), ++mantissaDigits;
+  long long magnitude = 0;  // rough decimal order of the value, for range errors
+  bool leading = true;
+  while (i < t.size() && IsDigit(t[i])) {
+    if (t[i] != '0') leading = false;
+    if (!leading) ++magnitude;
+    s.push_back(t[i++]), ++mantissaDigits;
+  }
   if (i < t.size() && (t[i] == '.' || t[i] == ',')) {
     s.push_back('.');
     ++i;
@@ -313,8 +320,14 @@ double TextToFloat(std::string_view text) {
     s.push_back('e');
     ++i;
     if (i < t.size() && (t[i] == '+' || t[i] == '-')) s.push_back(t[i++]);
+    const bool negativeExp = i > 0 && t[i - 1] == '-';
     size_t expDigits = 0;
-    while (i < t.size() && IsDigit(t[i])) s.push_back(t[i++]), ++expDigits;
+    long long exp = 0;
+    while (i < t.size() && IsDigit(t[i])) {
+      exp = std::min(exp * 10 + (t[i] - '0'), 1000000LL);
+      s.push_back(t[i++]), ++expDigits;
+    }
+    magnitude += negativeExp ? -exp : exp;
     if (expDigits == 0) NotANumber(text, "floating point value");
   }
   if (i != t.size()) NotANumber(text, "floating point value");
@@ -322,7 +335,7 @@ double TextToFloat(std::string_view text) {
   const auto res = std::from_chars(s.data(), s.data() + s.size(), v);
   if (res.ec == std::errc::result_out_of_range) {
     // Underflow reads as 0; overflow is no usable number.
-    if (std::fabs(v) <= 1.0) return 0.0;
+    if (magnitude <= 0) return 0.0;
     NotANumber(text, "floating point value");
   }
   if (res.ec != std::errc() || res.ptr != s.data() + s.size() || !std::isfinite(v))
