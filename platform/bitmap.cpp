@@ -4,6 +4,8 @@
 #include <cstring>
 #include <unordered_map>
 
+#include <QMimeData>
+
 #include "platform/bmp.h"
 #include "platform/canvas.h"
 
@@ -233,7 +235,7 @@ void Bitmap::SetSize(int width, int height) {
 }
 
 void Bitmap::CheckLine(int y) const {
-  if (y < 0 || y >= height_) throw GraphicError("Scan line index out of range: " + std::to_string(y));
+  if (y < 0 || y >= height_) throw GraphicError("Scan line index out of range");
 }
 
 std::uint8_t* Bitmap::ScanLine(int y) {
@@ -574,16 +576,42 @@ void Bitmap::Assign(const Graphic& source) {
     Changed();
     return;
   }
-  // Any other picture is drawn onto a true-colour bitmap of its size.
-  if (source.Empty()) {
-    Reallocate(0, 0, format_, false);
-    Changed();
+  Graphic::Assign(source);
+}
+
+Bitmap Bitmap::MaskBitmap(Color transparent) const {
+  Bitmap mask(width_, height_, PixelFormat::Bit1);
+  mask.palette_ = {clBlack, clWhite};
+  transparent &= 0xFFFFFF;
+  for (int y = 0; y < height_; ++y) {
+    std::uint8_t* row = mask.ScanLine(y);
+    for (int x = 0; x < width_; ++x)
+      if (Pixel(x, y) == transparent) PutIndex(row, x, 1, 1);
+  }
+  mask.SetModified(false);
+  return mask;
+}
+
+void Bitmap::SaveToClipboardFormat(QMimeData& mime) {
+  if (Empty()) return;
+  MemoryStream bytes;
+  WriteBmp(bytes, *this);
+  SetClipboardFormatData(mime, kClipboardBitmap,
+                         QByteArray(reinterpret_cast<const char*>(bytes.Bytes().data()), static_cast<qsizetype>(bytes.Bytes().size())));
+  mime.setImageData(ToQImage());
+}
+
+void Bitmap::LoadFromClipboardFormat(int format, const QMimeData& mime) {
+  if (format != kClipboardBitmap) throw GraphicError("Unsupported clipboard format");
+  const QByteArray bytes = ClipboardFormatData(mime, format);
+  if (!bytes.isEmpty()) {
+    MemoryStream stream(bytes.constData(), static_cast<std::size_t>(bytes.size()));
+    LoadFromStream(stream);
     return;
   }
-  Reallocate(source.Width(), source.Height(), PixelFormat::Bit24, false);
-  Fill(clWhite);
-  GetCanvas().StretchDraw(Rect{0, 0, width_, height_}, const_cast<Graphic&>(source));
-  Changed();
+  const QImage image = qvariant_cast<QImage>(mime.imageData());
+  if (image.isNull()) throw GraphicError("Unsupported clipboard format");
+  AssignQImage(image);
 }
 
 Canvas& Bitmap::GetCanvas() {

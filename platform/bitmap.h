@@ -105,13 +105,24 @@ class Bitmap : public Graphic {
   void SetTransparentColor(Color colour);
   Color TransparentColorSetting() const { return transparentColor_; }
 
+  // A 1-bit mask of the bitmap's size: index 1 (white) where the pixel has
+  // the colour, index 0 (black) elsewhere.
+  Bitmap MaskBitmap(Color transparent) const;
+  Bitmap MaskBitmap() const { return MaskBitmap(TransparentColor()); }
+
   // Fills every pixel with a colour.
   void Fill(Color colour);
 
   // The canvas drawing on this bitmap (created on first use, owned by it).
   Canvas& GetCanvas();
 
+  // Another bitmap is copied (pixels, size, format, palette, transparency);
+  // other pictures are asked to assign themselves (AssignTo).
   void Assign(const Graphic& source) override;
+
+  // The clipboard's bitmap format, as BMP bytes and as the clipboard image.
+  void SaveToClipboardFormat(QMimeData& mime) override;
+  void LoadFromClipboardFormat(int format, const QMimeData& mime) override;
 
   // QImage exchange: 1 bit gives Format_Mono, 4 and 8 bits Format_Indexed8,
   // 24 bits Format_RGB888, 32 bits and Device Format_RGB32 (transparency

@@ -1,6 +1,57 @@
 #include "platform/graphic.h"
 
+#include <QMimeData>
+#include <map>
+#include <mutex>
+
 namespace platform {
+
+namespace {
+
+struct ClipboardFormats {
+  std::mutex mutex;
+  std::map<std::string, int> byName;
+  std::map<int, std::string> byNumber;
+};
+
+ClipboardFormats& Formats() {
+  static ClipboardFormats formats;
+  return formats;
+}
+
+}  // namespace
+
+int RegisterClipboardFormat(const std::string& name) {
+  if (name.empty()) throw GraphicError("Clipboard format without a name");
+  ClipboardFormats& f = Formats();
+  std::lock_guard lock(f.mutex);
+  auto it = f.byName.find(name);
+  if (it != f.byName.end()) return it->second;
+  const int number = 0xC000 + static_cast<int>(f.byName.size());
+  f.byName.emplace(name, number);
+  f.byNumber.emplace(number, name);
+  return number;
+}
+
+std::string ClipboardFormatMimeType(int format) {
+  if (format == kClipboardBitmap) return "image/bmp";
+  std::string name;
+  {
+    ClipboardFormats& f = Formats();
+    std::lock_guard lock(f.mutex);
+    auto it = f.byNumber.find(format);
+    name = it != f.byNumber.end() ? it->second : "Format" + std::to_string(format);
+  }
+  return "application/x-qt-windows-mime;value=\"" + name + "\"";
+}
+
+QByteArray ClipboardFormatData(const QMimeData& mime, int format) {
+  return mime.data(QString::fromStdString(ClipboardFormatMimeType(format)));
+}
+
+void SetClipboardFormatData(QMimeData& mime, int format, const QByteArray& data) {
+  mime.setData(QString::fromStdString(ClipboardFormatMimeType(format)), data);
+}
 
 void Graphic::LoadFromFile(const std::string& path) {
   FileStream file(path, FileStream::Mode::Read);
@@ -24,19 +75,20 @@ void Graphic::SetTransparent(bool value) {
 
 void Graphic::SetPalette(const Palette&) {}
 
-void Graphic::Assign(const Graphic& source) { AssignError(source); }
+void Graphic::Assign(const Graphic& source) {
+  if (&source == this) return;
+  source.AssignTo(*this);
+}
+
+void Graphic::AssignTo(Graphic& target) const { target.AssignError(*this); }
 
 void Graphic::AssignError(const Graphic& source) const {
   throw GraphicError("Cannot assign a " + source.ClassName() + " to a " + ClassName());
 }
 
-void Graphic::SaveToClipboardFormat(int&, QByteArray&) {
-  throw GraphicError("Unsupported clipboard format for a " + ClassName());
-}
+void Graphic::SaveToClipboardFormat(QMimeData&) { throw GraphicError("Unsupported clipboard format"); }
 
-void Graphic::LoadFromClipboardFormat(int, const QByteArray&) {
-  throw GraphicError("Unsupported clipboard format for a " + ClassName());
-}
+void Graphic::LoadFromClipboardFormat(int, const QMimeData&) { throw GraphicError("Unsupported clipboard format"); }
 
 void Graphic::Progress(ProgressStage stage, int percent, bool redrawNow, const Rect& rect, const std::string& message) {
   if (onProgress_) onProgress_(*this, stage, percent, redrawNow, rect, message);

@@ -11,6 +11,8 @@
 
 #include "platform/stream.h"
 
+class QMimeData;
+
 namespace platform {
 
 class Canvas;
@@ -55,6 +57,21 @@ struct Rect {
 inline Rect MakeRect(int left, int top, int right, int bottom) { return Rect{left, top, right, bottom}; }
 inline Rect Bounds(int left, int top, int width, int height) { return Rect{left, top, left + width, top + height}; }
 
+// Clipboard formats: numbers as the platform gives them. Picture data of a
+// registered format travels under its own MIME type; the bitmap format is the
+// clipboard's image.
+constexpr int kClipboardBitmap = 2;
+// Registers a named format (same name, same number; numbers from 0xC000).
+int RegisterClipboardFormat(const std::string& name);
+// The MIME type that carries a format: "image/bmp" for the bitmap format,
+// the platform's custom-format type with the registered name for named
+// formats, and "application/x-qt-windows-mime;value=\"Format<n>\"" for
+// other numbers.
+std::string ClipboardFormatMimeType(int format);
+// The bytes mime holds for format (empty when none).
+QByteArray ClipboardFormatData(const QMimeData& mime, int format);
+void SetClipboardFormatData(QMimeData& mime, int format, const QByteArray& data);
+
 // Stages of a progress notification.
 enum class ProgressStage { Starting, Running, Ending };
 
@@ -98,14 +115,24 @@ class Graphic {
   virtual Palette GetPalette() const { return {}; }
   virtual void SetPalette(const Palette& palette);
 
-  // Takes the picture of source. The default accepts only nullptr-like
-  // sources of no kind and throws "Cannot assign a X to a Y".
+  // Takes the picture of source. The default asks the source to assign
+  // itself to this picture (AssignTo).
   virtual void Assign(const Graphic& source);
+  // Gives this picture to target when target's Assign does not know this
+  // class. The default throws "Cannot assign a X to a Y".
+  virtual void AssignTo(Graphic& target) const;
 
-  // Clipboard exchange for pictures registered with a clipboard format: the
-  // bytes stored under the format's MIME type.
-  virtual void SaveToClipboardFormat(int& format, QByteArray& data);
-  virtual void LoadFromClipboardFormat(int format, const QByteArray& data);
+  // Clipboard exchange (see picture.h for the clipboard formats): Save puts
+  // the picture's formats into mime; Load takes the picture from the data
+  // that mime holds for format. Both throw "Unsupported clipboard format" by
+  // default.
+  virtual void SaveToClipboardFormat(QMimeData& mime);
+  virtual void LoadFromClipboardFormat(int format, const QMimeData& mime);
+
+  // The palette was replaced since the flag was last cleared (for whoever
+  // shows the picture and must realise its palette again).
+  bool PaletteModified() const { return paletteModified_; }
+  void SetPaletteModified(bool value) { paletteModified_ = value; }
 
   bool Modified() const { return modified_; }
   void SetModified(bool value) { modified_ = value; }
@@ -126,6 +153,7 @@ class Graphic {
  private:
   bool transparent_ = false;
   bool modified_ = false;
+  bool paletteModified_ = false;
   ProgressHandler onProgress_;
   ChangeHandler onChange_;
 };

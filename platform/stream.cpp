@@ -27,7 +27,7 @@ void Stream::ReadBuffer(void* buffer, std::size_t count) {
   auto* out = static_cast<std::uint8_t*>(buffer);
   while (done < count) {
     const std::size_t n = Read(out + done, count - done);
-    if (n == 0) throw StreamError("Stream read error: unexpected end of data");
+    if (n == 0) throw StreamError("Stream read error");
     done += n;
   }
 }
