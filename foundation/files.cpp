@@ -105,7 +105,9 @@ bool FindFileInfo(const Variant& path, FindData& data, int options) {
     const uint64_t size = isDir ? 0 : static_cast<uint64_t>(st.st_size);
     data.sizeHigh = static_cast<uint32_t>(size >> 32);
     data.sizeLow = static_cast<uint32_t>(size & 0xFFFFFFFFu);
-    data.fileName = FromFsPath(ToFsPath(p).filename());
+    std::string bare = p;
+    while (bare.size() > 1 && bare.back() == '/') bare.pop_back();
+    data.fileName = FromFsPath(ToFsPath(bare).filename());
   }
   const bool dirBit = (data.attributes & faDirectory) != 0;
   bool result = true;

@@ -1,0 +1,149 @@
+#include "foundation/files.h"
+
+#include <gtest/gtest.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+
+#include <QTemporaryDir>
+#include <csignal>
+#include <filesystem>
+#include <fstream>
+
+namespace {
+
+namespace fs = std::filesystem;
+using foundation::FileExistsVar;
+using foundation::FindData;
+using foundation::FindFileInfo;
+using foundation::Variant;
+
+class FilesTest : public ::testing::Test {
+ protected:
+  void SetUp() override { ASSERT_TRUE(tmp_.isValid()); }
+  std::string Dir() const { return tmp_.path().toStdString(); }
+  std::string Make(const std::string& name, const std::string& bytes) {
+    const std::string p = Dir() + "/" + name;
+    std::ofstream(p, std::ios::binary) << bytes;
+    return p;
+  }
+  size_t EntriesIn(const std::string& dir) const {
+    size_t n = 0;
+    for ([[maybe_unused]] const auto& e : fs::directory_iterator(dir)) ++n;
+    return n;
+  }
+  QTemporaryDir tmp_;
+};
+
+TEST_F(FilesTest, FileExistsVarAnswersForFilesOnly) {
+  const std::string empty = Make("empty.ini", "");
+  const std::string full = Make("full.ini", "x");
+  EXPECT_TRUE(FileExistsVar(Variant(empty), 0));
+  EXPECT_FALSE(FileExistsVar(Variant(empty), 1));
+  EXPECT_TRUE(FileExistsVar(Variant(full), 1));
+  EXPECT_TRUE(FileExistsVar(Variant::WideString(full), 1));
+  EXPECT_FALSE(FileExistsVar(Variant(Dir()), 0));
+  EXPECT_FALSE(FileExistsVar(Variant(Dir() + "/"), 0));
+  EXPECT_FALSE(FileExistsVar(Variant(Dir() + "/missing"), 0));
+  EXPECT_FALSE(FileExistsVar(Variant(""), 0));
+  EXPECT_FALSE(FileExistsVar(Variant(5), 0));
+  EXPECT_FALSE(FileExistsVar(Variant(" " + full), 0));  // the path is used as it stands
+  // A Windows-1252 name is found under its name on disk.
+  const std::string latin = Dir() + "/caf\xE9.ini";
+  ASSERT_TRUE(foundation::SaveFileAtomically(latin, "1"));
+  EXPECT_TRUE(fs::exists(fs::path(Dir()) / "caf\xC3\xA9.ini"));
+  EXPECT_TRUE(FileExistsVar(Variant(latin), 1));
+}
+
+TEST_F(FilesTest, FindFileInfoOfRootDirectoriesAndFiles) {
+  FindData d;
+  EXPECT_TRUE(FindFileInfo(Variant("/"), d));
+  EXPECT_EQ(d.attributes & 24u, 24u);
+  EXPECT_FALSE(FindFileInfo(Variant("/"), d, foundation::ffoNoDirectory));
+
+  FindData dir;
+  fs::create_directory(Dir() + "/Sub");
+  EXPECT_TRUE(FindFileInfo(Variant(Dir() + "/Sub/"), dir));
+  EXPECT_EQ(dir.attributes & foundation::faDirectory, static_cast<uint32_t>(foundation::faDirectory));
+  EXPECT_EQ(dir.fileName, "Sub");
+  EXPECT_TRUE(FindFileInfo(Variant(Dir() + "/Sub"), dir, foundation::ffoOnlyDirectory));
+  EXPECT_FALSE(FindFileInfo(Variant(Dir() + "/Sub"), dir, foundation::ffoNoDirectory));
+  EXPECT_FALSE(FindFileInfo(Variant(Dir() + "/Sub"), dir, foundation::ffoNoEmptyDirectory));
+
+  const std::string file = Make("five.txt", "12345");
+  FindData f;
+  EXPECT_TRUE(FindFileInfo(Variant("  " + file + "  "), f));
+  EXPECT_EQ(f.sizeHigh, 5u);  // words swapped: the record reads as one 64-bit size
+  EXPECT_EQ(f.sizeLow, 0u);
+  EXPECT_EQ(f.Size(), 5u);
+  EXPECT_EQ(f.fileName, "five.txt");
+  EXPECT_EQ(f.attributes & foundation::faDirectory, 0u);
+  FindData natural;
+  EXPECT_TRUE(FindFileInfo(Variant(file), natural, foundation::ffoNoSwap));
+  EXPECT_EQ(natural.sizeLow, 5u);
+  EXPECT_EQ(natural.Size(false), 5u);
+  FindData cleared;
+  EXPECT_FALSE(FindFileInfo(Variant(file), cleared, foundation::ffoOnlyDirectory));
+  EXPECT_EQ(cleared.sizeHigh, 5u);  // swapped even when the options cleared the answer
+  EXPECT_TRUE(FindFileInfo(Variant(file + "/"), f));  // retried without the "/"
+
+  FindData none;
+  EXPECT_FALSE(FindFileInfo(Variant(Dir() + "/missing"), none));
+  EXPECT_FALSE(FindFileInfo(Variant("   "), none));
+  EXPECT_FALSE(FindFileInfo(Variant(3), none));
+}
+
+TEST_F(FilesTest, SaveFileAtomicallyReplacesKeepsModeAndLeavesNoTemporaries) {
+  const std::string p = Dir() + "/data.ini";
+  ASSERT_TRUE(foundation::SaveFileAtomically(p, "first\r\n"));
+  ::chmod(p.c_str(), 0640);
+  ASSERT_TRUE(foundation::SaveFileAtomically(p, std::string("second\0x", 8)));
+  std::string bytes;
+  ASSERT_TRUE(foundation::ReadWholeFile(p, bytes));
+  EXPECT_EQ(bytes, std::string("second\0x", 8));
+  struct stat st {};
+  ASSERT_EQ(::stat(p.c_str(), &st), 0);
+  EXPECT_EQ(st.st_mode & 07777, 0640u);
+  EXPECT_EQ(EntriesIn(Dir()), 1u);
+  // Through a link, the linked file is replaced and the link stays.
+  const std::string link = Dir() + "/link.ini";
+  fs::create_symlink(p, link);
+  ASSERT_TRUE(foundation::SaveFileAtomically(link, "third"));
+  EXPECT_TRUE(fs::is_symlink(link));
+  ASSERT_TRUE(foundation::ReadWholeFile(p, bytes));
+  EXPECT_EQ(bytes, "third");
+}
+
+TEST_F(FilesTest, FailedSaveLeavesTheOldFileWhole) {
+  const std::string p = Make("old.ini", "hello");
+  EXPECT_FALSE(foundation::SaveFileAtomically(Dir() + "/no/such/folder/x.ini", "x"));
+  EXPECT_FALSE(foundation::SaveFileAtomically(Dir(), "x"));
+  EXPECT_FALSE(foundation::SaveFileAtomically(std::string(), "x"));
+  // A disk that fills up while writing: the write fails half way.
+  struct rlimit old {};
+  ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &old), 0);
+  auto* previous = std::signal(SIGXFSZ, SIG_IGN);
+  struct rlimit small = old;
+  small.rlim_cur = 16;
+  ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &small), 0);
+  const bool saved = foundation::SaveFileAtomically(p, std::string(4096, 'z'));
+  ::setrlimit(RLIMIT_FSIZE, &old);
+  std::signal(SIGXFSZ, previous);
+  EXPECT_FALSE(saved);
+  std::string bytes;
+  ASSERT_TRUE(foundation::ReadWholeFile(p, bytes));
+  EXPECT_EQ(bytes, "hello");
+  EXPECT_EQ(EntriesIn(Dir()), 1u);
+}
+
+TEST_F(FilesTest, ReadWholeFileAndShellExecFailures) {
+  std::string bytes = "stale";
+  EXPECT_FALSE(foundation::ReadWholeFile(Dir() + "/missing", bytes));
+  EXPECT_TRUE(bytes.empty());
+  EXPECT_FALSE(foundation::ReadWholeFile(Dir(), bytes));
+  EXPECT_FALSE(foundation::ShellExec("open", Dir() + "/missing.htm", "", ""));
+  EXPECT_FALSE(foundation::ShellExec("open", "missing.htm", Dir(), ""));
+  EXPECT_FALSE(foundation::ShellExec("open", "", Dir(), ""));
+  EXPECT_FALSE(foundation::ShellExec("frobnicate", Make("a.htm", "x"), "", ""));
+}
+
+}  // namespace
