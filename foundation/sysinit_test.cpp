@@ -1,0 +1,281 @@
+#include "foundation/sysinit.h"
+
+#include <gtest/gtest.h>
+#include <sys/resource.h>
+
+#include <QTemporaryDir>
+#include <csignal>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <optional>
+#include <vector>
+
+#include "foundation/files.h"
+#include "platform/msgbox.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using foundation::Variant;
+
+// Restores one environment variable when the test ends.
+class ScopedEnv {
+ public:
+  ScopedEnv(const char* name, const std::string& value) : name_(name) {
+    if (const char* old = std::getenv(name)) old_ = old;
+    ::setenv(name, value.c_str(), 1);
+  }
+  ~ScopedEnv() {
+    if (old_)
+      ::setenv(name_, old_->c_str(), 1);
+    else
+      ::unsetenv(name_);
+  }
+
+ private:
+  const char* name_;
+  std::optional<std::string> old_;
+};
+
+class BootstrapTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_TRUE(tmp_.isValid());
+    root_ = tmp_.path().toStdString();
+    appDir_ = root_ + "/app/";
+    fs::create_directories(appDir_);
+    config_.emplace("XDG_CONFIG_HOME", root_ + "/config");
+    data_.emplace("XDG_DATA_HOME", root_ + "/data");
+    windowsDir_ = root_ + "/config/Veltrano/";
+    foundation::ResetSysGlobals();
+    foundation::SetExecutablePathOverride(appDir_ + "Gravlo");
+  }
+  void TearDown() override {
+    foundation::SetExecutablePathOverride(std::string());
+    foundation::ResetSysGlobals();
+  }
+  static void Touch(const std::string& path) {
+    fs::create_directories(fs::path(path).parent_path());
+    std::ofstream(path, std::ios::binary) << "";
+  }
+
+  QTemporaryDir tmp_;
+  std::string root_, appDir_, windowsDir_;
+  std::optional<ScopedEnv> config_, data_;
+};
+
+TEST(ExecutablePath, DirectoryAndNameWithoutExtension) {
+  std::string dir, name;
+  foundation::SplitExecutablePath("/games/Gravlo.exe", dir, name);
+  EXPECT_EQ(dir, "/games/");
+  EXPECT_EQ(name, "Gravlo");
+  foundation::SplitExecutablePath("/opt/My.Games/Run", dir, name);
+  EXPECT_EQ(dir, "/opt/My.Games/");
+  EXPECT_EQ(name, "Run");  // no extension: the whole name
+  foundation::SplitExecutablePath("/opt/a.b.c", dir, name);
+  EXPECT_EQ(name, "a.b");
+  foundation::SplitExecutablePath("/opt/.hidden", dir, name);
+  EXPECT_EQ(name, ".hidden");
+  foundation::SplitExecutablePath("Pellora20", dir, name);
+  EXPECT_EQ(dir, "");
+  EXPECT_EQ(name, "Pellora20");
+}
+
+TEST_F(BootstrapTest, PathsNamesAndAppIniFile) {
+  Touch(appDir_ + "Veltrano.Ini");
+  ASSERT_TRUE(foundation::InitSysPaths());
+  EXPECT_EQ(foundation::AppDir, appDir_);
+  EXPECT_EQ(foundation::AppName, "Gravlo");
+  EXPECT_EQ(foundation::AppIniFile, appDir_ + "Gravlo.Ini");
+  EXPECT_FALSE(foundation::ComputerName.empty());
+  EXPECT_EQ(foundation::GetWindowsDir(), windowsDir_);
+  EXPECT_TRUE(fs::is_directory(windowsDir_));
+  EXPECT_TRUE(foundation::VolsPath.empty());
+}
+
+TEST_F(BootstrapTest, BaseFileInProgramFolderWinsOverWindowsFolder) {
+  Touch(appDir_ + "Veltrano.Ini");
+  Touch(windowsDir_ + "Veltrano.Ini");
+  ASSERT_TRUE(foundation::InitSysPaths());
+  EXPECT_EQ(foundation::BaseDir, appDir_);
+  EXPECT_EQ(foundation::BaseIniFile, appDir_ + "Veltrano.Ini");
+  fs::remove(appDir_ + "Veltrano.Ini");
+  ASSERT_TRUE(foundation::InitSysPaths());
+  EXPECT_EQ(foundation::BaseDir, windowsDir_);
+  EXPECT_EQ(foundation::BaseIniFile, windowsDir_ + "Veltrano.Ini");
+}
+
+TEST_F(BootstrapTest, QuestionAnsweredYesCreatesTheFileInTheWindowsFolder) {
+  std::vector<platform::MsgBoxRequest> seen;
+  platform::ScopedMsgBoxAnswerer answer([&](const platform::MsgBoxRequest& r) {
+    seen.push_back(r);
+    return static_cast<int>(platform::IdYes);
+  });
+  ASSERT_TRUE(foundation::InitSysPaths());
+  ASSERT_EQ(seen.size(), 1u);
+  EXPECT_EQ(seen[0].caption, "Veltrano SysInit");
+  EXPECT_EQ(seen[0].flags, 35 + 8192);
+  const std::string expected =
+      "Base file Veltrano.Ini was not found. Cannot go on without it.\r\n"
+      "The file has paths for playlist, slideshow custom root, volume, etc. sub systems.\r\n"
+      "It is intended to be in Windows direcory, the data is common to all Veltrano powered programs and games.\r\n"
+      "- In application directory file is unique to the programs in the application's directory.\r\n"
+      "- Also then,when you have another file in Windows Directory.\r\n"
+      "\r\n"
+      "Yes - Creates the file into Windows directory :\r\n"
+      " " + windowsDir_ + "\r\n"
+      "\r\n"
+      "No  - Creates the file into application direcory :\r\n"
+      "  " + appDir_ + "\r\n"
+      "\r\n"
+      "Cancel terminates program.\r\n"
+      "\r\n"
+      "? You can add, synchronize and maintain multiple locations /  operating systems from the maintenance "
+      "screen.\r\n"
+      "? If you or Windows setup deletes the file, you'll get to answer this for recreational purposes.\r\n";
+  EXPECT_EQ(seen[0].text, expected);
+  EXPECT_EQ(foundation::BaseDir, windowsDir_);
+  EXPECT_EQ(foundation::BaseIniFile, windowsDir_ + "Veltrano.Ini");
+  ASSERT_TRUE(fs::is_regular_file(windowsDir_ + "Veltrano.Ini"));
+  EXPECT_EQ(fs::file_size(windowsDir_ + "Veltrano.Ini"), 0u);
+  EXPECT_FALSE(fs::exists(appDir_ + "Veltrano.Ini"));
+  // The next start finds it without asking.
+  ASSERT_TRUE(foundation::InitSysPaths());
+  EXPECT_EQ(seen.size(), 1u);
+}
+
+TEST_F(BootstrapTest, QuestionAnsweredNoOrAnythingElseCreatesTheFileInTheProgramFolder) {
+  for (int reply : {static_cast<int>(platform::IdNo), static_cast<int>(platform::IdOk), 0}) {
+    fs::remove(appDir_ + "Veltrano.Ini");
+    int asked = 0;
+    platform::ScopedMsgBoxAnswerer answer([&](const platform::MsgBoxRequest&) {
+      ++asked;
+      return reply;
+    });
+    ASSERT_TRUE(foundation::InitSysPaths()) << reply;
+    EXPECT_EQ(asked, 1);
+    EXPECT_EQ(foundation::BaseDir, appDir_) << reply;
+    EXPECT_EQ(foundation::BaseIniFile, appDir_ + "Veltrano.Ini");
+    EXPECT_TRUE(fs::is_regular_file(appDir_ + "Veltrano.Ini"));
+    EXPECT_FALSE(fs::exists(windowsDir_ + "Veltrano.Ini"));
+  }
+}
+
+TEST_F(BootstrapTest, QuestionAnsweredCancelEndsTheStartWithoutFiles) {
+  platform::ScopedMsgBoxAnswerer answer(
+      [](const platform::MsgBoxRequest&) { return static_cast<int>(platform::IdCancel); });
+  EXPECT_FALSE(foundation::InitSystem());
+  EXPECT_FALSE(fs::exists(appDir_ + "Veltrano.Ini"));
+  EXPECT_FALSE(fs::exists(windowsDir_ + "Veltrano.Ini"));
+  EXPECT_TRUE(foundation::BaseIniFile.empty());
+}
+
+TEST_F(BootstrapTest, FailureToCreateTheFileIsShownAndTheQuestionAskedAgain) {
+  fs::create_directories(windowsDir_ + "Veltrano.Ini");  // a folder in the way
+  std::vector<platform::MsgBoxRequest> seen;
+  platform::ScopedMsgBoxAnswerer answer([&](const platform::MsgBoxRequest& r) {
+    seen.push_back(r);
+    if (seen.size() == 1) return static_cast<int>(platform::IdYes);
+    if (seen.size() == 2) return static_cast<int>(platform::IdOk);
+    return static_cast<int>(platform::IdNo);
+  });
+  ASSERT_TRUE(foundation::InitSysPaths());
+  ASSERT_EQ(seen.size(), 3u);
+  EXPECT_EQ(seen[1].caption, "Veltrano SysInit");
+  EXPECT_NE(seen[1].text.find(windowsDir_ + "Veltrano.Ini"), std::string::npos);
+  EXPECT_EQ(seen[2].text, seen[0].text);
+  EXPECT_EQ(foundation::BaseDir, appDir_);
+  EXPECT_TRUE(fs::is_regular_file(appDir_ + "Veltrano.Ini"));
+}
+
+TEST_F(BootstrapTest, ProgramFolderThatCannotBeWrittenMovesToTheDataFolder) {
+  foundation::SetExecutablePathOverride(root_ + "/no/such/folder/Pellora20");
+  Touch(windowsDir_ + "Veltrano.Ini");
+  ASSERT_TRUE(foundation::InitSysPaths());
+  EXPECT_EQ(foundation::AppDir, root_ + "/data/Veltrano/");
+  EXPECT_EQ(foundation::AppIniFile, root_ + "/data/Veltrano/Pellora20.Ini");
+  EXPECT_TRUE(fs::is_directory(root_ + "/data/Veltrano"));
+}
+
+TEST_F(BootstrapTest, LoadAndSaveTheApplicationIni) {
+  Touch(appDir_ + "Veltrano.Ini");
+  // With AppIniFile still empty the load runs the bootstrap itself.
+  foundation::LoadAppIni();
+  ASSERT_NE(foundation::AppIni, nullptr);
+  EXPECT_EQ(foundation::AppIniFile, appDir_ + "Gravlo.Ini");
+  EXPECT_EQ(foundation::AppIni->Count(), 0);
+
+  foundation::AppIni->Add("stale");
+  Touch(foundation::AppIniFile);  // zero bytes: not loaded
+  foundation::LoadAppIni();
+  EXPECT_EQ(foundation::AppIni->Count(), 0);
+
+  foundation::IniWriteValue(foundation::AppIni, "Grv010", "Left", Variant(10));
+  foundation::SaveAppIni();
+  std::string bytes;
+  ASSERT_TRUE(foundation::ReadWholeFile(foundation::AppIniFile, bytes));
+  EXPECT_EQ(bytes, "[Grv010]\r\nLeft=10\r\n");
+  foundation::IniWriteValue(foundation::AppIni, "Grv010", "Left", Variant(99));
+  foundation::LoadAppIni();  // unsaved changes are discarded
+  EXPECT_EQ(foundation::IniReadValue(foundation::AppIni, "Grv010", "Left", Variant(0)).AsInt(), 10);
+
+  // A save that fails half way is silent and the old file stays whole.
+  struct rlimit old {};
+  ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &old), 0);
+  auto* previous = std::signal(SIGXFSZ, SIG_IGN);
+  struct rlimit small = old;
+  small.rlim_cur = 8;
+  for (int i = 0; i < 100; ++i) foundation::IniWriteValue(foundation::AppIni, "Grv010", "k" + std::to_string(i), Variant(i));
+  ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &small), 0);
+  foundation::SaveAppIni();
+  ::setrlimit(RLIMIT_FSIZE, &old);
+  std::signal(SIGXFSZ, previous);
+  ASSERT_TRUE(foundation::ReadWholeFile(foundation::AppIniFile, bytes));
+  EXPECT_EQ(bytes, "[Grv010]\r\nLeft=10\r\n");
+
+  // No folder to write into: silent as well.
+  foundation::SetAppLocation(root_ + "/gone", "Gravlo");
+  EXPECT_EQ(foundation::AppIniFile, root_ + "/gone/Gravlo.Ini");
+  foundation::SaveAppIni();
+  EXPECT_FALSE(fs::exists(root_ + "/gone"));
+}
+
+TEST_F(BootstrapTest, InitSystemLoadsTheApplicationIni) {
+  Touch(appDir_ + "Veltrano.Ini");
+  ASSERT_TRUE(foundation::SaveFileAtomically(appDir_ + "Gravlo.Ini", "[S]\r\nk=5\r\n"));
+  ASSERT_TRUE(foundation::InitSystem());
+  ASSERT_NE(foundation::AppIni, nullptr);
+  EXPECT_EQ(foundation::IniReadValue(foundation::AppIni, "S", "k", Variant(0)).AsInt(), 5);
+}
+
+TEST(EntityTables, NamedEntriesOfBothTables) {
+  foundation::BuildEntityTables();
+  const auto& t1 = foundation::EntityTable1;
+  const auto& t2 = foundation::EntityTable2;
+  EXPECT_EQ(t1[65], "A");
+  EXPECT_EQ(t1[0], std::string(1, '\0'));
+  EXPECT_EQ(t1[34], "&quot;");
+  EXPECT_EQ(t1[38], "&amp;");
+  EXPECT_EQ(t1[60], "&lt;");
+  EXPECT_EQ(t1[62], "&gt;");
+  EXPECT_EQ(t1[128], "&euro;");
+  EXPECT_EQ(t1[129], "\x81");
+  EXPECT_EQ(t1[160], "&nbsp;");
+  EXPECT_EQ(t1[180], "&acute;");
+  EXPECT_EQ(t1[198], "&AElig;");
+  EXPECT_EQ(t1[215], "&times;");
+  EXPECT_EQ(t1[247], "&divide;");
+  EXPECT_EQ(t1[255], "&yuml;");
+  EXPECT_EQ(t2[0], "&NIL");
+  EXPECT_EQ(t2[96], "&acute;");
+  EXPECT_EQ(t2[96], t1[180]);
+  EXPECT_EQ(t2[13], "&CR;");
+  EXPECT_EQ(t2[126], "&tilde;");
+  EXPECT_EQ(t2[34], "&quot;");  // copied from table 1
+  EXPECT_EQ(t2[255], "&yuml;");
+  EXPECT_EQ(t2[65], "A");
+  EXPECT_EQ(t1[96], "`");
+}
+
+}  // namespace
