@@ -177,6 +177,8 @@ void TGravlo::Paint(platform::Canvas& canvas) {
   canvas.brush().style = platform::BrushStyle::Solid;
   const Colour inner = Darker(PieceColour, 48);
   const int64_t cw = CellWidth, ch = CellHeight;
+  // Cells without size show nothing (the panel is smaller than the board).
+  if (cw <= 0 || ch <= 0) return;
   for (int dx = 0; dx < 4; ++dx) {
     for (int dy = 0; dy < 4; ++dy) {
       if (!Piece[static_cast<size_t>(dx * 4 + dy)]) continue;

@@ -1,0 +1,264 @@
+// Drawing of the falling-block engine: cell sizes, the preview strip, the
+// off-screen board picture, the panel's paint and the logo.
+#include <gtest/gtest.h>
+
+#include <QWidget>
+#include <memory>
+
+#include "foundation/random.h"
+#include "gravlo/gravlo.h"
+#include "platform/bitmap.h"
+#include "platform/canvas.h"
+
+using namespace gravlo;
+
+namespace {
+
+constexpr Colour kStrip = Rgb(130, 126, 112);
+constexpr Colour kQueuedSet = Rgb(116, 96, 128);
+constexpr Colour kQueuedEmpty = Rgb(96, 80, 80);
+constexpr Colour kEmptyCell = Rgb(24, 28, 32);
+constexpr Colour kLogoBack = Rgb(81, 78, 64);
+
+Colour Minus(Colour c, int by) {
+  auto ch = [&](int shift) { return std::max(0, static_cast<int>((c >> shift) & 0xFF) - by); };
+  return Rgb(ch(0), ch(8), ch(16));
+}
+
+// A picture that only remembers where it was asked to draw itself.
+class RecordingPicture : public platform::Graphic {
+ public:
+  std::string ClassName() const override { return "TRecording"; }
+  void LoadFromStream(platform::Stream&) override {}
+  void SaveToStream(platform::Stream&) override {}
+  void Draw(platform::Canvas&, const platform::Rect& rect) override {
+    drawn = rect;
+    ++draws;
+  }
+  int Width() const override { return 800; }
+  int Height() const override { return 1115; }
+  bool Empty() const override { return false; }
+  platform::Rect drawn;
+  int draws = 0;
+};
+
+struct Scene {
+  QWidget panel;
+  std::unique_ptr<TGravlo> g;
+  explicit Scene(int w, int h) {
+    panel.resize(w, h);
+    g = std::make_unique<TGravlo>(&panel);
+    g->TickCount = [] { return 1000u; };
+    g->LocalNow = [] { return 45000.0; };
+  }
+  void start(int16_t cols = 10, int16_t rows = 20) {
+    g->GameCols = cols;
+    g->GameRows = rows;
+    foundation::SetRandSeed(0x5A5A5A5Au);
+    g->NewGame();
+  }
+  // Colour of the board picture at the centre of cell (x, y).
+  Colour centre(int x, int y) const {
+    return g->BoardBitmap().Pixel(x * g->CellWidth + g->CellWidth / 2, y * g->CellHeight + g->CellHeight / 2);
+  }
+  // Paints the panel into a picture of the panel's size.
+  platform::Bitmap paint() {
+    platform::Bitmap out(panel.width(), panel.height(), platform::PixelFormat::Bit32);
+    out.Fill(Rgb(1, 2, 3));
+    platform::Canvas canvas(&out);
+    g->Paint(canvas);
+    return out;
+  }
+};
+
+}  // namespace
+
+TEST(GravloRender, CellsFitThePanel) {
+  Scene s(310, 410);
+  s.start();
+  EXPECT_EQ(s.g->CellWidth, 310 / 15);
+  EXPECT_EQ(s.g->CellHeight, 410 / 20);
+  EXPECT_EQ(s.g->BoardBitmap().Width(), 310);
+  EXPECT_EQ(s.g->BoardBitmap().Height(), 410);
+  // The panel is resized: the window calls ResizeCells.
+  s.panel.resize(150, 100);
+  s.g->ResizeCells();
+  EXPECT_EQ(s.g->CellWidth, 10);
+  EXPECT_EQ(s.g->CellHeight, 5);
+  EXPECT_EQ(s.g->BoardBitmap().Width(), 150);
+  EXPECT_EQ(s.g->BoardBitmap().Height(), 100);
+}
+
+TEST(GravloRender, BoardPictureColoursAtCellCentres) {
+  Scene s(310, 410);  // cells of 20 x 20; 10 pixels right of and below the board
+  s.start();
+  s.g->Tick();  // the first piece enters: preview and board are drawn
+  ASSERT_EQ(s.g->CellWidth, 20);
+  ASSERT_EQ(s.g->CellHeight, 20);
+  const platform::Bitmap& bmp = s.g->BoardBitmap();
+  EXPECT_EQ(s.centre(0, 19), kEmptyCell);
+  EXPECT_EQ(s.centre(9, 0), kEmptyCell);
+  // The falling piece is not part of the board picture.
+  EXPECT_EQ(s.centre(5, 0), kEmptyCell);
+
+  const Colour c = Rgb(200, 100, 40);
+  s.g->SetCell(3, 7, c);
+  s.g->RenderBoard();
+  EXPECT_EQ(s.centre(3, 7), Minus(c, 64));       // darker inner part
+  EXPECT_EQ(bmp.Pixel(60, 150), 0u);             // outline on the left edge
+  EXPECT_EQ(bmp.Pixel(61, 141), c);              // the cell's own colour peeks out top-left
+  EXPECT_EQ(bmp.Pixel(60 + 19, 140 + 10), 0u);   // inner outline on the right
+  const Colour dark = Rgb(30, 70, 10);
+  s.g->SetCell(4, 7, dark);
+  s.g->RenderBoard();
+  EXPECT_EQ(s.centre(4, 7), Rgb(0, 6, 0));  // lowered, not below 0
+
+  // Empty cells leave their last column and row black.
+  EXPECT_EQ(bmp.Pixel(0 * 20 + 19, 19 * 20 + 10), 0u);
+  EXPECT_EQ(bmp.Pixel(0 * 20 + 10, 19 * 20 + 19), 0u);
+
+  // The preview strip: separator column, then the queue four rows a shape.
+  for (int y = 0; y < 20; ++y) EXPECT_EQ(s.centre(10, y), Minus(kStrip, 64)) << y;
+  for (int y = 0; y < 20; ++y) {
+    const Mask& shape = s.g->ActiveShapes()[s.g->Queue[static_cast<size_t>(y / 4)]];
+    for (int col = 0; col < 4; ++col) {
+      const bool set = shape[static_cast<size_t>(col * 4 + y % 4)] != 0;
+      EXPECT_EQ(s.centre(11 + col, y), set ? Minus(kQueuedSet, 64) : Minus(kQueuedEmpty, 64)) << col << "," << y;
+      EXPECT_EQ(s.g->Cell(11 + col, y), set ? kQueuedSet : kQueuedEmpty);
+    }
+  }
+
+  // Right of and below the board: the black background.
+  for (int y = 0; y < 410; y += 37) EXPECT_EQ(bmp.Pixel(305, y), 0u) << y;
+  for (int x = 0; x < 310; x += 37) EXPECT_EQ(bmp.Pixel(x, 405), 0u) << x;
+}
+
+TEST(GravloRender, PaintShowsThePictureAndTheFallingPiece) {
+  Scene s(310, 410);
+  s.start();
+  s.g->Queue[0] = 6;  // the square: box rows 1 and 2, columns 1 and 2
+  s.g->Tick();
+  s.g->Tick();
+  s.g->Tick();  // now at PieceY 0: cells in rows 1 and 2, columns 5 and 6
+  ASSERT_EQ(s.g->PieceY, 0);
+  const Colour piece = s.g->PieceColour;
+  const platform::Bitmap out = s.paint();
+  auto at = [&](int x, int y) { return out.Pixel(x * 20 + 10, y * 20 + 10); };
+  EXPECT_EQ(at(5, 1), Minus(piece, 48));
+  EXPECT_EQ(at(6, 2), Minus(piece, 48));
+  EXPECT_EQ(out.Pixel(5 * 20, 1 * 20 + 10), piece);  // outer part on the left edge
+  EXPECT_EQ(at(4, 1), kEmptyCell);
+  EXPECT_EQ(at(5, 3), kEmptyCell);
+  EXPECT_EQ(at(10, 5), Minus(kStrip, 64));
+  EXPECT_EQ(out.Pixel(305, 200), 0u);
+  EXPECT_EQ(out.Pixel(100, 405), 0u);
+
+  // After game over the piece still shows over the board.
+  s.g->GameOver();
+  EXPECT_EQ(s.paint().Pixel(5 * 20 + 10, 1 * 20 + 10), Minus(piece, 48));
+}
+
+TEST(GravloRender, PaintBeforeTheFirstGameShowsTheLogo) {
+  struct Case {
+    int w, h;
+    platform::Rect want;
+  };
+  // Height 1.39375 x width; halves go to the even neighbour.
+  for (const Case& c : {Case{80, 1000, {0, 444, 80, 556}},     // 111.5 -> 112
+                        Case{240, 1000, {0, 333, 240, 667}},   // 334.5 -> 334
+                        Case{160, 223, {0, 0, 160, 223}},      // exact fit
+                        Case{800, 600, {185, 0, 615, 600}},    // too high: 600 / 1.39375 = 430.49
+                        Case{400, 300, {92, 0, 307, 300}}}) {  // 215.2 wide, left (400 - 215) div 2
+    Scene s(c.w, c.h);
+    RecordingPicture logo;
+    s.g->Logo = &logo;
+    const platform::Bitmap out = s.paint();
+    EXPECT_EQ(logo.draws, 1);
+    EXPECT_EQ(logo.drawn, c.want) << c.w << "x" << c.h << " got " << logo.drawn.left << "," << logo.drawn.top << ","
+                                  << logo.drawn.right << "," << logo.drawn.bottom;
+    EXPECT_EQ(out.Pixel(0, 0), kLogoBack);
+    EXPECT_EQ(out.Pixel(c.w - 1, c.h - 1), kLogoBack);
+  }
+  // No logo picture: the background alone.
+  Scene s(50, 50);
+  EXPECT_EQ(s.paint().Pixel(25, 25), kLogoBack);
+  // A real picture is stretched into the place.
+  Scene t(160, 446);
+  platform::Bitmap red(8, 11, platform::PixelFormat::Bit24);
+  red.Fill(Rgb(250, 0, 0));
+  t.g->Logo = &red;
+  const platform::Bitmap out = t.paint();
+  EXPECT_EQ(out.Pixel(80, 223), Rgb(250, 0, 0));
+  EXPECT_EQ(out.Pixel(80, 50), kLogoBack);
+}
+
+TEST(GravloRender, NarrowPanelShowsNothingOfTheBoardAndNothingFails) {
+  Scene s(12, 15);  // fewer pixels than columns and rows
+  s.start();
+  s.g->Tick();
+  EXPECT_EQ(s.g->CellWidth, 0);
+  EXPECT_EQ(s.g->CellHeight, 0);
+  const platform::Bitmap out = s.paint();
+  for (int y = 0; y < 15; ++y)
+    for (int x = 0; x < 12; ++x) EXPECT_EQ(out.Pixel(x, y), 0u);
+  // No panel at all.
+  TGravlo headless;
+  foundation::SetRandSeed(7);
+  headless.NewGame();
+  headless.Tick();
+  EXPECT_EQ(headless.BoardBitmap().Width(), 0);
+  platform::Bitmap target(10, 10, platform::PixelFormat::Bit32);
+  platform::Canvas canvas(&target);
+  headless.Paint(canvas);
+  headless.State = StateIdle;
+  headless.Paint(canvas);
+}
+
+TEST(GravloRender, TallBoardShowsTenQueuedShapesThenTheStrip) {
+  Scene s(300, 600);
+  s.start(10, 60);
+  s.g->Tick();
+  for (int y = 0; y < 60; ++y) {
+    EXPECT_EQ(s.g->Cell(10, y), kStrip);
+    for (int col = 0; col < 4; ++col) {
+      const Colour c = s.g->Cell(11 + col, y);
+      if (y < 40) {
+        const Mask& shape = s.g->ActiveShapes()[s.g->Queue[static_cast<size_t>(y / 4)]];
+        EXPECT_EQ(c, shape[static_cast<size_t>(col * 4 + y % 4)] ? kQueuedSet : kQueuedEmpty) << y;
+      } else {
+        EXPECT_EQ(c, kStrip) << y;
+      }
+    }
+  }
+  EXPECT_EQ(s.centre(12, 50), Minus(kStrip, 64));
+}
+
+TEST(GravloRender, AddedRowShrinksTheCells) {
+  Scene s(300, 420);
+  s.start();
+  s.g->Tick();
+  EXPECT_EQ(s.g->CellHeight, 21);
+  s.g->BonusesLeft = 2;
+  s.g->BonusAction(7);
+  EXPECT_EQ(s.g->RowCount(), 21);
+  EXPECT_EQ(s.g->CellHeight, 20);
+  s.g->BonusAction(7);
+  EXPECT_EQ(s.g->BonusesLeft, 0);
+  s.g->CostOfRow = 0;
+  for (int i = 0; i < 8; ++i) s.g->BonusAction(7);
+  EXPECT_EQ(s.g->RowCount(), 29);
+  EXPECT_EQ(s.g->CellHeight, 14);
+  EXPECT_EQ(s.centre(0, 28), kEmptyCell);
+  EXPECT_EQ(s.centre(10, 28), Minus(kStrip, 64));
+}
+
+TEST(GravloRender, RemovedBottomRowIsRedrawn) {
+  Scene s(300, 400);
+  s.start();
+  s.g->Tick();
+  for (int x = 0; x < 9; ++x) s.g->SetCell(x, 19, Rgb(0, 200, 0));
+  s.g->RenderBoard();
+  EXPECT_EQ(s.centre(2, 19), Minus(Rgb(0, 200, 0), 64));
+  s.g->BonusAction(6);
+  EXPECT_EQ(s.centre(2, 19), kEmptyCell);
+}
