@@ -24,6 +24,14 @@ std::string_view TrimRight(std::string_view s) {
 
 std::string_view Trim(std::string_view s) { return TrimRight(TrimLeft(s)); }
 
+// The line's trimmed text begins with "[".
+inline bool StartsHeader(std::string_view s) {
+  for (char c : s) {
+    if (!IsBlank(c)) return c == '[';
+  }
+  return false;
+}
+
 char AsciiUpper(char c) { return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 32) : c; }
 
 // Equal ignoring ASCII letter case only; no other characters are folded.
@@ -139,6 +147,7 @@ bool StringList::SaveToFile(const std::string& path) const { return SaveFileAtom
 int IniFindKey(const StringList* list, std::string_view section, std::string_view key, int nth, int& firstLine,
                int& endLine, int& separatorPos, int flags) {
   if (list == nullptr) return -3;
+  const std::vector<StringList::Line>& lines = list->Lines();
   const int count = list->Count();
   firstLine = 0;
   endLine = count;
@@ -146,8 +155,7 @@ int IniFindKey(const StringList* list, std::string_view section, std::string_vie
   const std::string_view name = Trim(section);
   if (name.empty()) {
     for (int i = 0; i < count; ++i) {
-      const std::string_view t = Trim((*list)[i]);
-      if (!t.empty() && t.front() == '[') {
+      if (StartsHeader(lines[static_cast<size_t>(i)].text)) {
         endLine = i;
         result = -1;
         break;
@@ -157,18 +165,19 @@ int IniFindKey(const StringList* list, std::string_view section, std::string_vie
     const std::string wanted = Bracketed(name);
     firstLine = -1;
     for (int i = 0; i < count; ++i) {
-      const std::string_view t = Trim((*list)[i]);
-      if (!t.empty() && t.front() == '[' && SameTextAscii(t, wanted)) {
+      const std::string& line = lines[static_cast<size_t>(i)].text;
+      // Most lines are rejected by their first non-blank character alone.
+      if (StartsHeader(line) && SameTextAscii(Trim(line), wanted)) {
         result = -1;
         firstLine = i + 1;
         break;
       }
     }
     if (result != -1) return -2;
+    const bool firstColumn = (flags & ifkHeaderFirstColumn) != 0;
     for (int i = firstLine; i < count; ++i) {
-      const std::string_view t =
-          (flags & ifkHeaderFirstColumn) ? TrimRight((*list)[i]) : Trim((*list)[i]);
-      if (!t.empty() && t.front() == '[') {
+      const std::string& line = lines[static_cast<size_t>(i)].text;
+      if (firstColumn ? (!line.empty() && line.front() == '[') : StartsHeader(line)) {
         endLine = i;
         break;
       }
@@ -180,7 +189,7 @@ int IniFindKey(const StringList* list, std::string_view section, std::string_vie
   const bool colon = (flags & ifkColonSeparator) != 0;
   const bool indented = (flags & ifkIndentedKeys) != 0;
   for (int i = firstLine; i < endLine; ++i) {
-    const std::string_view line = (*list)[i];
+    const std::string_view line = lines[static_cast<size_t>(i)].text;
     if (line.empty()) continue;
     size_t start = 0;
     if (!indented) {
