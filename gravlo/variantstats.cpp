@@ -2,6 +2,7 @@
 #include "gravlo/variantstats.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstdio>
 #include <limits>
 #include <vector>
@@ -66,7 +67,10 @@ unsigned char FoldAscii(unsigned char c) { return (c >= 'A' && c <= 'Z') ? stati
 // A stored number that is damaged counts as missing.
 double ReadFloat(const foundation::StringList& ini, const std::string& section, const char* key) {
   try {
-    return foundation::IniReadValue(&ini, section, key, foundation::Variant(0.0), foundation::varDouble).AsDouble();
+    const double v =
+        foundation::IniReadValue(&ini, section, key, foundation::Variant(0.0), foundation::varDouble).AsDouble();
+    // Not a number or infinite would spoil every later average as well.
+    return std::isfinite(v) ? v : 0.0;
   } catch (const foundation::ConvertError&) {
     return 0.0;
   }
