@@ -321,6 +321,8 @@ int IniWriteValue(StringList* list, std::string_view section, std::string_view k
     line = std::move(fresh);
     return at;
   }
+  // A blank key could never be found again: every write would add a line.
+  if (Trim(key).empty()) return -1;
   std::string fresh = OneLine(Trim(key));
   fresh += '=';
   fresh += text;

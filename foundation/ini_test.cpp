@@ -227,6 +227,14 @@ TEST(IniWriteValue, NewKeysAndSectionsGoWhereTheyBelong) {
   StringList flat = Lines({"a=1"});
   EXPECT_EQ(IniWriteValue(&flat, "", "b", Variant(2)), 1);
   EXPECT_EQ(IniWriteValue(nullptr, "S", "k", Variant(1)), -1);
+  // Keys are written trimmed, so they are found again; a blank key writes nothing.
+  StringList keys = Lines({"[S]"});
+  EXPECT_EQ(IniWriteValue(&keys, "S", "  Pad  ", Variant(1)), 1);
+  EXPECT_EQ(IniWriteValue(&keys, "S", "Pad", Variant(2)), 1);
+  EXPECT_EQ(keys[1], "Pad=2");
+  EXPECT_EQ(IniWriteValue(&keys, "S", "  ", Variant(3)), -1);
+  EXPECT_EQ(IniWriteValue(&keys, "New", "", Variant(3)), -1);
+  EXPECT_EQ(keys.Count(), 2);
 }
 
 TEST(IniWriteValue, TextOfEachTypeIsLocaleFreeAndReadsBack) {
@@ -502,6 +510,28 @@ TEST(StringListFiles, ByteExactRoundTripAfterEdits) {
   ASSERT_TRUE(again.SaveToFile(path));
   ASSERT_TRUE(foundation::ReadWholeFile(path, bytes));
   EXPECT_EQ(bytes, expected);
+}
+
+TEST(StringListFiles, DamagedFilesLoadWithoutHarm) {
+  QTemporaryDir tmp;
+  ASSERT_TRUE(tmp.isValid());
+  const std::string path = tmp.path().toStdString() + "/damaged.ini";
+  std::string garbage = "[S]\r\nk=1";  // no line end at all after the last line
+  garbage += std::string(3, '\0') + "x";
+  garbage += "\r\n" + std::string(100000, '=') + "\n[" + std::string(100000, '[') + "\r";
+  for (int i = 0; i < 256; ++i) garbage.push_back(static_cast<char>(i));
+  ASSERT_TRUE(foundation::SaveFileAtomically(path, garbage));
+  StringList l;
+  l.LoadFromFile(path);
+  EXPECT_EQ(l.Count(), 7);  // the bytes 10 and 13 among the garbage end lines too
+  EXPECT_EQ(l[1], std::string("k=1\0\0\0x", 7));
+  EXPECT_THROW(IniReadValue(&l, "S", "k", Variant(0)), foundation::ConvertError);
+  EXPECT_EQ(IniReadValue(&l, "S", "k", Variant("")).AsString(), std::string("1\0\0\0x", 5));
+  StringList names;
+  EXPECT_EQ(IniReadSectionNames(&l, &names), 1);
+  EXPECT_EQ(Find(l, "S", std::string(99999, '=').c_str()), -1);
+  EXPECT_TRUE(IniEraseSection(&l, "S", foundation::isfEraseHeader));
+  EXPECT_TRUE(l.SaveToFile(path));
 }
 
 TEST(StringListFiles, MissingFileRaisesAndFailedSaveReportsFalse) {
