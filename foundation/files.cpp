@@ -159,7 +159,8 @@ bool SaveFileAtomically(const std::filesystem::path& path, std::string_view byte
   int fd = -1;
   std::filesystem::path temp;
   for (int attempt = 0; attempt < 100 && fd < 0; ++attempt) {
-    temp = dir / ("." + target.filename().native() + ".tmp" + std::to_string(::getpid()) + "_" +
+    // Keep the temporary name within the file system's name limit.
+    temp = dir / ("." + target.filename().native().substr(0, 100) + ".tmp" + std::to_string(::getpid()) + "_" +
                   std::to_string(counter.fetch_add(1)) + "_" + std::to_string((stamp + attempt) % 1000000));
     fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
     if (fd < 0 && errno != EEXIST) return false;
@@ -186,8 +187,15 @@ bool SaveFileAtomically(const std::filesystem::path& path, std::string_view byte
 bool ReadWholeFile(const std::string& path, std::string& bytes) {
   bytes.clear();
   if (path.empty()) return false;
-  const int fd = ::open(ToFsPath(path).c_str(), O_RDONLY | O_CLOEXEC);
+  // Non-blocking open and a regular-file check: a pipe or device in place of
+  // a data file must not hang the program.
+  const int fd = ::open(ToFsPath(path).c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
   if (fd < 0) return false;
+  struct stat st {};
+  if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+    ::close(fd);
+    return false;
+  }
   char buf[65536];
   bool ok = true;
   for (;;) {

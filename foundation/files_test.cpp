@@ -140,6 +140,15 @@ TEST_F(FilesTest, ReadWholeFileAndShellExecFailures) {
   EXPECT_FALSE(foundation::ReadWholeFile(Dir() + "/missing", bytes));
   EXPECT_TRUE(bytes.empty());
   EXPECT_FALSE(foundation::ReadWholeFile(Dir(), bytes));
+  const std::string fifo = Dir() + "/pipe";
+  ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+  EXPECT_FALSE(foundation::ReadWholeFile(fifo, bytes));  // returns at once instead of waiting for a writer
+  fs::remove(fifo);
+  // A name near the file system's limit still saves.
+  const std::string longName = Dir() + "/" + std::string(250, 'n') + ".ini";
+  EXPECT_TRUE(foundation::SaveFileAtomically(longName, "x"));
+  EXPECT_TRUE(foundation::ReadWholeFile(longName, bytes));
+  EXPECT_EQ(bytes, "x");
   EXPECT_FALSE(foundation::ShellExec("open", Dir() + "/missing.htm", "", ""));
   EXPECT_FALSE(foundation::ShellExec("open", "missing.htm", Dir(), ""));
   EXPECT_FALSE(foundation::ShellExec("open", "", Dir(), ""));
