@@ -214,6 +214,18 @@ TEST(GravloRender, NarrowPanelShowsNothingOfTheBoardAndNothingFails) {
   headless.Paint(canvas);
 }
 
+TEST(GravloRender, PanelLargerThanAnyPictureLeavesTheBoardUndrawn) {
+  Scene s(30000, 20000);  // more pixels than a bitmap may hold
+  s.start();
+  s.g->Tick();
+  EXPECT_EQ(s.g->State, StateFalling);
+  EXPECT_TRUE(s.g->BoardBitmap().Empty());
+  EXPECT_EQ(s.g->CellWidth, 2000);
+  s.panel.resize(300, 200);
+  s.g->ResizeCells();
+  EXPECT_EQ(s.g->BoardBitmap().Width(), 300);
+}
+
 TEST(GravloRender, TallBoardShowsTenQueuedShapesThenTheStrip) {
   Scene s(300, 600);
   s.start(10, 60);

@@ -4,6 +4,7 @@
 #include <QWidget>
 #include <algorithm>
 #include <cstring>
+#include <exception>
 
 #include "gravlo/gravlo.h"
 #include "gravlo/gravlo_internal.h"
@@ -117,7 +118,13 @@ void TGravlo::ResizeCells() {
   CellHeight = RowCount() > 0 ? h / RowCount() : 0;
   // Emptied first, so the whole picture starts black.
   boardBitmap_->SetSize(0, 0);
-  boardBitmap_->SetSize(w, h);
+  try {
+    boardBitmap_->SetSize(w, h);
+  } catch (const std::exception&) {
+    // A panel larger than any picture the layer holds: the board is not
+    // shown, and the game goes on.
+    boardBitmap_->SetSize(0, 0);
+  }
   DrawPreview();
   RenderBoard();
   invalidatePanel();
