@@ -5,6 +5,10 @@
 #include <unordered_map>
 
 #include <QMimeData>
+#include <cstdlib>
+#include <new>
+
+#include <sys/mman.h>
 
 #include "platform/bmp.h"
 #include "platform/canvas.h"
@@ -128,6 +132,77 @@ inline Color PaletteColour(const Palette& palette, int index) {
 
 }  // namespace
 
+// --- pixel memory ---
+
+namespace {
+constexpr std::size_t kHugePage = std::size_t{2} << 20;
+constexpr std::size_t kMapFrom = std::size_t{4} << 20;
+}  // namespace
+
+PixelBuffer::PixelBuffer(std::size_t size) {
+  if (size == 0) return;
+  if (size >= kMapFrom) {
+    // Over-allocate to place the block on a huge-page boundary.
+    const std::size_t length = size + kHugePage;
+    void* m = mmap(nullptr, length, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+    if (m != MAP_FAILED) {
+      const auto base = reinterpret_cast<std::uintptr_t>(m);
+      const std::uintptr_t aligned = (base + kHugePage - 1) & ~(kHugePage - 1);
+      madvise(reinterpret_cast<void*>(aligned), size, MADV_HUGEPAGE);
+      mapping_ = m;
+      mappingSize_ = length;
+      data_ = reinterpret_cast<std::uint8_t*>(aligned);
+      size_ = size;
+      return;
+    }
+  }
+  data_ = static_cast<std::uint8_t*>(std::calloc(size, 1));
+  if (!data_) throw std::bad_alloc();
+  size_ = size;
+}
+
+PixelBuffer::PixelBuffer(const PixelBuffer& other) : PixelBuffer(other.size_) {
+  if (size_ > 0) std::memcpy(data_, other.data_, size_);
+}
+
+PixelBuffer& PixelBuffer::operator=(const PixelBuffer& other) {
+  if (this != &other) {
+    PixelBuffer copy(other);
+    swap(copy);
+  }
+  return *this;
+}
+
+PixelBuffer::PixelBuffer(PixelBuffer&& other) noexcept { swap(other); }
+
+PixelBuffer& PixelBuffer::operator=(PixelBuffer&& other) noexcept {
+  if (this != &other) {
+    PixelBuffer old(std::move(*this));
+    swap(other);
+  }
+  return *this;
+}
+
+PixelBuffer::~PixelBuffer() { clear(); }
+
+void PixelBuffer::clear() {
+  if (mapping_)
+    munmap(mapping_, mappingSize_);
+  else
+    std::free(data_);
+  data_ = nullptr;
+  size_ = 0;
+  mapping_ = nullptr;
+  mappingSize_ = 0;
+}
+
+void PixelBuffer::swap(PixelBuffer& other) noexcept {
+  std::swap(data_, other.data_);
+  std::swap(size_, other.size_);
+  std::swap(mapping_, other.mapping_);
+  std::swap(mappingSize_, other.mappingSize_);
+}
+
 // --- construction ---
 
 Bitmap::Bitmap() = default;
@@ -205,7 +280,7 @@ void Bitmap::Reallocate(int width, int height, PixelFormat format, bool keep) {
   const std::size_t stride = BytesPerLine(width, format);
   if (height > 0 && stride > kMaxBytes / static_cast<std::size_t>(height))
     throw GraphicError("Bitmap too large: " + std::to_string(width) + " x " + std::to_string(height));
-  std::vector<std::uint8_t> fresh(stride * static_cast<std::size_t>(height), 0);
+  PixelBuffer fresh(stride * static_cast<std::size_t>(height));
   if (keep && format == format_) {
     const int rows = std::min(height, height_);
     const std::size_t bytes = std::min(stride, stride_);

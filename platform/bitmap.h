@@ -20,6 +20,32 @@
 
 namespace platform {
 
+// Zero-filled pixel memory. Large blocks come straight from the system
+// (already zero, in huge pages where the system offers them), so a big
+// picture costs no separate clearing pass.
+class PixelBuffer {
+ public:
+  PixelBuffer() = default;
+  explicit PixelBuffer(std::size_t size);
+  PixelBuffer(const PixelBuffer& other);
+  PixelBuffer& operator=(const PixelBuffer& other);
+  PixelBuffer(PixelBuffer&& other) noexcept;
+  PixelBuffer& operator=(PixelBuffer&& other) noexcept;
+  ~PixelBuffer();
+
+  std::uint8_t* data() { return data_; }
+  const std::uint8_t* data() const { return data_; }
+  std::size_t size() const { return size_; }
+  void clear();
+
+ private:
+  void swap(PixelBuffer& other) noexcept;
+  std::uint8_t* data_ = nullptr;
+  std::size_t size_ = 0;
+  void* mapping_ = nullptr;  // the whole system mapping behind data_, when mapped
+  std::size_t mappingSize_ = 0;
+};
+
 enum class PixelFormat { Device, Bit1, Bit4, Bit8, Bit24, Bit32 };
 
 int BitsPerPixel(PixelFormat format);
@@ -153,7 +179,7 @@ class Bitmap : public Graphic {
   int height_ = 0;
   PixelFormat format_ = PixelFormat::Device;
   std::size_t stride_ = 0;
-  std::vector<std::uint8_t> pixels_;
+  PixelBuffer pixels_;
   Palette palette_;
   Color transparentColor_ = clDefault;
   std::unique_ptr<Canvas> canvas_;

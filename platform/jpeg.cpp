@@ -4,6 +4,7 @@
 #include <csetjmp>
 #include <cstdio>
 #include <cstring>
+#include <memory>
 
 // libjpeg's header needs FILE and size_t declared first.
 #include <jerror.h>
@@ -56,12 +57,50 @@ struct DecompressGuard {
 
 struct CompressGuard {
   jpeg_compress_struct* cinfo;
-  unsigned char* buffer = nullptr;
-  ~CompressGuard() {
-    jpeg_destroy_compress(cinfo);
-    std::free(buffer);
-  }
+  ~CompressGuard() { jpeg_destroy_compress(cinfo); }
 };
+
+// Compressed bytes go in blocks straight to the end of a vector (libjpeg's
+// memory destination doubles and copies its buffer as it grows).
+struct VectorDestination {
+  jpeg_destination_mgr pub;
+  std::vector<std::uint8_t>* out;
+  JOCTET block[1 << 16];
+};
+
+void InitDestination(j_compress_ptr cinfo) {
+  auto* d = reinterpret_cast<VectorDestination*>(cinfo->dest);
+  d->pub.next_output_byte = d->block;
+  d->pub.free_in_buffer = sizeof d->block;
+}
+
+boolean EmptyOutput(j_compress_ptr cinfo) {
+  auto* d = reinterpret_cast<VectorDestination*>(cinfo->dest);
+  // Called from inside libjpeg: an allocation failure must not unwind
+  // through it, so it becomes a libjpeg error.
+  bool failed = false;
+  try {
+    d->out->insert(d->out->end(), d->block, d->block + sizeof d->block);
+  } catch (...) {
+    failed = true;
+  }
+  if (failed) ERREXIT(cinfo, JERR_OUT_OF_MEMORY);  // outside the handler: the jump leaves no exception behind
+  d->pub.next_output_byte = d->block;
+  d->pub.free_in_buffer = sizeof d->block;
+  return TRUE;
+}
+
+void TermDestination(j_compress_ptr cinfo) {
+  auto* d = reinterpret_cast<VectorDestination*>(cinfo->dest);
+  const std::size_t used = sizeof d->block - d->pub.free_in_buffer;
+  bool failed = false;
+  try {
+    d->out->insert(d->out->end(), d->block, d->block + used);
+  } catch (...) {
+    failed = true;
+  }
+  if (failed) ERREXIT(cinfo, JERR_OUT_OF_MEMORY);
+}
 
 }  // namespace
 
@@ -122,6 +161,7 @@ namespace {
 
 // Encodes 24-bit rows; the setjmp frame holds nothing but plain data.
 void EncodeRows(const Bitmap* bitmap, int quality, std::vector<std::uint8_t>* result) {
+  auto dest = std::make_unique<VectorDestination>();  // before the jump point, like every object here
   jpeg_compress_struct cinfo;
   ErrorManager err;
   std::memset(&cinfo, 0, sizeof cinfo);
@@ -129,10 +169,16 @@ void EncodeRows(const Bitmap* bitmap, int quality, std::vector<std::uint8_t>* re
   cinfo.err = &err.pub;
   jpeg_create_compress(&cinfo);
   CompressGuard guard{&cinfo};
-  unsigned long size = 0;
   if (setjmp(err.jump)) throw GraphicError(std::string("JPEG error: ") + err.message);
 
-  jpeg_mem_dest(&cinfo, &guard.buffer, &size);
+  result->clear();
+  // Room for a typical file up front.
+  result->reserve(static_cast<std::size_t>(bitmap->Width()) * static_cast<std::size_t>(bitmap->Height()) / 4 + 1024);
+  dest->out = result;
+  dest->pub.init_destination = InitDestination;
+  dest->pub.empty_output_buffer = EmptyOutput;
+  dest->pub.term_destination = TermDestination;
+  cinfo.dest = &dest->pub;
   cinfo.image_width = static_cast<JDIMENSION>(bitmap->Width());
   cinfo.image_height = static_cast<JDIMENSION>(bitmap->Height());
   cinfo.input_components = 3;
@@ -146,7 +192,6 @@ void EncodeRows(const Bitmap* bitmap, int quality, std::vector<std::uint8_t>* re
     jpeg_write_scanlines(&cinfo, &row, 1);
   }
   jpeg_finish_compress(&cinfo);
-  result->assign(guard.buffer, guard.buffer + size);
 }
 
 }  // namespace
