@@ -143,32 +143,6 @@ TEST(GravloShapes, QuarterTurnIsClockwiseInsideTheBox) {
   EXPECT_EQ(Rows(rig.g.Piece), (std::vector<std::string>{"....", ".#..", ".###", "...."}));
 }
 
-TEST(GravloEngine, ConstructionDefaults) {
-  TGravlo g;
-  EXPECT_EQ(g.Interval, 1000);
-  EXPECT_EQ(g.TimerNew, 1000);
-  EXPECT_EQ(g.GameCols, 10);
-  EXPECT_EQ(g.GameRows, 20);
-  EXPECT_EQ(g.Columns(), 15);
-  EXPECT_EQ(g.RowCount(), 20);
-  EXPECT_EQ(g.TopRow, 20);
-  EXPECT_EQ(g.DropAdd, -7);
-  EXPECT_EQ(g.LineAdd, 11);
-  EXPECT_EQ(g.LineAddEx, 5);
-  EXPECT_EQ(g.BonusNew, 1);
-  EXPECT_EQ(g.BonusMode, -1);
-  EXPECT_EQ(g.BonusGain, 1);
-  EXPECT_EQ(g.BonusZero, 5);
-  EXPECT_EQ(g.CostOfRow, 2);
-  EXPECT_EQ(g.CostOfRem, 1);
-  EXPECT_EQ(g.CostOfTmr, 1);
-  EXPECT_EQ(g.SpriteSet, 127u);
-  EXPECT_EQ(g.State, StateIdle);
-  EXPECT_EQ(g.ActiveShapes().size(), 18u);
-  for (int x = 0; x < 15; ++x)
-    for (int y = 0; y < 20; ++y) EXPECT_EQ(g.Cell(x, y), 0u);
-}
-
 TEST(GravloEngine, NewGameClampsTheParametersAndResetsTheCounters) {
   struct Case {
     int16_t cols, rows;
@@ -775,6 +749,11 @@ TEST(GravloClock, ClampInt) {
 
 TEST(GravloState, TickFollowsTheStateMachine) {
   Rig rig;
+  EXPECT_EQ(rig.g.State, StateIdle);  // a new engine: empty 15 x 20 board, all shapes
+  EXPECT_EQ(rig.g.Columns(), 15);
+  EXPECT_EQ(rig.g.RowCount(), 20);
+  EXPECT_EQ(rig.g.TopRow, 20);
+  EXPECT_EQ(rig.g.ActiveShapes().size(), 18u);
   rig.g.Tick();  // idle: nothing
   EXPECT_EQ(rig.g.State, StateIdle);
   EXPECT_TRUE(rig.events.empty());
