@@ -284,7 +284,7 @@ void Bitmap::Reallocate(int width, int height, PixelFormat format, bool keep) {
   if (keep && format == format_) {
     const int rows = std::min(height, height_);
     const std::size_t bytes = std::min(stride, stride_);
-    for (int y = 0; y < rows; ++y)
+    for (int y = 0; y < rows && bytes > 0; ++y)
       std::memcpy(fresh.data() + static_cast<std::size_t>(y) * stride, pixels_.data() + static_cast<std::size_t>(y) * stride_, bytes);
     // Bits of the old row beyond the new width must not show as pixels later
     // when the bitmap grows again: clear the tail of the last partial byte.
