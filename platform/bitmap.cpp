@@ -632,9 +632,8 @@ void Bitmap::Draw(Canvas& canvas, const Rect& rect) {
   const Rect source{0, 0, width_, height_};
   if (Transparent()) {
     canvas.DrawImage(rect, ToQImageWithTransparency(), source);
-  } else if (BitsPerPixel() == 32 && canvas.TargetBitmap() != this) {
-    canvas.DrawImage(rect, WrapQImage(), source);
   } else {
+    // A copy: the fourth byte of 32-bit rows must not act as alpha.
     canvas.DrawImage(rect, ToQImage(), source);
   }
 }

@@ -167,6 +167,7 @@ class Bitmap : public Graphic {
   QImage WrapQImage();
 
   friend bool SamePixels(const Bitmap& a, const Bitmap& b);
+  friend class Canvas;  // drawing on the bitmap raises its change notification
 
  protected:
   void Changed() override;

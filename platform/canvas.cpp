@@ -61,9 +61,12 @@ void Canvas::WithPainter(const std::function<void(QPainter&)>& fn) {
   }
   if (!bitmap_ || bitmap_->Empty()) return;
   if (!IsIndexed(bitmap_->GetPixelFormat())) {
-    QImage image = bitmap_->WrapQImage();
-    QPainter painter(&image);
-    fn(painter);
+    {
+      QImage image = bitmap_->WrapQImage();
+      QPainter painter(&image);
+      fn(painter);
+    }
+    bitmap_->Changed();
     return;
   }
   // Indexed bitmaps: paint a true-colour copy, then store the pixels that
@@ -89,6 +92,7 @@ void Canvas::WithPainter(const std::function<void(QPainter&)>& fn) {
       bitmap_->SetPixelIndex(x, y, it->second);
     }
   }
+  bitmap_->Changed();
 }
 
 QPen Canvas::MakePen() const {
@@ -339,6 +343,7 @@ Color Canvas::Pixel(int x, int y) const {
 void Canvas::SetPixel(int x, int y, Color colour) {
   if (bitmap_) {
     bitmap_->SetPixel(x, y, colour);
+    bitmap_->Changed();
     return;
   }
   WithPainter([&](QPainter& p) { p.fillRect(x, y, 1, 1, ToQColor(colour)); });

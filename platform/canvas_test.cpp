@@ -230,3 +230,47 @@ TEST(Canvas, UnboundOrEmptyTargetsDrawNothing) {
 
 }  // namespace
 }  // namespace platform
+
+namespace platform {
+namespace {
+
+// The fourth byte of 32-bit pixels is no alpha: whatever it holds, the
+// picture shows opaque on any surface.
+TEST(Canvas, FourthByteOfThirtyTwoBitPixelsIsNotAlpha) {
+  Bitmap src(2, 1, PixelFormat::Bit32);
+  src.SetPixel(0, 0, RGBColor(200, 100, 50));
+  src.SetPixel(1, 0, RGBColor(10, 20, 30));
+  src.ScanLine(0)[3] = 0;
+  src.ScanLine(0)[7] = 77;
+  for (QImage::Format format : {QImage::Format_ARGB32_Premultiplied, QImage::Format_ARGB32, QImage::Format_RGB32}) {
+    QImage image(2, 1, format);
+    image.fill(Qt::black);
+    {
+      QPainter painter(&image);
+      Canvas c(&painter, Rect{0, 0, 2, 1});
+      c.Draw(0, 0, src);
+    }
+    EXPECT_EQ(image.pixel(0, 0), qRgb(200, 100, 50)) << format;
+    EXPECT_EQ(image.pixel(1, 0), qRgb(10, 20, 30)) << format;
+  }
+}
+
+}  // namespace
+}  // namespace platform
+
+namespace platform {
+namespace {
+
+TEST(Canvas, DrawingOnABitmapRaisesItsChangeNotification) {
+  for (PixelFormat f : {PixelFormat::Bit24, PixelFormat::Bit8}) {
+    Bitmap b(4, 4, f);
+    int changes = 0;
+    b.SetOnChange([&](Graphic&) { ++changes; });
+    b.GetCanvas().FillRect(Rect{0, 0, 2, 2});
+    b.GetCanvas().SetPixel(3, 3, clWhite);
+    EXPECT_EQ(changes, 2);
+  }
+}
+
+}  // namespace
+}  // namespace platform
