@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <new>
 
 namespace pellora {
 
@@ -38,37 +39,68 @@ bool HdStorage::Move(int64_t src, int64_t dst, int64_t len, std::vector<char>& b
   return true;
 }
 
-bool HdMemoryStorage::SetSize(int64_t size) {
-  if (size < 0) return false;
-  try {
-    data_.resize(static_cast<size_t>(size));
-    if (size == 0) data_.shrink_to_fit();
-  } catch (const std::exception&) {
-    return false;
+bool HdMemoryStorage::Reserve(int64_t size) {
+  if (size <= capacity_) return true;
+  // Geometric growth keeps many small appends linear.
+  int64_t capacity = capacity_ > INT64_MAX / 2 ? size : std::max(size, capacity_ + capacity_ / 2);
+  std::unique_ptr<char[]> fresh(new (std::nothrow) char[static_cast<size_t>(capacity)]);
+  if (!fresh && capacity > size) {
+    capacity = size;
+    fresh.reset(new (std::nothrow) char[static_cast<size_t>(capacity)]);
   }
+  if (!fresh) return false;
+  if (size_ > 0) std::memcpy(fresh.get(), data_.get(), static_cast<size_t>(size_));
+  data_ = std::move(fresh);
+  capacity_ = capacity;
   return true;
 }
 
+bool HdMemoryStorage::SetSize(int64_t size) {
+  if (size < 0) return false;
+  if (size == 0) {
+    data_.reset();
+    size_ = capacity_ = 0;
+    return true;
+  }
+  if (!Reserve(size)) return false;
+  // Bytes that come into use are defined, whatever was there before.
+  if (size > size_) std::memset(data_.get() + size_, 0, static_cast<size_t>(size - size_));
+  size_ = size;
+  return true;
+}
+
+char* HdMemoryStorage::Allocate(int64_t size) {
+  if (size <= 0 || !Reserve(size)) return nullptr;
+  size_ = size;
+  return data_.get();
+}
+
 int64_t HdMemoryStorage::Read(int64_t pos, char* p, int64_t n) {
-  if (pos < 0 || n <= 0 || pos >= Size()) return 0;
-  const int64_t count = std::min(n, Size() - pos);
-  std::memcpy(p, data_.data() + pos, static_cast<size_t>(count));
+  if (pos < 0 || n <= 0 || pos >= size_) return 0;
+  const int64_t count = std::min(n, size_ - pos);
+  std::memcpy(p, data_.get() + pos, static_cast<size_t>(count));
   return count;
 }
 
 int64_t HdMemoryStorage::Write(int64_t pos, const char* p, int64_t n) {
   if (pos < 0 || n <= 0) return 0;
   if (pos > INT64_MAX - n) return 0;
-  if (pos + n > Size() && !SetSize(pos + n)) return 0;
-  std::memcpy(data_.data() + pos, p, static_cast<size_t>(n));
+  if (pos + n > size_) {
+    if (!Reserve(pos + n)) return 0;
+    if (pos > size_) std::memset(data_.get() + size_, 0, static_cast<size_t>(pos - size_));
+    std::memcpy(data_.get() + pos, p, static_cast<size_t>(n));
+    size_ = pos + n;
+    return n;
+  }
+  std::memcpy(data_.get() + pos, p, static_cast<size_t>(n));
   return n;
 }
 
 bool HdMemoryStorage::Move(int64_t src, int64_t dst, int64_t len, std::vector<char>&) {
   if (len <= 0 || src == dst) return true;
-  if (src < 0 || dst < 0 || src + len > Size()) return false;
-  if (dst + len > Size() && !SetSize(dst + len)) return false;
-  std::memmove(data_.data() + dst, data_.data() + src, static_cast<size_t>(len));
+  if (src < 0 || dst < 0 || src + len > size_) return false;
+  if (dst + len > size_ && !SetSize(dst + len)) return false;
+  std::memmove(data_.get() + dst, data_.get() + src, static_cast<size_t>(len));
   return true;
 }
 

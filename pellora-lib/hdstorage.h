@@ -2,6 +2,7 @@
 // What a THdStrings keeps its text in: a growable memory block or an open
 // file. Both read and write at explicit offsets; writing past the end extends.
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -21,22 +22,32 @@ class HdStorage {
   virtual bool Move(int64_t src, int64_t dst, int64_t len, std::vector<char>& buffer);
   // Memory storage grows ahead of need; a file never holds more than written.
   virtual bool PreGrows() const { return false; }
+  // The bytes themselves when the storage is memory (nullptr for files).
+  virtual const char* Data() const { return nullptr; }
   virtual const std::string& Path() const;
 };
 
 class HdMemoryStorage final : public HdStorage {
  public:
   int32_t Kind() const override { return 0; }
-  int64_t Size() const override { return static_cast<int64_t>(data_.size()); }
+  int64_t Size() const override { return size_; }
   bool SetSize(int64_t size) override;
   int64_t Read(int64_t pos, char* p, int64_t n) override;
   int64_t Write(int64_t pos, const char* p, int64_t n) override;
   bool Move(int64_t src, int64_t dst, int64_t len, std::vector<char>& buffer) override;
   bool PreGrows() const override { return true; }
-  std::vector<char>& Data() { return data_; }
+  const char* Data() const override { return data_.get(); }
+  // Sets the size without clearing the bytes, for a caller that fills them
+  // all at once; nullptr when the memory is not there.
+  char* Allocate(int64_t size);
 
  private:
-  std::vector<char> data_;
+  bool Reserve(int64_t size);
+  // Not a vector: growing must not spend time zeroing bytes that are
+  // written right after.
+  std::unique_ptr<char[]> data_;
+  int64_t size_ = 0;
+  int64_t capacity_ = 0;
 };
 
 class HdFileStorage final : public HdStorage {

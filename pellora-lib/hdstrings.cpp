@@ -9,6 +9,7 @@
 #include <climits>
 #include <cstring>
 #include <filesystem>
+#include <new>
 
 #include "pellora-lib/hdstorage.h"
 #include "pellora-lib/memblock.h"
@@ -374,7 +375,6 @@ bool THdStrings::MoveTail(int64_t from, int firstShifted, int64_t delta) {
 
 void THdStrings::ShrinkIndexTo(size_t n) {
   index_.resize(n);
-  index_.shrink_to_fit();
 }
 
 bool THdStrings::BuildIndex(int from) {
@@ -395,17 +395,23 @@ bool THdStrings::BuildIndex(int from) {
   const int64_t remaining = used_ - scanPos;
   int64_t chunk = scanChunk_ > 0 ? scanChunk_ : std::max<int64_t>(AvailMemPercent(20), 65536);
   chunk = std::min(std::max<int64_t>(chunk, sepLen_), remaining);
-  std::vector<char> buffer;
-  try {
-    buffer.resize(static_cast<size_t>(chunk));
-  } catch (const std::exception&) {
-    MsgBox("I/O fault whilst creating index, cancelling");
-    return false;
+  // Memory is scanned where it lies; a file through a buffer of one chunk.
+  const char* direct = storage_->Data();
+  std::unique_ptr<char[]> buffer;
+  if (!direct) {
+    buffer.reset(new (std::nothrow) char[static_cast<size_t>(chunk)]);
+    if (!buffer) {
+      MsgBox("I/O fault whilst creating index, cancelling");
+      return false;
+    }
   }
   const int64_t chunks = remaining / chunk + (remaining % chunk ? 1 : 0);
   int64_t chunksRead = 0;
   const char first = separator_[0];
   const std::string_view rest(separator_.data() + 1, separator_.size() - 1);
+  // A guess at the line count, so the index grows in few steps.
+  index_.resize(static_cast<size_t>(high_ + 1));
+  index_.reserve(static_cast<size_t>(high_ + 1) + static_cast<size_t>(remaining / 32) + 16);
   int64_t chunkStart = scanPos;
   for (;;) {
     if (onProgress_) {
@@ -414,12 +420,12 @@ bool THdStrings::BuildIndex(int from) {
     }
     const int64_t chunkEnd = std::min(used_, chunkStart + chunk);
     const int64_t n = chunkEnd - chunkStart;
-    if (storage_->Read(chunkStart, buffer.data(), n) != n) {
+    if (!direct && storage_->Read(chunkStart, buffer.get(), n) != n) {
       MsgBox("I/O fault whilst creating index, cancelling");
       return false;
     }
     ++chunksRead;
-    const char* base = buffer.data();
+    const char* base = direct ? direct + chunkStart : buffer.get();
     // Separators that start at or after scanPos and lie wholly in the chunk.
     int64_t at = std::max<int64_t>(0, scanPos - chunkStart);
     const int64_t lastStart = n - sepLen_;
@@ -429,8 +435,7 @@ bool THdStrings::BuildIndex(int from) {
       const int64_t p = static_cast<const char*>(hit) - base;
       if (std::string_view(base + p + 1, rest.size()) == rest) {
         ++high_;
-        if (static_cast<size_t>(high_) >= index_.size()) index_.resize(index_.size() + 500000);
-        index_[static_cast<size_t>(high_)] = IndexRecord{chunkStart + p + sepLen_, 0, nullptr};
+        index_.push_back(IndexRecord{chunkStart + p + sepLen_, 0, nullptr});
         at = p + sepLen_;
         scanPos = chunkStart + at;
       } else {
@@ -443,8 +448,7 @@ bool THdStrings::BuildIndex(int from) {
   }
   if (scanPos < used_) {
     ++high_;
-    if (static_cast<size_t>(high_) >= index_.size()) index_.resize(index_.size() + 10);
-    index_[static_cast<size_t>(high_)] = IndexRecord{used_, 1, nullptr};
+    index_.push_back(IndexRecord{used_, 1, nullptr});
   }
   ShrinkIndexTo(static_cast<size_t>(high_) + 100);
   return true;
@@ -560,13 +564,18 @@ bool THdStrings::OpenFile(const std::string& fileName, bool readOnly) {
     if (fd >= 0) {
       HdFileStorage source(fd, fileName, HdOwnFile, false);
       const int64_t size = source.Size();
-      std::vector<char> piece(static_cast<size_t>(std::min<int64_t>(std::max<int64_t>(size, 1), 1 << 24)));
       bool ok = true;
-      if (target->PreGrows()) ok = target->SetSize(size);
-      for (int64_t done = 0; ok && done < size;) {
-        const int64_t n = std::min<int64_t>(static_cast<int64_t>(piece.size()), size - done);
-        ok = source.Read(done, piece.data(), n) == n && target->Write(done, piece.data(), n) == n;
-        done += n;
+      if (auto* memory = dynamic_cast<HdMemoryStorage*>(target.get()); memory && size > 0) {
+        // Straight from the file into the storage's memory.
+        char* bytes = memory->Allocate(size);
+        ok = bytes && source.Read(0, bytes, size) == size;
+      } else if (size > 0) {
+        std::vector<char> piece(static_cast<size_t>(std::min<int64_t>(size, 1 << 24)));
+        for (int64_t done = 0; ok && done < size;) {
+          const int64_t n = std::min<int64_t>(static_cast<int64_t>(piece.size()), size - done);
+          ok = source.Read(done, piece.data(), n) == n && target->Write(done, piece.data(), n) == n;
+          done += n;
+        }
       }
       storage_ = std::move(target);
       if (!ok) {
