@@ -15,6 +15,7 @@
 #include "pellora-lib/memblock.h"
 #include "pellora-lib/sysmsg.h"
 #include "platform/msgbox.h"
+#include "platform/stream.h"
 #include "platform/text.h"
 
 namespace pellora {
@@ -284,6 +285,32 @@ void THdStrings::LoadFromBytes(const char* data, int64_t length) {
   if (!data || length <= 0) return;
   Clear();
   AppendBuffer(data, length);
+}
+
+void THdStrings::LoadFromStream(platform::Stream& stream) {
+  try {
+    if (stream.Size() <= 0 || stream.Remaining() <= 0) return;
+    if (auto* memory = dynamic_cast<platform::MemoryStream*>(&stream)) {
+      const auto& bytes = memory->Bytes();
+      LoadFromBytes(reinterpret_cast<const char*>(bytes.data()), static_cast<int64_t>(bytes.size()));
+      return;
+    }
+    stream.SetPosition(0);
+    const std::vector<uint8_t> bytes = stream.ReadAll();
+    LoadFromBytes(reinterpret_cast<const char*>(bytes.data()), static_cast<int64_t>(bytes.size()));
+  } catch (const std::exception&) {
+    error_ = true;
+  }
+}
+
+void THdStrings::SaveToStream(platform::Stream& stream) {
+  if (used_ <= 0 || !storage_) return;
+  try {
+    const std::string bytes = SaveToString();
+    stream.WriteBuffer(bytes.data(), bytes.size());
+  } catch (const std::exception&) {
+    error_ = true;
+  }
 }
 
 bool THdStrings::LoadFromFile(const std::string& fileName) {

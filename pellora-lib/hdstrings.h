@@ -14,6 +14,10 @@
 #include <utility>
 #include <vector>
 
+namespace platform {
+class Stream;
+}
+
 namespace pellora {
 
 class HdStorage;  // memory or file behind the list
@@ -71,6 +75,11 @@ class THdStrings {
   void LoadFromText(const std::string& s);
   bool LoadFromFile(const std::string& fileName);
   void LoadFromBytes(const char* data, int64_t length);  // a stream's whole content
+  // The stream's whole content from its start; nothing for an empty stream
+  // or one positioned at its end.
+  void LoadFromStream(platform::Stream& stream);
+  // Exactly the used bytes, written at the stream's position.
+  void SaveToStream(platform::Stream& stream);
   bool SaveToFile(const std::string& fileName) { return SaveFile(fileName); }
   std::string SaveToString() const;                      // exactly the used bytes
   int AppendBuffer(const char* p, int64_t len);

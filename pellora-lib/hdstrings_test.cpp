@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "platform/msgbox.h"
+#include "platform/stream.h"
 
 namespace fs = std::filesystem;
 using pellora::THdStrings;
@@ -168,6 +169,28 @@ TEST(HdStrings, EmptyListWritesNothingAndAppendingNothingIsIgnored) {
   list.Clear();
   EXPECT_EQ(list.Count(), 0);
   EXPECT_EQ(list.SaveToString(), "");
+}
+
+TEST(HdStrings, StreamsInAndOut) {
+  THdStrings list;
+  platform::MemoryStream empty;
+  list.SaveToStream(empty);
+  EXPECT_EQ(empty.Size(), 0);  // no entries: nothing written
+  list.LoadFromStream(empty);
+  EXPECT_EQ(list.Count(), 0);
+  platform::MemoryStream in(std::vector<uint8_t>{'a', '\r', '\n', 'b'});
+  in.SetPosition(1);  // the whole content counts, not just the rest
+  list.LoadFromStream(in);
+  EXPECT_EQ(Entries(list), (std::vector<std::string>{"a", "b"}));
+  in.SetPosition(4);  // at its end: nothing happens
+  list.Add("c");
+  list.LoadFromStream(in);
+  EXPECT_EQ(list.Count(), 3);
+  platform::MemoryStream out;
+  out.WriteBuffer("x", 1);
+  list.SaveToStream(out);
+  const auto& bytes = out.Bytes();
+  EXPECT_EQ(std::string(bytes.begin(), bytes.end()), "xa\r\nb\r\nc\r\n");
 }
 
 TEST(HdStrings, ReadBufferGrowsAndIsReused) {

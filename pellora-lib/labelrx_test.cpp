@@ -1,4 +1,5 @@
 #include "pellora-lib/labelrx.h"
+#include "platform/guithread.h"
 
 #include <gtest/gtest.h>
 
@@ -137,6 +138,7 @@ namespace {
 
 struct SpinLog {
   std::vector<int> values;
+  bool offGuiThread = false;
   std::vector<qint64> times;
   QElapsedTimer clock;
   SpinLog() { clock.start(); }
@@ -144,6 +146,7 @@ struct SpinLog {
     label.OnMouseSpin = [this, cancelAfter](TLabelRx&, int v, bool& cancel) {
       values.push_back(v);
       times.push_back(clock.elapsed());
+      offGuiThread = offGuiThread || !platform::IsGuiThread();
       if (cancelAfter > 0 && static_cast<int>(values.size()) >= cancelAfter) cancel = true;
     };
   }
@@ -171,6 +174,7 @@ TEST(LabelRx, AutoRepeatWhileHeld) {
   EXPECT_GE(log.times[1] - log.times[0], 195);
   EXPECT_GE(log.times[2] - log.times[1], 45);
   for (int v : log.values) EXPECT_EQ(v, -1);
+  EXPECT_FALSE(log.offGuiThread);
   Pump(250);
   EXPECT_EQ(log.values.size(), held);  // released: no more calls
 
