@@ -242,7 +242,12 @@ class Matcher {
     skipDouble_ = options & isoSkipDoubleQuoted;
     skipSingle_ = options & isoSkipSingleQuoted;
     skipTags_ = options & (isoSkipTags | isoSkipTags2);
-    firstChar_ = prog.nodes[0].op == Op::Char ? &prog.sets[static_cast<size_t>(prog.nodes[0].set)] : nullptr;
+    for (const Node& node : prog.nodes) {
+      if (node.op != Op::Char) break;
+      prefix_.push_back(&prog.sets[static_cast<size_t>(node.set)]);
+    }
+    if (!prefix_.empty())
+      for (int c = 0; c < 256; ++c) firstTable_[static_cast<size_t>(c)] = prefix_[0]->has(static_cast<unsigned char>(c));
   }
 
   // Searches text for a match starting in [lo, hi] (0-based) and ending at or
@@ -264,7 +269,14 @@ class Matcher {
     while (true) {
       if (clist_.empty()) {
         if ((best_ && !backward) || p > hi) break;
-        while (p <= hi && !(validStart(p) && (!firstChar_ || firstChar_->has(uc(p))))) ++p;
+        while (p <= hi) {
+          if (!prefix_.empty()) {  // a tight scan for the first character
+            const auto* bytes = reinterpret_cast<const unsigned char*>(text_.data());
+            while (p <= hi && !firstTable_[bytes[p]]) ++p;
+          }
+          if (canStart(p, hi)) break;
+          ++p;
+        }
         if (p > hi) break;
         newStep();
         addThread(clist_, 0, p, p);
@@ -276,7 +288,7 @@ class Matcher {
       newStep();
       nlist_.clear();
       // Backwards the newest start is the one to prefer, so it goes first.
-      if (backward && p + 1 <= hi && validStart(p + 1)) addThread(nlist_, 0, p + 1, p + 1);
+      if (backward && canStart(p + 1, hi)) addThread(nlist_, 0, p + 1, p + 1);
       for (const Thread& t : clist_) {
         if (best_ && (backward ? t.start <= best_->start : t.start >= best_->start)) break;
         const Node& node = prog_.nodes[static_cast<size_t>(t.node)];
@@ -291,7 +303,7 @@ class Matcher {
           default: break;
         }
       }
-      if (!backward && !best_ && p + 1 <= hi && validStart(p + 1)) addThread(nlist_, 0, p + 1, p + 1);
+      if (!backward && !best_ && canStart(p + 1, hi)) addThread(nlist_, 0, p + 1, p + 1);
       std::swap(clist_, nlist_);
       ++p;
     }
@@ -344,6 +356,17 @@ class Matcher {
   bool endOk(int e) const {
     if (!wholeWords_) return true;
     return e >= static_cast<int>(text_.size()) ? !noEdges_ : boundaries_.has(uc(e));
+  }
+  // A start worth trying: allowed there, and the pattern's leading run of
+  // single-character items takes the text there (a start where it fails
+  // could not match anyway).
+  bool canStart(int s, int hi) const {
+    if (s > hi) return false;
+    const size_t room = static_cast<size_t>(limit_ - s);
+    if (prefix_.size() > room) return false;
+    for (size_t i = 0; i < prefix_.size(); ++i)
+      if (!prefix_[i]->has(uc(s + static_cast<int>(i)))) return false;
+    return validStart(s);
   }
   bool validStart(int s) const {
     if (!blocked_.empty() && blocked_[static_cast<size_t>(s)]) return false;
@@ -423,7 +446,8 @@ class Matcher {
   bool wholeWords_ = false, noEdges_ = false;
   bool skipDouble_ = false, skipSingle_ = false, skipTags_ = false;
   Set256 boundaries_;
-  const Set256* firstChar_ = nullptr;
+  std::vector<const Set256*> prefix_;
+  std::array<bool, 256> firstTable_{};
   std::vector<uint8_t> blocked_;
   std::vector<uint32_t> mark_;
   uint32_t gen_ = 0;
@@ -563,11 +587,35 @@ int InStrS(std::string_view pattern, const InStrSData& data, int from, uint64_t 
   if (listMode ? !data.IsList() : !data.IsText()) return 0;
   if (!listMode && ((options & isoNoSingle) || data.Text().empty())) return 0;
 
-  Compiler compiler(metaTable(options, rec), options, rec);
-  const Program prog = compiler.compile(pattern);
-  Matcher matcher(prog, options, rec);
-  if (listMode) return searchList(matcher, *data.List(), from, options, to, rec);
-  return searchSingle(matcher, data.Text(), from, options, to, rec);
+  auto run = [&](Matcher& matcher) {
+    if (listMode) return searchList(matcher, *data.List(), from, options, to, rec);
+    return searchSingle(matcher, data.Text(), from, options, to, rec);
+  };
+  if (rec) {
+    // The record's sets may change between calls: compile afresh.
+    Compiler compiler(metaTable(options, rec), options, rec);
+    const Program prog = compiler.compile(pattern);
+    Matcher matcher(prog, options, rec);
+    return run(matcher);
+  }
+  // Callers search many lines with one pattern; the last compiled pattern of
+  // the thread is kept.
+  struct Cache {
+    std::string pattern;
+    uint64_t options = 0;
+    Program prog;
+    std::optional<Matcher> matcher;
+  };
+  thread_local Cache cache;
+  if (!cache.matcher || cache.pattern != pattern || cache.options != options) {
+    cache.matcher.reset();
+    Compiler compiler(metaTable(options, nullptr), options, nullptr);
+    cache.prog = compiler.compile(pattern);
+    cache.pattern.assign(pattern);
+    cache.options = options;
+    cache.matcher.emplace(cache.prog, options, nullptr);
+  }
+  return run(*cache.matcher);
 }
 
 }  // namespace foundation

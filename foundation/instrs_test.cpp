@@ -30,6 +30,13 @@ TEST(InStrS, CasesTheCallersRelyOn) {
   EXPECT_EQ(find("}", "ab}c}d", 4), 5);
   EXPECT_EQ(find(">", "<a> <b>", 4), 7);
   EXPECT_EQ(find(">", "<a>", 4), 0);
+  // Repeated searches with one pattern over different texts.
+  EXPECT_EQ(find("ab", "xxab"), 3);
+  EXPECT_EQ(find("ab", "ab"), 1);
+  EXPECT_EQ(find("ab", "a"), 0);
+  EXPECT_EQ(find("ab", "xab", 1, isoCaseSensitive), 2);
+  EXPECT_EQ(find("ab", "xAB", 1, isoCaseSensitive), 0);
+  EXPECT_EQ(find("ab", "xAB"), 2);
 }
 
 TEST(InStrS, SingleCharacterItems) {
