@@ -1,13 +1,29 @@
-// Start of the Gravlo program.
+// Start of the Gravlo program: the foundation's bootstrap (paths, base file,
+// application ini), the picture formats, then the main window and the message
+// loop. The program takes no arguments.
 #include <QApplication>
-#include <QLabel>
+
+#include "foundation/sysinit.h"
+#include "gravlo/grv000.h"
+#include "gravlo/grv010.h"
+#include "platform/picture.h"
 
 int main(int argc, char** argv) {
   QApplication app(argc, argv);
+  // Cancel on the base-file question ends the program before any window.
+  if (!foundation::InitSystem()) return 0;
+  // The picture formats are registered before the first window: the logo is
+  // a JPEG picture.
+  platform::RegisteredFileFormats();
   QApplication::setApplicationName("Gravlo");
-  QLabel label("Gravlo");
-  label.setWindowTitle("Gravlo");
-  label.resize(320, 200);
-  label.show();
-  return QApplication::exec();
+  QApplication::setApplicationDisplayName("Gravlo");
+
+  auto* mainWindow = new gravlo::TGrv010;
+  mainWindow->show();
+  const int result = QApplication::exec();
+  // The other windows go first, as the application destroys the windows in
+  // reverse order of creation; each stores its placement.
+  gravlo::FreeSecondaryForms();
+  delete mainWindow;
+  return result;
 }

@@ -1,0 +1,610 @@
+#include "gravlo/grv010.h"
+
+#include <QApplication>
+#include <QFrame>
+#include <QGridLayout>
+#include <QHBoxLayout>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QPushButton>
+#include <QTimer>
+#include <QToolButton>
+#include <QVBoxLayout>
+#include <QWheelEvent>
+#include <algorithm>
+#include <charconv>
+#include <chrono>
+#include <limits>
+
+#include "foundation/controls.h"
+#include "foundation/duration.h"
+#include "foundation/ini.h"
+#include "foundation/keys.h"
+#include "foundation/random.h"
+#include "foundation/sysinit.h"
+#include "gravlo/grv000.h"
+#include "gravlo/grv016.h"
+#include "gravlo/logo.h"
+#include "gravlo/variantstats.h"
+#include "platform/bitmap.h"
+#include "platform/canvas.h"
+#include "platform/jpeg.h"
+#include "platform/stream.h"
+#include "platform/text.h"
+
+namespace gravlo {
+
+TGrv010* Grv010 = nullptr;
+
+namespace {
+
+const char* const kSection = "Grv010";
+const QColor kBarColour(81, 78, 64);
+const char* const kPlaying = "   G R A V L O - playing";
+const char* const kPausedText = "   G R A V L O - paused";
+
+// A 16-bit engine field keeps the low 16 bits of the integer read.
+int16_t Low16(int32_t value) { return static_cast<int16_t>(static_cast<uint16_t>(value)); }
+
+int32_t Inc(int32_t value) { return value < std::numeric_limits<int32_t>::max() ? value + 1 : value; }
+
+// Settings are read with the current value as default. A value that is there
+// but no number keeps the default: a damaged line must not stop the program.
+int32_t ReadInt(const char* key, int32_t current) {
+  try {
+    return foundation::IniReadValue(foundation::AppIni, kSection, key, foundation::Variant(current)).AsInt();
+  } catch (const foundation::ConvertError&) {
+    return current;
+  }
+}
+
+std::string ReadText(const char* key, const std::string& current) {
+  return foundation::IniReadValue(foundation::AppIni, kSection, key, foundation::Variant(current)).AsString();
+}
+
+// A damaged mask keeps the current one.
+uint32_t ReadMask(const char* key, uint32_t current) {
+  return MaskFromText(ReadText(key, std::to_string(current))).value_or(current);
+}
+
+void WriteValue(const char* key, const foundation::Variant& value) {
+  foundation::IniWriteValue(foundation::AppIni, kSection, key, value);
+}
+
+// Reloads the application ini; when the file cannot be read the lines held
+// before stay, so the save that follows never wipes settings and results.
+void ReloadKeepingLines(const std::function<void()>& load) {
+  foundation::StringList kept;
+  if (foundation::AppIni != nullptr) kept = *foundation::AppIni;
+  try {
+    if (load) load();
+  } catch (const std::exception&) {
+    if (foundation::AppIni != nullptr) *foundation::AppIni = kept;
+  }
+}
+
+// A label of the left panel: white text on the bar colour.
+QLabel* BarLabel(const char* text, QWidget* parent, Qt::Alignment align = Qt::AlignLeft | Qt::AlignVCenter) {
+  auto* l = new QLabel(QString::fromLatin1(text), parent);
+  l->setAlignment(align);
+  return l;
+}
+
+}  // namespace
+
+std::optional<uint32_t> MaskFromText(std::string_view text) {
+  int64_t value = 0;
+  const char* first = text.data();
+  const char* last = first + text.size();
+  const auto [end, error] = std::from_chars(first, last, value);
+  if (text.empty() || error != std::errc() || end != last) return std::nullopt;
+  if (value < std::numeric_limits<int32_t>::min() || value > std::numeric_limits<uint32_t>::max()) return std::nullopt;
+  return static_cast<uint32_t>(value);
+}
+
+TGrv010::TGrv010(QWidget* parent) : foundation::TFormSx(kSection, parent, Qt::Window) {
+  setWindowTitle("Gravlo");
+  Grv010 = this;
+  LoadIni = foundation::LoadAppIni;
+  buildComponents();
+
+  // The engine, with the logo as its picture before the first game.
+  engine_ = std::make_unique<TGravlo>(pnGme_);
+  logo_ = CreateLogoPicture();
+  engine_->Logo = logo_.get();
+  panelRect_ = pnGme_->geometry();
+  engine_->OnGameStarted = [this](TGravlo&) { GameStarted(); };
+  engine_->OnGameOver = [this](TGravlo&) { GameFinished(); };
+  engine_->OnBoardChange = [this](TGravlo&) { ShowCounters(); };
+
+  // One seed per run, from the clock.
+  static bool seeded = false;
+  if (!seeded) {
+    seeded = true;
+    const auto now = std::chrono::steady_clock::now().time_since_epoch();
+    foundation::SetRandSeed(static_cast<uint32_t>(std::chrono::duration_cast<std::chrono::milliseconds>(now).count()));
+  }
+
+  RestorePlacement();
+  readSettings();
+  pnGme_->setFocus();
+}
+
+TGrv010::~TGrv010() {
+  FinishForm();
+  if (Grv010 == this) Grv010 = nullptr;
+}
+
+void TGrv010::buildComponents() {
+  QPalette bar = palette();
+  bar.setColor(QPalette::Window, kBarColour);
+  bar.setColor(QPalette::WindowText, Qt::white);
+
+  auto* pnTop = new QFrame(this);
+  pnTop->setObjectName("pnTop");
+  pnTop->setFixedHeight(26);
+  pnTop->setAutoFillBackground(true);
+  pnTop->setPalette(bar);
+  auto* top = new QHBoxLayout(pnTop);
+  top->setContentsMargins(0, 2, 4, 2);
+  top->setSpacing(2);
+  auto* label8 = BarLabel(" Player ", pnTop);
+  label8->setObjectName("Label8");
+  cPlr_ = new foundation::TComboSx(pnTop);
+  cPlr_->setObjectName("cPlr");
+  cPlr_->setEditable(true);
+  cPlr_->setInsertPolicy(QComboBox::NoInsert);
+  cPlr_->setMaxVisibleItems(20);
+  cPlr_->setMinimumWidth(140);
+  cPlr_->setEditText("Anonymous");
+  cPlr_->setProperty("Hint", "Player name: Enter keeps it in the list, F6 sorts the list");
+  cPlr_->setPalette(QApplication::palette());
+  lHdr_ = BarLabel("   G R A V L O ", pnTop);
+  lHdr_->setObjectName("lHdr");
+  QFont hdrFont = lHdr_->font();
+  hdrFont.setBold(true);
+  lHdr_->setFont(hdrFont);
+  top->addWidget(label8);
+  top->addWidget(cPlr_);
+  top->addWidget(lHdr_, 1);
+
+  auto* pnLft = new QFrame(this);
+  pnLft->setObjectName("pnLft");
+  pnLft->setFixedWidth(88);
+  pnLft->setAutoFillBackground(true);
+  pnLft->setPalette(bar);
+  auto* left = new QVBoxLayout(pnLft);
+  left->setContentsMargins(4, 6, 4, 6);
+  left->setSpacing(2);
+
+  auto button = [&](const char* name, const char* caption, int tag) {
+    auto* b = new QPushButton(QString::fromLatin1(caption), pnLft);
+    b->setObjectName(name);
+    b->setProperty("Tag", tag);
+    b->setFocusPolicy(Qt::NoFocus);
+    b->setPalette(QApplication::palette());
+    connect(b, &QPushButton::clicked, this, &TGrv010::Button1Click);
+    return b;
+  };
+  QFont counterFont = font();
+  counterFont.setBold(true);
+  // A caption line and the counter under it, right-aligned.
+  auto counter = [&](const char* labelName, const char* caption, const char* name) {
+    auto* l = BarLabel(caption, pnLft);
+    l->setObjectName(labelName);
+    auto* c = BarLabel("", pnLft, Qt::AlignRight | Qt::AlignVCenter);
+    c->setObjectName(name);
+    c->setFont(counterFont);
+    left->addWidget(l);
+    left->addWidget(c);
+    return c;
+  };
+
+  left->addWidget(button("Button2", "New - F2", 2));
+  left->addWidget(button("Button1", "Pause - F3", 3));
+  left->addSpacing(6);
+  lcLin_ = counter("Label1", "Lines ", "lcLin");
+  lcBns_ = counter("Label5", " Bonuses", "lcBns");
+  lcInt_ = counter("Label3", "Timer", "lcInt");
+  left->addSpacing(4);
+
+  // The three bonus actions, each with its use counter underneath.
+  auto* bonus = new QGridLayout;
+  bonus->setSpacing(1);
+  const struct {
+    const char* name;
+    const char* caption;
+    int tag;
+    const char* hint;
+  } kBonus[] = {{"bcRes", "F5", 5, "Reset the timer interval (costs bonuses)"},
+                {"SpeedButton1", "F6", 6, "Remove the bottom line (costs bonuses)"},
+                {"bsLin", "F7", 7, "Add a line to the game (costs bonuses)"}};
+  for (int i = 0; i < 3; ++i) {
+    auto* b = new QToolButton(pnLft);
+    b->setObjectName(kBonus[i].name);
+    b->setText(kBonus[i].caption);
+    b->setToolTip(kBonus[i].hint);
+    b->setProperty("Tag", kBonus[i].tag);
+    b->setAutoRaise(true);
+    b->setFocusPolicy(Qt::NoFocus);
+    b->setMinimumWidth(24);
+    b->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
+    connect(b, &QToolButton::clicked, this, &TGrv010::Button1Click);
+    bonus->addWidget(b, 0, i);
+  }
+  left->addLayout(bonus);
+  auto* uses = new QGridLayout;
+  uses->setHorizontalSpacing(4);
+  uses->setVerticalSpacing(0);
+  const struct {
+    const char* labelName;
+    const char* caption;
+    const char* name;
+    QLabel** field;
+  } kUses[] = {{"Label7", " Resets", "lsTmr", &lsTmr_},
+               {"Label9", " Rems", "lsRem", &lsRem_},
+               {"Label11", " Lines", "lsAdd", &lsAdd_}};
+  for (int i = 0; i < 3; ++i) {
+    auto* l = BarLabel(kUses[i].caption, pnLft);
+    l->setObjectName(kUses[i].labelName);
+    auto* c = BarLabel("", pnLft, Qt::AlignRight | Qt::AlignVCenter);
+    c->setObjectName(kUses[i].name);
+    c->setFont(counterFont);
+    uses->addWidget(l, i, 0);
+    uses->addWidget(c, i, 1);
+    *kUses[i].field = c;
+  }
+  left->addLayout(uses);
+  left->addSpacing(4);
+
+  lcTop_ = counter("Label4", "TopRow  . . .", "lcTop");
+  lcDrp_ = counter("Label2", "Sprites . . .", "lcDrp");
+  lcTme_ = counter("Label6", " Time", "lcTme");
+  left->addStretch(1);
+  left->addWidget(button("Button3", "Stats", 1016));
+  left->addWidget(button("Button4", "Settings", 1018));
+  left->addWidget(button("Button5", "About", 1000));
+
+  pnGme_ = new foundation::TPanelSx(this);
+  pnGme_->setObjectName("pnGme");
+  pnGme_->SetCustomDraw(true);
+  pnGme_->SetWantArrows(true);
+  pnGme_->SetAlign(foundation::TAlign::Client);
+  pnGme_->setFocusPolicy(Qt::StrongFocus);
+  pnGme_->setAttribute(Qt::WA_OpaquePaintEvent);
+  pnGme_->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Expanding);
+  pnGme_->setMinimumSize(150, 200);
+  // Shown in the hint line when the panel has the focus, not as a tooltip
+  // that would cover the game under the mouse.
+  pnGme_->setProperty("Hint", "F2 new game, F3 pause, Left/Right move, Up turns, Down or Space one step, F5-F7 bonuses");
+  pnGme_->OnPaint = [this](foundation::TPanelSx*) { pnGmePaint(); };
+  pnGme_->OnKeyDown = [this](foundation::TPanelSx*, int& key, Qt::KeyboardModifiers) { xGme_KeyDown(key); };
+  pnGme_->installEventFilter(this);
+  cPlr_->installEventFilter(this);
+
+  lInfo_ = new QLabel(this);
+  lInfo_->setObjectName("lInfo");
+  lInfo_->setContentsMargins(4, 1, 4, 1);
+  lInfo_->setTextFormat(Qt::PlainText);
+
+  timer1_ = new QTimer(this);
+  timer1_->setObjectName("Timer1");
+  timer1_->setTimerType(Qt::PreciseTimer);
+  timer1_->setInterval(engine_ ? engine_->Interval : 1000);
+  connect(timer1_, &QTimer::timeout, this, &TGrv010::Timer1Timer);
+
+  auto* middle = new QHBoxLayout;
+  middle->setContentsMargins(0, 0, 0, 0);
+  middle->setSpacing(0);
+  middle->addWidget(pnLft);
+  middle->addWidget(pnGme_, 1);
+  auto* layout = new QVBoxLayout(this);
+  layout->setContentsMargins(0, 0, 0, 0);
+  layout->setSpacing(0);
+  layout->addWidget(pnTop);
+  layout->addLayout(middle, 1);
+  layout->addWidget(lInfo_);
+  resize(440, 640);
+}
+
+void TGrv010::readSettings() {
+  TGravlo& g = *engine_;
+  g.GameCols = Low16(ReadInt("pGrv.GameCols", g.GameCols));
+  g.GameRows = Low16(ReadInt("pGrv.GameRows", g.GameRows));
+  g.TimerNew = ReadInt("pGrv.TimerNew", g.TimerNew);
+  g.DropAdd = ReadInt("pGrv.DropAdd", g.DropAdd);
+  g.LineAdd = ReadInt("pGrv.LineAdd", g.LineAdd);
+  g.LineAddEx = ReadInt("pGrv.LineAddEx", g.LineAddEx);
+  g.BonusMode = Low16(ReadInt("pGrv.BonusMode", g.BonusMode));
+  g.BonusGain = Low16(ReadInt("pGrv.BonusGain", g.BonusGain));
+  g.BonusZero = Low16(ReadInt("pGrv.BonusZero", g.BonusZero));
+  g.BonusNew = Low16(ReadInt("pGrv.BonusNew", g.BonusNew));
+  g.CostOfTmr = Low16(ReadInt("pGrv.CostOfTmr", g.CostOfTmr));
+  g.CostOfRem = Low16(ReadInt("pGrv.CostOfRem", g.CostOfRem));
+  g.CostOfRow = Low16(ReadInt("pGrv.CostOfRow", g.CostOfRow));
+  g.SpriteSet = ReadMask("pGrv.SpriteSet", g.SpriteSet);
+  cPlr_->setEditText(platform::toQString(ReadText("cPlr.Text", platform::fromQString(cPlr_->currentText()))));
+  foundation::StringList players;
+  foundation::IniReadList(foundation::AppIni, kSection, "cPlr", &players, 0);
+  const QString text = cPlr_->currentText();
+  for (int i = 0; i < players.Count(); ++i) cPlr_->addItem(platform::toQString(players[i]));
+  cPlr_->setEditText(text);
+  GamesStarted = ReadInt("GamesStarted", GamesStarted);
+  GamesFinished = ReadInt("GamesFinished", GamesFinished);
+  StatEntries = ReadInt("StatEntries", StatEntries);
+  Players = ReadInt("Players", Players);
+}
+
+void TGrv010::FormDestroy() {
+  // The placement routine has just reloaded the ini and written this
+  // window's section anew; the settings follow it.
+  const TGravlo& g = *engine_;
+  WriteValue("pGrv.GameCols", int32_t{g.GameCols});
+  WriteValue("pGrv.GameRows", int32_t{g.GameRows});
+  WriteValue("pGrv.TimerNew", g.TimerNew);
+  WriteValue("pGrv.DropAdd", g.DropAdd);
+  WriteValue("pGrv.LineAdd", g.LineAdd);
+  WriteValue("pGrv.LineAddEx", g.LineAddEx);
+  WriteValue("pGrv.BonusMode", int32_t{g.BonusMode});
+  WriteValue("pGrv.BonusGain", int32_t{g.BonusGain});
+  WriteValue("pGrv.BonusZero", int32_t{g.BonusZero});
+  WriteValue("pGrv.BonusNew", int32_t{g.BonusNew});
+  WriteValue("pGrv.CostOfTmr", int32_t{g.CostOfTmr});
+  WriteValue("pGrv.CostOfRem", int32_t{g.CostOfRem});
+  WriteValue("pGrv.CostOfRow", int32_t{g.CostOfRow});
+  WriteValue("pGrv.SpriteSet", std::to_string(g.SpriteSet));
+  WriteValue("StatEntries", StatEntries);
+  WriteValue("Players", Players);
+  WriteValue("cPlr.Text", platform::fromQString(cPlr_->currentText()));
+  foundation::StringList players;
+  for (int i = 0; i < cPlr_->count(); ++i) players.Add(platform::fromQString(cPlr_->itemText(i)));
+  foundation::IniWriteList(foundation::AppIni, kSection, "cPlr", &players, 0);
+  WriteValue("GamesStarted", GamesStarted);
+  WriteValue("GamesFinished", GamesFinished);
+  foundation::SaveAppIni();
+}
+
+void TGrv010::setTimerInterval(int32_t interval) {
+  // A Qt timer starts over on every setInterval, and a period of 0 would spin.
+  interval = std::max<int32_t>(interval, 1);
+  if (timer1_->interval() != interval) timer1_->setInterval(interval);
+}
+
+void TGrv010::xGme_KeyDown(int& key) {
+  TGravlo& g = *engine_;
+  const bool playing = g.State >= StateLocked && g.State <= 4;
+  if (playing && !Paused) {
+    switch (key) {
+      case foundation::VK_SPACE:
+      case foundation::VK_DOWN:
+        g.Tick();
+        key = 0;
+        break;
+      case foundation::VK_LEFT:
+        g.MoveLeft();
+        key = 0;
+        break;
+      case foundation::VK_UP:
+        g.Rotate();
+        key = 0;
+        break;
+      case foundation::VK_RIGHT:
+        g.MoveRight();
+        key = 0;
+        break;
+      case foundation::VK_F5:
+      case foundation::VK_F6:
+      case foundation::VK_F7:
+      case foundation::VK_F8:
+        g.BonusAction(static_cast<uint8_t>(key - 111));
+        key = 0;
+        break;
+      default:
+        break;
+    }
+  }
+  if (key == foundation::VK_F2) {
+    Command(2);
+    key = 0;
+  } else if (key == foundation::VK_F3) {
+    Command(3);
+    key = 0;
+  }
+  if (key == 0) FormPaint();
+}
+
+void TGrv010::xGme_MouseDown(Qt::MouseButtons buttons) {
+  pnGme_->setFocus();
+  TGravlo& g = *engine_;
+  if (Paused || (g.State != StateLocked && g.State != StateFalling)) return;
+  if (buttons & Qt::LeftButton) g.MoveLeft();
+  if (buttons & Qt::RightButton) g.MoveRight();
+  if (buttons & Qt::MiddleButton) g.Rotate();
+  FormPaint();
+}
+
+bool TGrv010::FormMouseWheel(int delta) {
+  TGravlo& g = *engine_;
+  if (Paused || (g.State != StateLocked && g.State != StateFalling) || focusWidget() != pnGme_) return false;
+  if (delta < 0)
+    g.Rotate();
+  else
+    g.Tick();
+  lInfo_->setText(QString::number(delta));
+  pnGme_->update();
+  QCoreApplication::processEvents();
+  return true;
+}
+
+void TGrv010::Timer1Timer() {
+  TGravlo& g = *engine_;
+  if (!Paused) {
+    if (g.State == StateIdle || g.State > StateFalling) return;
+    g.Tick();
+    FormPaint();
+  }
+  if (g.State == StateLocked || g.State == StateFalling) {
+    const uint32_t elapsed = g.TickCount() - g.StartTick;
+    lcTme_->setText(QString::fromStdString(foundation::DurationToStr(0, 1, '.', elapsed, '.') + " "));
+  }
+}
+
+void TGrv010::Button1Click() {
+  const QObject* s = sender();
+  if (s != nullptr) Command(s->property("Tag").toInt());
+  pnGme_->setFocus();
+}
+
+void TGrv010::Command(int command) {
+  TGravlo& g = *engine_;
+  if (command == 2) {
+    g.NewGame();
+    timer1_->start();
+  } else if (command == 3) {
+    if (g.State == StateLocked || g.State == StateFalling) {
+      Paused = !Paused;
+      lHdr_->setText(Paused ? kPausedText : kPlaying);
+    }
+  } else if (command >= 5 && command <= 8) {
+    g.BonusAction(static_cast<uint8_t>(command));
+    FormPaint();
+  } else if (command >= 1000 && command <= 1999) {
+    ShowFormById(command);
+  }
+}
+
+void TGrv010::GameStarted() {
+  TGravlo& g = *engine_;
+  setTimerInterval(g.Interval);
+  Paused = false;
+  ShowCounters();
+  timer1_->start();
+  // The game is filed under the variant it starts with, whatever the settings
+  // say when it ends.
+  avSection_ = g.VariantKey("AV");
+  wsSection_ = g.VariantKey("WS");
+  lHdr_->setText(kPlaying);
+  GamesStarted = Inc(GamesStarted);
+  foundation::ComboPushRecent(cPlr_, std::max(Players, 0));
+  ReloadKeepingLines(LoadIni);
+  if (foundation::AppIni != nullptr) {
+    CountGameStarted(*foundation::AppIni, avSection_);
+    foundation::SaveAppIni();
+  }
+}
+
+void TGrv010::ShowCounters() {
+  const TGravlo& g = *engine_;
+  setTimerInterval(g.Interval);
+  lcInt_->setText(QString::number(g.Interval) + " ");
+  lcTop_->setText(QString("%1/%2 ").arg(g.TopRow).arg(g.RowCount()));
+  lcDrp_->setText(QString::number(g.Drops) + " ");
+  lcLin_->setText(QString::number(g.Lines) + " ");
+  lcBns_->setText(QString("%1/%2 ").arg(g.BonusesLeft).arg(g.Bonuses));
+  lsTmr_->setText(QString::number(g.TimerResets));
+  lsRem_->setText(QString::number(g.LinesRemoved));
+  lsAdd_->setText(QString::number(g.LinesAdded));
+}
+
+void TGrv010::GameFinished() {
+  TGravlo& g = *engine_;
+  timer1_->stop();
+  lHdr_->setText("   GAME OVER");
+  GamesFinished = Inc(GamesFinished);
+  ShowCounters();
+
+  ReloadKeepingLines(LoadIni);
+  if (foundation::AppIni == nullptr) return;
+  if (avSection_.empty()) {  // a game that was never started through this window
+    avSection_ = g.VariantKey("AV");
+    wsSection_ = g.VariantKey("WS");
+  }
+  UpdateAverages(*foundation::AppIni, avSection_, SummaryOf(g));
+  AddResultLine(*foundation::AppIni, wsSection_, g.ResultLine(platform::fromQString(cPlr_->currentText())),
+                std::max(StatEntries, 0));
+  foundation::SaveAppIni();
+
+  if (Grv016 != nullptr && platform::fromQString(Grv016->VariantCombo()->currentText()) == wsSection_) {
+    Grv016->Command(11);
+  }
+}
+
+void TGrv010::cPlrKeyDown(int& key) {
+  if (key == foundation::VK_RETURN) {
+    foundation::ComboPushRecent(cPlr_, std::max(Players, 0));
+    pnGme_->setFocus();
+  } else if (key == foundation::VK_F6) {
+    // Sorted once, ignoring case, as a sorted string list would.
+    const QString text = cPlr_->currentText();
+    QStringList items;
+    for (int i = 0; i < cPlr_->count(); ++i) items << cPlr_->itemText(i);
+    std::stable_sort(items.begin(), items.end(),
+                     [](const QString& a, const QString& b) { return a.compare(b, Qt::CaseInsensitive) < 0; });
+    cPlr_->clear();
+    cPlr_->addItems(items);
+    cPlr_->setEditText(text);
+  }
+}
+
+void TGrv010::xCtl_Enter(QWidget* control) { lInfo_->setText(control->property("Hint").toString()); }
+
+void TGrv010::FormPaint() { pnGme_->update(); }
+
+void TGrv010::pnGmePaint() {
+  QPainter* painter = pnGme_->Canvas();
+  if (painter == nullptr) return;
+  platform::Canvas canvas(painter, platform::Rect{0, 0, pnGme_->width(), pnGme_->height()});
+  engine_->Paint(canvas);
+}
+
+void TGrv010::xGme_Resize() {
+  engine_->ResizeCells();
+  panelRect_ = pnGme_->geometry();
+}
+
+void TGrv010::wheelEvent(QWheelEvent* event) {
+  if (FormMouseWheel(event->angleDelta().y()))
+    event->accept();
+  else
+    QWidget::wheelEvent(event);
+}
+
+bool TGrv010::eventFilter(QObject* watched, QEvent* event) {
+  if (watched == pnGme_) {
+    switch (event->type()) {
+      case QEvent::MouseButtonPress:
+        xGme_MouseDown(static_cast<QMouseEvent*>(event)->buttons());
+        return true;
+      case QEvent::Wheel: {
+        auto* we = static_cast<QWheelEvent*>(event);
+        FormMouseWheel(we->angleDelta().y());
+        we->accept();
+        return true;
+      }
+      case QEvent::Resize:
+        if (engine_) xGme_Resize();
+        break;
+      case QEvent::FocusIn:
+        xCtl_Enter(pnGme_);
+        break;
+      default:
+        break;
+    }
+  } else if (watched == cPlr_) {
+    if (event->type() == QEvent::KeyPress) {
+      int key = foundation::VirtualKeyFromEvent(*static_cast<QKeyEvent*>(event));
+      if (key == foundation::VK_RETURN || key == foundation::VK_F6) {
+        cPlrKeyDown(key);
+        return true;
+      }
+    } else if (event->type() == QEvent::FocusIn) {
+      xCtl_Enter(cPlr_);
+    }
+  }
+  return foundation::TFormSx::eventFilter(watched, event);
+}
+
+}  // namespace gravlo

@@ -1,0 +1,123 @@
+#pragma once
+// TGrv010: Gravlo's main window and the owner of the game. It turns keys,
+// mouse buttons, the wheel and its timer into engine calls, shows the
+// counters, keeps the player list, keeps the game settings in the application
+// ini and files every finished game under its variant.
+#include <QWidget>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "foundation/placement.h"
+#include "gravlo/gravlo.h"
+
+class QLabel;
+class QPushButton;
+class QTimer;
+class QToolButton;
+
+namespace platform {
+class Graphic;
+}
+
+namespace foundation {
+class TPanelSx;
+class TComboSx;
+}  // namespace foundation
+
+namespace gravlo {
+
+class TGrv010 : public foundation::TFormSx {
+  Q_OBJECT
+ public:
+  explicit TGrv010(QWidget* parent = nullptr);
+  ~TGrv010() override;
+
+  TGravlo& Engine() { return *engine_; }
+  const TGravlo& Engine() const { return *engine_; }
+
+  // Window fields.
+  bool Paused = false;
+  int32_t GamesStarted = 0;   // games started on this computer (all variants)
+  int32_t GamesFinished = 0;  // games ended (all variants)
+  int32_t StatEntries = 100;  // length limit of a variant's result list
+  int32_t Players = 30;       // names kept in the player list
+
+  // Command numbers: 2 new game, 3 pause, 5..8 bonus actions, 1000..1999 the
+  // program's windows; others do nothing.
+  void Command(int command);
+
+  // Handlers, public so that the whole window can be driven without a person.
+  // Key codes are the Windows key numbers; a consumed key is set to 0.
+  void xGme_KeyDown(int& key);
+  void xGme_MouseDown(Qt::MouseButtons buttons);
+  // True when the wheel acted on the game (the event counts as handled).
+  bool FormMouseWheel(int delta);
+  void Timer1Timer();
+  void cPlrKeyDown(int& key);
+  void FormPaint();
+
+  // The section names under which the running game is filed ("AV..."/"WS..."),
+  // fixed when the game starts; empty before the first game.
+  const std::string& GameAvSection() const { return avSection_; }
+  const std::string& GameWsSection() const { return wsSection_; }
+
+  // How the window reloads the application ini before it files a game (the
+  // foundation's LoadAppIni; replaceable to try a failing file).
+  std::function<void()> LoadIni;
+
+  QTimer* Timer1() const { return timer1_; }
+  foundation::TPanelSx* GamePanel() const { return pnGme_; }
+  foundation::TComboSx* PlayerCombo() const { return cPlr_; }
+
+ protected:
+  void FormDestroy() override;
+  void wheelEvent(QWheelEvent* event) override;
+  bool eventFilter(QObject* watched, QEvent* event) override;
+
+ private:
+  void buildComponents();
+  void readSettings();
+  void writeSettings();
+  void Button1Click();
+  void GameStarted();
+  void ShowCounters();
+  void GameFinished();
+  void xGme_Resize();
+  void xCtl_Enter(QWidget* control);
+  void pnGmePaint();
+  void setTimerInterval(int32_t interval);
+
+  std::unique_ptr<TGravlo> engine_;
+  std::unique_ptr<platform::Graphic> logo_;  // the picture of iLogo
+  std::string avSection_;
+  std::string wsSection_;
+
+  foundation::TPanelSx* pnGme_ = nullptr;
+  foundation::TComboSx* cPlr_ = nullptr;
+  QLabel* lHdr_ = nullptr;
+  QLabel* lInfo_ = nullptr;
+  QLabel* lcLin_ = nullptr;
+  QLabel* lcBns_ = nullptr;
+  QLabel* lcInt_ = nullptr;
+  QLabel* lcTop_ = nullptr;
+  QLabel* lcDrp_ = nullptr;
+  QLabel* lcTme_ = nullptr;
+  QLabel* lsTmr_ = nullptr;
+  QLabel* lsRem_ = nullptr;
+  QLabel* lsAdd_ = nullptr;
+  QTimer* timer1_ = nullptr;
+  QRect panelRect_;
+};
+
+// The main window, or nullptr.
+extern TGrv010* Grv010;
+
+// The shape mask of a text: a decimal integer from -2^31 to 2^32 - 1 without
+// blanks, a negative number standing for its 32-bit pattern; nothing else.
+std::optional<uint32_t> MaskFromText(std::string_view text);
+
+}  // namespace gravlo

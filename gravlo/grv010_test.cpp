@@ -1,0 +1,522 @@
+// The main window driven as a player would: keys and mouse on the game panel,
+// the timer, the buttons, and what lands in the application ini.
+#include "gravlo/grv010.h"
+
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QMouseEvent>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QTimer>
+#include <QToolButton>
+#include <QWheelEvent>
+#include <QSet>
+#include <memory>
+
+#include "foundation/controls.h"
+#include "foundation/ini.h"
+#include "foundation/placement.h"
+#include "foundation/random.h"
+#include "foundation/sysinit.h"
+#include "gravlo/grv000.h"
+#include "gravlo/logo.h"
+#include "platform/jpeg.h"
+#include "platform/text.h"
+
+namespace gravlo {
+namespace {
+
+using foundation::AppIni;
+using foundation::IniReadValue;
+using foundation::Variant;
+
+class MainWindowTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_TRUE(dir_.isValid());
+    foundation::SetAppLocation(dir_.path().toStdString(), "Gravlo");
+    foundation::SetPlacementDesktopOverride(QSize(1280, 1024));
+    foundation::LoadAppIni();
+  }
+  void TearDown() override {
+    FreeSecondaryForms();
+    window_.reset();
+    foundation::SetPlacementDesktopOverride(QSize());
+  }
+
+  void WriteIni(const std::string& text) {
+    foundation::StringList lines;
+    lines.SetText(text);
+    ASSERT_TRUE(lines.SaveToFile(foundation::AppIniFile));
+  }
+  // The ini as it is on disk now.
+  foundation::StringList IniOnDisk() {
+    foundation::StringList lines;
+    lines.LoadFromFile(foundation::AppIniFile);
+    return lines;
+  }
+
+  TGrv010& Open() {
+    window_ = std::make_unique<TGrv010>();
+    window_->resize(440, 640);
+    TGravlo& g = window_->Engine();
+    g.TickCount = [this] { return tick_; };
+    g.LocalNow = [] { return 45356.5; };  // 2024-03-05 12:00:00
+    foundation::SetRandSeed(20240305);
+    return *window_;
+  }
+  TGravlo& Engine() { return window_->Engine(); }
+
+  // A key pressed on the game panel; true when the window took it.
+  bool Key(int qtKey) {
+    QKeyEvent press(QEvent::KeyPress, qtKey, Qt::NoModifier);
+    QApplication::sendEvent(window_->GamePanel(), &press);
+    return press.isAccepted();
+  }
+  void Mouse(Qt::MouseButton button) {
+    const QPointF at(20, 20);
+    QMouseEvent press(QEvent::MouseButtonPress, at, window_->GamePanel()->mapToGlobal(at), button, button,
+                      Qt::NoModifier);
+    QApplication::sendEvent(window_->GamePanel(), &press);
+  }
+  void Wheel(int delta) {
+    const QPointF at(20, 20);
+    QWheelEvent wheel(at, window_->GamePanel()->mapToGlobal(at), QPoint(), QPoint(0, delta), Qt::NoButton,
+                      Qt::NoModifier, Qt::NoScrollPhase, false);
+    QApplication::sendEvent(window_->GamePanel(), &wheel);
+  }
+  QString Text(const char* name) { return window_->findChild<QLabel*>(name)->text(); }
+
+  // Starts a game with F2 and lets the first piece enter.
+  void StartAndSpawn() {
+    Key(Qt::Key_F2);
+    window_->Timer1Timer();
+    ASSERT_EQ(Engine().State, StateFalling);
+  }
+  // Lets the timer run until the game is over.
+  void PlayToEnd() {
+    for (int i = 0; i < 100000 && Engine().State != StateGameOver; ++i) {
+      tick_ += 10;
+      window_->Timer1Timer();
+    }
+    ASSERT_EQ(Engine().State, StateGameOver);
+  }
+
+  QTemporaryDir dir_;
+  std::unique_ptr<TGrv010> window_;
+  uint32_t tick_ = 1000;
+};
+
+TEST_F(MainWindowTest, AGameLeftAloneIsFiledUnderItsVariant) {
+  Open();
+  window_->PlayerCombo()->setEditText("Tess");
+  StartAndSpawn();
+  EXPECT_TRUE(window_->Timer1()->isActive());
+  EXPECT_EQ(Text("lHdr"), "   G R A V L O - playing");
+  const std::string av = Engine().VariantKey("AV");
+  const std::string ws = Engine().VariantKey("WS");
+  PlayToEnd();
+  EXPECT_FALSE(window_->Timer1()->isActive());
+  EXPECT_EQ(Text("lHdr"), "   GAME OVER");
+  EXPECT_EQ(window_->GamesStarted, 1);
+  EXPECT_EQ(window_->GamesFinished, 1);
+
+  const foundation::StringList ini = IniOnDisk();
+  EXPECT_EQ(IniReadValue(&ini, av, "GamesStarted", Variant(0)).AsInt(), 1);
+  EXPECT_EQ(IniReadValue(&ini, av, "GamesFinished", Variant(0)).AsInt(), 1);
+  // One game: every average is that game's value.
+  EXPECT_DOUBLE_EQ(IniReadValue(&ini, av, "Drops", Variant(-1.0), 5).AsDouble(), Engine().Drops);
+  EXPECT_DOUBLE_EQ(IniReadValue(&ini, av, "TimeUsed", Variant(-1.0), 5).AsDouble(), Engine().TimeUsed);
+  EXPECT_DOUBLE_EQ(IniReadValue(&ini, av, "Interval", Variant(-1.0), 5).AsDouble(), Engine().Interval);
+  EXPECT_DOUBLE_EQ(IniReadValue(&ini, av, "Lines", Variant(-1.0), 5).AsDouble(), 0.0);
+  EXPECT_DOUBLE_EQ(IniReadValue(&ini, av, "Bonuses", Variant(-1.0), 5).AsDouble(), 1.0);
+  EXPECT_GT(Engine().Drops, 5);
+  EXPECT_GT(Engine().TimeUsed, 0);
+
+  // The result section is the last one, with the one result line.
+  ASSERT_GE(ini.Count(), 2);
+  EXPECT_EQ(ini[ini.Count() - 2], "[" + ws + "]");
+  EXPECT_EQ(ini[ini.Count() - 1], Engine().ResultLine("Tess"));
+  EXPECT_NE(ini[ini.Count() - 1].find("=Tess "), std::string::npos);
+
+  // A second game counts on.
+  Key(Qt::Key_F2);
+  PlayToEnd();
+  const foundation::StringList again = IniOnDisk();
+  EXPECT_EQ(IniReadValue(&again, av, "GamesStarted", Variant(0)).AsInt(), 2);
+  EXPECT_EQ(IniReadValue(&again, av, "GamesFinished", Variant(0)).AsInt(), 2);
+  foundation::StringList results;
+  EXPECT_EQ(foundation::IniReadSection(&again, ws, &results), 2);
+}
+
+TEST_F(MainWindowTest, SettingsChangedDuringAGameDoNotMoveItToAnotherVariant) {
+  Open();
+  StartAndSpawn();
+  const std::string av = Engine().VariantKey("AV");
+  const std::string ws = Engine().VariantKey("WS");
+  EXPECT_EQ(window_->GameAvSection(), av);
+  Engine().DropAdd = -9;
+  Engine().CostOfRow = 3;
+  ASSERT_NE(Engine().VariantKey("AV"), av);
+  PlayToEnd();
+  const foundation::StringList ini = IniOnDisk();
+  EXPECT_EQ(IniReadValue(&ini, av, "GamesFinished", Variant(0)).AsInt(), 1);
+  EXPECT_EQ(IniReadValue(&ini, av, "GamesStarted", Variant(0)).AsInt(), 1);
+  int first = 0, end = 0, sep = 0;
+  EXPECT_EQ(foundation::IniFindKey(&ini, Engine().VariantKey("AV"), "", 0, first, end, sep), -2);
+  EXPECT_EQ(foundation::IniFindKey(&ini, Engine().VariantKey("WS"), "", 0, first, end, sep), -2);
+  EXPECT_EQ(ini[ini.Count() - 2], "[" + ws + "]");
+}
+
+TEST_F(MainWindowTest, AFailedReloadAtGameOverKeepsTheLinesHeld) {
+  WriteIni("[Keep]\r\nMe=1\r\n");
+  Open();
+  StartAndSpawn();
+  const std::string ws = Engine().VariantKey("WS");
+  window_->LoadIni = [] {
+    AppIni->Clear();
+    throw foundation::IniFileError("Cannot open file");
+  };
+  PlayToEnd();
+  const foundation::StringList ini = IniOnDisk();
+  EXPECT_EQ(IniReadValue(&ini, "Keep", "Me", Variant(0)).AsInt(), 1);
+  EXPECT_EQ(IniReadValue(&ini, Engine().VariantKey("AV"), "GamesStarted", Variant(0)).AsInt(), 1);
+  EXPECT_EQ(IniReadValue(&ini, Engine().VariantKey("AV"), "GamesFinished", Variant(0)).AsInt(), 1);
+  EXPECT_EQ(ini[ini.Count() - 2], "[" + ws + "]");
+}
+
+TEST_F(MainWindowTest, DamagedStatisticsCountAsZero) {
+  Open();
+  const std::string av = Engine().VariantKey("AV");
+  WriteIni("[" + av + "]\r\nGamesStarted=lots\r\nGamesFinished=x\r\nLines=abc\r\nDrops=2147483647x\r\n");
+  StartAndSpawn();
+  PlayToEnd();
+  const foundation::StringList ini = IniOnDisk();
+  EXPECT_EQ(IniReadValue(&ini, av, "GamesStarted", Variant(0)).AsInt(), 1);
+  EXPECT_EQ(IniReadValue(&ini, av, "GamesFinished", Variant(0)).AsInt(), 1);
+  EXPECT_DOUBLE_EQ(IniReadValue(&ini, av, "Drops", Variant(-1.0), 5).AsDouble(), Engine().Drops);
+  EXPECT_EQ(ini[ini.Count() - 1], Engine().ResultLine("Anonymous"));
+}
+
+TEST_F(MainWindowTest, ResultListKeepsOneMoreThanStatEntriesAndNegativeActsAsZero) {
+  Open();
+  window_->StatEntries = 2;
+  for (int i = 0; i < 4; ++i) {
+    tick_ += 1000;
+    Key(Qt::Key_F2);
+    PlayToEnd();
+  }
+  foundation::StringList results;
+  foundation::StringList ini = IniOnDisk();
+  EXPECT_EQ(foundation::IniReadSection(&ini, Engine().VariantKey("WS"), &results), 3);
+  window_->StatEntries = -5;
+  Key(Qt::Key_F2);
+  PlayToEnd();
+  ini = IniOnDisk();
+  EXPECT_EQ(foundation::IniReadSection(&ini, Engine().VariantKey("WS"), &results), 1);
+}
+
+TEST_F(MainWindowTest, GameKeysActOnlyWhileAPieceIsInPlayAndNotPaused) {
+  Open();
+  // Before the first game: nothing moves, the keys are not taken.
+  const int x0 = Engine().PieceX;
+  Key(Qt::Key_Left);
+  EXPECT_EQ(Engine().PieceX, x0);
+  Key(Qt::Key_Space);
+  Key(Qt::Key_F5);
+  EXPECT_EQ(Engine().State, StateIdle);
+  Key(Qt::Key_F3);  // no game: no pause
+  EXPECT_FALSE(window_->Paused);
+
+  StartAndSpawn();
+  const int x = Engine().PieceX;
+  Key(Qt::Key_Left);
+  EXPECT_EQ(Engine().PieceX, x - 1);
+  Key(Qt::Key_Right);
+  Key(Qt::Key_Right);
+  EXPECT_EQ(Engine().PieceX, x + 1);
+  const int y = Engine().PieceY;
+  Key(Qt::Key_Down);
+  Key(Qt::Key_Space);
+  EXPECT_EQ(Engine().PieceY, y + 2);
+
+  // Paused: arrows and F5 do nothing, F3 goes on.
+  Key(Qt::Key_F3);
+  EXPECT_TRUE(window_->Paused);
+  EXPECT_EQ(Text("lHdr"), "   G R A V L O - paused");
+  Key(Qt::Key_Left);
+  Key(Qt::Key_Down);
+  EXPECT_EQ(Engine().PieceX, x + 1);
+  EXPECT_EQ(Engine().PieceY, y + 2);
+  Key(Qt::Key_F3);
+  EXPECT_FALSE(window_->Paused);
+  EXPECT_EQ(Text("lHdr"), "   G R A V L O - playing");
+
+  // After game over: no moves, F2 starts afresh.
+  PlayToEnd();
+  const int xEnd = Engine().PieceX;
+  Key(Qt::Key_Left);
+  Key(Qt::Key_Up);
+  EXPECT_EQ(Engine().PieceX, xEnd);
+  Key(Qt::Key_F3);
+  EXPECT_FALSE(window_->Paused);
+  EXPECT_EQ(Engine().State, StateGameOver);
+  Key(Qt::Key_F2);
+  EXPECT_EQ(Engine().State, StateNewGame);
+}
+
+TEST_F(MainWindowTest, PauseStopsTheFallButNotTheClock) {
+  Open();
+  StartAndSpawn();
+  window_->Timer1Timer();
+  const int y = Engine().PieceY;
+  Key(Qt::Key_F3);
+  tick_ += 5000;
+  window_->Timer1Timer();
+  EXPECT_EQ(Engine().PieceY, y);
+  const QString shown = Text("lcTme");
+  EXPECT_FALSE(shown.isEmpty());
+  tick_ += 3000;
+  window_->Timer1Timer();
+  EXPECT_NE(Text("lcTme"), shown);
+  EXPECT_TRUE(Text("lcTme").endsWith(' '));
+  EXPECT_EQ(Engine().PieceY, y);
+  EXPECT_TRUE(window_->Timer1()->isActive());  // the timer keeps running
+  Key(Qt::Key_F3);
+  window_->Timer1Timer();
+  EXPECT_EQ(Engine().PieceY, y + 1);
+}
+
+TEST_F(MainWindowTest, BonusButtonsActWhilePausedButTheKeysDoNot) {
+  Open();
+  StartAndSpawn();
+  for (int i = 0; i < 5; ++i) Engine().Tick();  // not a lock yet: the piece only falls
+  Engine().Interval = 700;
+  Key(Qt::Key_F3);
+  ASSERT_TRUE(window_->Paused);
+  Key(Qt::Key_F5);
+  EXPECT_EQ(Engine().Interval, 700);
+  EXPECT_EQ(Engine().TimerResets, 0);
+  window_->findChild<QToolButton*>("bcRes")->click();
+  EXPECT_EQ(Engine().Interval, Engine().TimerNew);
+  EXPECT_EQ(Engine().TimerResets, 1);
+  EXPECT_EQ(Text("lsTmr"), "1");
+  EXPECT_EQ(Text("lcBns"), "0/1 ");
+
+  // Unpaused, F7 adds a row once there are bonuses for it.
+  Key(Qt::Key_F3);
+  Engine().BonusesLeft = 5;
+  const int rows = Engine().RowCount();
+  Key(Qt::Key_F7);
+  EXPECT_EQ(Engine().RowCount(), rows + 1);
+  EXPECT_EQ(Text("lsAdd"), "1");
+  EXPECT_EQ(Text("lcTop"), QString("%1/%2 ").arg(Engine().TopRow).arg(rows + 1));
+  window_->findChild<QToolButton*>("SpeedButton1")->click();
+  EXPECT_EQ(Engine().LinesRemoved, 1);
+  EXPECT_EQ(Text("lsRem"), "1");
+}
+
+TEST_F(MainWindowTest, ButtonsRunTheirCommands) {
+  Open();
+  window_->findChild<QPushButton*>("Button2")->click();
+  EXPECT_EQ(Engine().State, StateNewGame);
+  EXPECT_TRUE(window_->Timer1()->isActive());
+  window_->Timer1Timer();
+  window_->findChild<QPushButton*>("Button1")->click();
+  EXPECT_TRUE(window_->Paused);
+  window_->findChild<QPushButton*>("Button1")->click();
+  EXPECT_FALSE(window_->Paused);
+  window_->findChild<QPushButton*>("Button4")->click();
+  EXPECT_NE(QApplication::topLevelWidgets().size(), 0);
+  ASSERT_NE(window_->findChild<QPushButton*>("Button3"), nullptr);
+  window_->findChild<QPushButton*>("Button3")->click();
+  window_->findChild<QPushButton*>("Button5")->click();
+  int secondary = 0;
+  for (QWidget* w : QApplication::topLevelWidgets()) {
+    if (w->objectName() == "Grv016" || w->objectName() == "Grv018" || w->objectName() == "Grv000") {
+      EXPECT_TRUE(w->isVisible());
+      ++secondary;
+    }
+  }
+  EXPECT_EQ(secondary, 3);
+  window_->Command(4711);  // nothing
+}
+
+TEST_F(MainWindowTest, MouseButtonsAndWheelMoveThePiece) {
+  Open();
+  Mouse(Qt::LeftButton);  // no game yet
+  EXPECT_EQ(Engine().State, StateIdle);
+  Engine().SpriteSet = 1;  // the bar only: every turn changes its mask
+  StartAndSpawn();
+  window_->GamePanel()->setFocus();
+  const int x = Engine().PieceX;
+  Mouse(Qt::LeftButton);
+  EXPECT_EQ(Engine().PieceX, x - 1);
+  Mouse(Qt::RightButton);
+  Mouse(Qt::RightButton);
+  EXPECT_EQ(Engine().PieceX, x + 1);
+  const Mask before = Engine().Piece;
+  Mouse(Qt::MiddleButton);
+  EXPECT_NE(Engine().Piece, before);
+
+  const Mask turned = Engine().Piece;
+  const int y = Engine().PieceY;
+  Wheel(-120);  // backward: turn
+  EXPECT_NE(Engine().Piece, turned);
+  EXPECT_EQ(Engine().PieceY, y);
+  EXPECT_EQ(Text("lInfo"), "-120");
+  Wheel(120);  // forward: one step down
+  EXPECT_EQ(Engine().PieceY, y + 1);
+  EXPECT_EQ(Text("lInfo"), "120");
+
+  Key(Qt::Key_F3);
+  Wheel(120);
+  Mouse(Qt::LeftButton);
+  EXPECT_EQ(Engine().PieceY, y + 1);
+  EXPECT_EQ(Engine().PieceX, x + 1);
+}
+
+TEST_F(MainWindowTest, SettingsAreReadAtCreationAndWrittenAtDestruction) {
+  WriteIni(
+      "[Grv010]\r\npGrv.GameCols=12\r\npGrv.GameRows=abc\r\npGrv.TimerNew=800\r\npGrv.DropAdd=-3\r\n"
+      "pGrv.LineAdd=20\r\npGrv.LineAddEx=6\r\npGrv.BonusMode=65535\r\npGrv.BonusGain=2\r\npGrv.BonusZero=4\r\n"
+      "pGrv.BonusNew=3\r\npGrv.CostOfTmr=4\r\npGrv.CostOfRem=5\r\npGrv.CostOfRow=6\r\n"
+      "pGrv.SpriteSet=4294967295\r\ncPlr.Text=Bob\r\ncPlr#0=Bob\r\ncPlr#1=Ann\r\nGamesStarted=7\r\n"
+      "GamesFinished=6\r\nStatEntries=50\r\nPlayers=2147483647\r\n[Other]\r\nA=1\r\n");
+  Open();
+  const TGravlo& g = Engine();
+  EXPECT_EQ(g.GameCols, 12);
+  EXPECT_EQ(g.GameRows, 20);  // damaged: the default
+  EXPECT_EQ(g.TimerNew, 800);
+  EXPECT_EQ(g.DropAdd, -3);
+  EXPECT_EQ(g.LineAdd, 20);
+  EXPECT_EQ(g.LineAddEx, 6);
+  EXPECT_EQ(g.BonusMode, -1);  // low 16 bits of 65535
+  EXPECT_EQ(g.BonusGain, 2);
+  EXPECT_EQ(g.BonusZero, 4);
+  EXPECT_EQ(g.BonusNew, 3);
+  EXPECT_EQ(g.CostOfTmr, 4);
+  EXPECT_EQ(g.CostOfRem, 5);
+  EXPECT_EQ(g.CostOfRow, 6);
+  EXPECT_EQ(g.SpriteSet, 4294967295u);
+  EXPECT_EQ(window_->PlayerCombo()->currentText(), "Bob");
+  ASSERT_EQ(window_->PlayerCombo()->count(), 2);
+  EXPECT_EQ(window_->PlayerCombo()->itemText(1), "Ann");
+  EXPECT_EQ(window_->GamesStarted, 7);
+  EXPECT_EQ(window_->GamesFinished, 6);
+  EXPECT_EQ(window_->StatEntries, 50);
+  EXPECT_EQ(window_->Players, 2147483647);
+
+  Engine().DropAdd = -11;
+  Engine().SpriteSet = 0x80000001u;
+  window_->Players = 3;
+  window_->PlayerCombo()->setEditText("Cy");
+  window_.reset();
+
+  const foundation::StringList ini = IniOnDisk();
+  EXPECT_EQ(IniReadValue(&ini, "Grv010", "pGrv.DropAdd", Variant(0)).AsInt(), -11);
+  EXPECT_EQ(IniReadValue(&ini, "Grv010", "pGrv.GameRows", Variant(0)).AsInt(), 20);
+  EXPECT_EQ(IniReadValue(&ini, "Grv010", "pGrv.BonusMode", Variant(0)).AsInt(), -1);
+  EXPECT_EQ(IniReadValue(&ini, "Grv010", "pGrv.SpriteSet", Variant("")).AsString(), "2147483649");
+  EXPECT_EQ(IniReadValue(&ini, "Grv010", "Players", Variant(0)).AsInt(), 3);
+  EXPECT_EQ(IniReadValue(&ini, "Grv010", "cPlr.Text", Variant("")).AsString(), "Cy");
+  EXPECT_EQ(IniReadValue(&ini, "Grv010", "cPlr#1", Variant("")).AsString(), "Ann");
+  EXPECT_EQ(IniReadValue(&ini, "Grv010", "GamesFinished", Variant(0)).AsInt(), 6);
+  EXPECT_EQ(IniReadValue(&ini, "Other", "A", Variant(0)).AsInt(), 1);
+  // The placement keys come first in the section.
+  EXPECT_NE(IniReadValue(&ini, "Grv010", "Left", Variant("")).AsString(), "");
+
+  // And the next window reads them back.
+  Open();
+  EXPECT_EQ(Engine().DropAdd, -11);
+  EXPECT_EQ(Engine().SpriteSet, 0x80000001u);
+}
+
+TEST_F(MainWindowTest, PlayerListFollowsRecentNamesWithinItsLimit) {
+  Open();
+  window_->Players = 2;
+  auto* combo = window_->PlayerCombo();
+  for (const char* name : {"Ann", "Bob", "Cid"}) {
+    combo->setEditText(name);
+    Key(Qt::Key_F2);
+  }
+  ASSERT_EQ(combo->count(), 2);
+  EXPECT_EQ(combo->itemText(0), "Cid");
+  EXPECT_EQ(combo->itemText(1), "Bob");
+  // Enter in the combo keeps the name; F6 sorts the list once.
+  combo->setEditText("Abe");
+  QKeyEvent enter(QEvent::KeyPress, Qt::Key_Return, Qt::NoModifier);
+  QApplication::sendEvent(combo, &enter);
+  EXPECT_EQ(combo->itemText(0), "Abe");
+  window_->Players = 5;
+  combo->setEditText("Zed");
+  QApplication::sendEvent(combo, &enter);
+  combo->setEditText("Mia");
+  QKeyEvent f6(QEvent::KeyPress, Qt::Key_F6, Qt::NoModifier);
+  QApplication::sendEvent(combo, &f6);
+  ASSERT_EQ(combo->count(), 3);
+  EXPECT_EQ(combo->itemText(0), "Abe");
+  EXPECT_EQ(combo->itemText(2), "Zed");
+  EXPECT_EQ(combo->currentText(), "Mia");
+  // A negative limit keeps nothing and breaks nothing.
+  window_->Players = -1;
+  Key(Qt::Key_F2);
+  EXPECT_EQ(combo->count(), 0);
+}
+
+TEST_F(MainWindowTest, TimerFollowsTheEngineIntervalWithoutNeedlessRestarts) {
+  Open();
+  StartAndSpawn();
+  EXPECT_EQ(window_->Timer1()->interval(), Engine().Interval);
+  Engine().Interval = 0;
+  Engine().BonusAction(8);  // raises the board-change event with the interval as it is
+  EXPECT_GT(window_->Timer1()->interval(), 0);
+  Engine().Interval = 350;
+  Engine().BonusAction(8);
+  EXPECT_EQ(window_->Timer1()->interval(), 350);
+  EXPECT_EQ(Text("lcInt"), "350 ");
+  const int remaining = window_->Timer1()->remainingTime();
+  Engine().BonusAction(8);
+  EXPECT_LE(window_->Timer1()->remainingTime(), remaining);  // not started over
+}
+
+TEST_F(MainWindowTest, PaintsTheLogoAndTheBoard) {
+  Open();
+  window_->show();
+  QImage logo = window_->GamePanel()->grab().toImage();
+  // The logo background fills the panel around the picture.
+  EXPECT_EQ(logo.pixelColor(1, 1), QColor(81, 78, 64));
+  StartAndSpawn();
+  window_->GamePanel()->repaint();
+  QImage board = window_->GamePanel()->grab().toImage();
+  const QColor empty(24, 28, 32);
+  EXPECT_EQ(board.pixelColor(Engine().CellWidth / 2, Engine().CellHeight * 10 + Engine().CellHeight / 2), empty);
+}
+
+TEST(Logo, IsAPortraitJpegPictureInTheHeaderColours) {
+  const std::unique_ptr<platform::Graphic> logo = CreateLogoPicture();
+  ASSERT_NE(logo, nullptr);
+  EXPECT_EQ(logo->ClassName(), "TJPEGImage");
+  EXPECT_EQ(logo->Width(), 800);
+  EXPECT_EQ(logo->Height(), 1115);
+  const QImage shown = static_cast<platform::JpegImage*>(logo.get())->GetBitmap().ToQImage();
+  // The top edge has the header bar's colour (JPEG may shift it a little).
+  const QColor corner = shown.pixelColor(4, 4);
+  EXPECT_NEAR(corner.red(), 81, 6);
+  EXPECT_NEAR(corner.green(), 78, 6);
+  EXPECT_NEAR(corner.blue(), 64, 6);
+  // It is a picture, not a plain field: many distinct colours.
+  QSet<QRgb> colours;
+  for (int y = 0; y < shown.height(); y += 13) {
+    for (int x = 0; x < shown.width(); x += 11) colours.insert(shown.pixel(x, y));
+  }
+  EXPECT_GT(colours.size(), 200);
+  // Drawing is repeatable.
+  EXPECT_EQ(DrawLogoImage(), DrawLogoImage());
+}
+
+}  // namespace
+}  // namespace gravlo
