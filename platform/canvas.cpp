@@ -3,6 +3,8 @@
 #include <QFontMetrics>
 #include <QImage>
 #include <algorithm>
+#include <climits>
+#include <cmath>
 #include <cstdlib>
 #include <unordered_map>
 
@@ -23,6 +25,17 @@ Rect Normalized(Rect r) {
 }
 
 QRect ToQRect(const Rect& r) { return QRect(r.left, r.top, r.Width(), r.Height()); }
+
+// The part of r that can matter on a surface of the clip rectangle: the
+// coordinates are pulled in to margin pixels around it, so that far-away
+// edges stay invisible and no size overflows.
+Rect Limited(const Rect& r, const Rect& clip, int margin) {
+  auto lim = [margin](int v, int lo, int hi) {
+    return static_cast<int>(std::clamp<long long>(v, static_cast<long long>(lo) - margin, static_cast<long long>(hi) + margin));
+  };
+  return Rect{lim(r.left, clip.left, clip.right), lim(r.top, clip.top, clip.bottom), lim(r.right, clip.left, clip.right),
+              lim(r.bottom, clip.top, clip.bottom)};
+}
 
 }  // namespace
 
@@ -140,25 +153,32 @@ void Canvas::LineTo(int x, int y) {
     // The platform's line: every pixel from the start up to, not including,
     // the end point.
     const QColor colour = ToQColor(pen_.color);
-    WithPainter([&](QPainter& p) {
-      int cx = from.x, cy = from.y;
-      const int dx = std::abs(x - cx), dy = -std::abs(y - cy);
-      const int sx = cx < x ? 1 : -1, sy = cy < y ? 1 : -1;
-      long err = static_cast<long>(dx) + dy;
-      while (cx != x || cy != y) {
-        p.fillRect(cx, cy, 1, 1, colour);
-        const long e2 = 2 * err;
-        if (e2 >= dy) {
-          err += dy;
-          cx += sx;
+    const long long dx = std::llabs(static_cast<long long>(x) - from.x);
+    const long long dy = -std::llabs(static_cast<long long>(y) - from.y);
+    // Lines of more than a million steps (coordinates far outside any
+    // surface) are left to the painter, which clips before it walks.
+    if (std::max(dx, -dy) <= (1LL << 20)) {
+      const Rect clip = ClipRect();
+      WithPainter([&](QPainter& p) {
+        long long cx = from.x, cy = from.y;
+        const int sx = cx < x ? 1 : -1, sy = cy < y ? 1 : -1;
+        long long err = dx + dy;
+        while (cx != x || cy != y) {
+          if (cx >= clip.left && cx < clip.right && cy >= clip.top && cy < clip.bottom)
+            p.fillRect(static_cast<int>(cx), static_cast<int>(cy), 1, 1, colour);
+          const long long e2 = 2 * err;
+          if (e2 >= dy) {
+            err += dy;
+            cx += sx;
+          }
+          if (e2 <= dx) {
+            err += dx;
+            cy += sy;
+          }
         }
-        if (e2 <= dx) {
-          err += dx;
-          cy += sy;
-        }
-      }
-    });
-    return;
+      });
+      return;
+    }
   }
   WithPainter([&](QPainter& p) {
     p.setPen(MakePen());
@@ -167,13 +187,13 @@ void Canvas::LineTo(int x, int y) {
 }
 
 void Canvas::FillRect(const Rect& rect) {
-  const Rect r = Normalized(rect);
+  const Rect r = Limited(Normalized(rect), ClipRect(), 1);
   if (r.IsEmpty() || brush_.style == BrushStyle::Clear) return;
   WithPainter([&](QPainter& p) { p.fillRect(ToQRect(r), MakeBrush()); });
 }
 
 void Canvas::FrameRect(const Rect& rect) {
-  const Rect r = Normalized(rect);
+  const Rect r = Limited(Normalized(rect), ClipRect(), 2);
   if (r.IsEmpty() || brush_.style == BrushStyle::Clear) return;
   const QColor c = ToQColor(brush_.color);
   WithPainter([&](QPainter& p) {
@@ -185,7 +205,7 @@ void Canvas::FrameRect(const Rect& rect) {
 }
 
 void Canvas::Rectangle(const Rect& rect) {
-  const Rect r = Normalized(rect);
+  const Rect r = Limited(Normalized(rect), ClipRect(), std::clamp(pen_.width, 1, 1 << 16) + 2);
   if (r.IsEmpty()) return;
   const bool solidPen = pen_.style == PenStyle::Solid || pen_.style == PenStyle::InsideFrame;
   WithPainter([&](QPainter& p) {
@@ -207,39 +227,102 @@ void Canvas::Rectangle(const Rect& rect) {
   });
 }
 
-void Canvas::OutlineAndFill(const Rect& rect, const std::function<void(QPainter&, const QRect&)>& shape) {
-  const Rect r = Normalized(rect);
+namespace {
+
+// Row y of a rectangle with elliptic corners: the columns [from, to) it
+// covers. A pixel of a corner belongs to the shape when its centre lies in
+// the corner's ellipse, whose radii are half the corner size less 0.3
+// pixel; so 2 x 2 corners leave out exactly the four corner pixels, large
+// corners reach the rectangle's edges, and the shape is the same seen from
+// every side.
+struct Span {
+  long long from = 0;
+  long long to = 0;
+};
+
+Span RoundedRowSpan(const Rect& r, double rx, double ry, long long y) {
+  Span s{r.left, r.right};
+  if (y < r.top || y >= r.bottom) return Span{r.left, r.left};
+  const double ax = rx - 0.3, ay = ry - 0.3;
+  if (ax <= 0 || ay <= 0) return s;
+  const double height = static_cast<double>(r.bottom) - r.top;
+  const double cy = static_cast<double>(y) + 0.5 - r.top;
+  double dy = 0;
+  if (cy < ry)
+    dy = ry - cy;
+  else if (cy > height - ry)
+    dy = cy - (height - ry);
+  if (dy <= 0) return s;
+  const double dx = dy >= ay ? 0.0 : ax * std::sqrt(1.0 - (dy / ay) * (dy / ay));
+  const long long cut = std::max(0LL, static_cast<long long>(std::ceil(rx - dx - 0.5 - 1e-9)));
+  s.from = r.left + cut;
+  s.to = std::max(s.from, static_cast<long long>(r.right) - cut);
+  return s;
+}
+
+}  // namespace
+
+void Canvas::RoundRect(int left, int top, int right, int bottom, int cornerWidth, int cornerHeight) {
+  const Rect r = Normalized(Rect{left, top, right, bottom});
   if (r.IsEmpty()) return;
+  const double rx = std::min<double>(std::max(0, cornerWidth), static_cast<double>(r.right) - r.left) / 2.0;
+  const double ry = std::min<double>(std::max(0, cornerHeight), static_cast<double>(r.bottom) - r.top) / 2.0;
+  const bool outline = pen_.style != PenStyle::Clear;
+  const bool fill = brush_.style != BrushStyle::Clear;
+  if (!outline && !fill) return;
+  const int w = std::clamp(pen_.width, 1, 1 << 16);
+  // Only rows that can show are walked, however large the rectangle.
+  const Rect clip = ClipRect();
+  const int y0 = std::max(r.top, clip.top), y1 = std::min(r.bottom, clip.bottom);
+  if (y0 >= y1) return;
+  const QColor penColour = ToQColor(pen_.color);
+  const QBrush brush = MakeBrush();
   WithPainter([&](QPainter& p) {
-    p.setBrush(MakeBrush());
-    if (pen_.style == PenStyle::Clear) {
-      p.setPen(Qt::NoPen);
-      shape(p, ToQRect(r));  // an outline-less shape fills the whole area
-    } else {
-      QPen pen = MakePen();
-      const int w = std::max(1, pen_.width);
-      p.setPen(pen);
-      // A wide pen is centred on its path: move the path inside by half the
-      // width so the outline stays within the rectangle.
-      const int inset = (w - 1) / 2;
-      shape(p, QRect(r.left + inset, r.top + inset, std::max(0, r.Width() - 1 - 2 * inset),
-                     std::max(0, r.Height() - 1 - 2 * inset)));
+    // One row piece [from, to), cut to the visible columns.
+    auto put = [&](long long from, long long to, int y, const QBrush& b) {
+      from = std::max<long long>(from, clip.left);
+      to = std::min<long long>(to, clip.right);
+      if (from < to) p.fillRect(static_cast<int>(from), y, static_cast<int>(to - from), 1, b);
+    };
+    const QBrush penBrush(penColour);
+    for (int y = y0; y < y1; ++y) {
+      const Span s = RoundedRowSpan(r, rx, ry, y);
+      if (s.from >= s.to) continue;
+      if (!outline) {
+        put(s.from, s.to, y, brush);
+        continue;
+      }
+      // Inside: the pixels whose neighbours up to the pen width away, along
+      // the row and along the column, are all in the shape.
+      Span inner{s.from + w, s.to - w};
+      if (static_cast<long long>(y) - w < r.top || static_cast<long long>(y) + w >= r.bottom) inner.to = inner.from;
+      for (int d = 1; d <= w && inner.from < inner.to; ++d)
+        for (long long yy : {static_cast<long long>(y) - d, static_cast<long long>(y) + d}) {
+          const Span n = RoundedRowSpan(r, rx, ry, yy);
+          inner.from = std::max(inner.from, n.from);
+          inner.to = std::min(inner.to, n.to);
+        }
+      if (inner.from >= inner.to) {
+        put(s.from, s.to, y, penBrush);
+        continue;
+      }
+      if (fill) put(inner.from, inner.to, y, brush);
+      put(s.from, inner.from, y, penBrush);
+      put(inner.to, s.to, y, penBrush);
     }
   });
 }
 
-void Canvas::RoundRect(int left, int top, int right, int bottom, int cornerWidth, int cornerHeight) {
-  const qreal rx = std::max(0, cornerWidth) / 2.0, ry = std::max(0, cornerHeight) / 2.0;
-  OutlineAndFill(Rect{left, top, right, bottom}, [&](QPainter& p, const QRect& r) {
-    if (rx <= 0 || ry <= 0)
-      p.drawRect(r);
-    else
-      p.drawRoundedRect(r, rx, ry, Qt::AbsoluteSize);
-  });
-}
-
 void Canvas::Ellipse(int left, int top, int right, int bottom) {
-  OutlineAndFill(Rect{left, top, right, bottom}, [](QPainter& p, const QRect& r) { p.drawEllipse(r); });
+  // An ellipse is a rectangle whose corners take all of it; one or two
+  // pixels across it is the whole rectangle.
+  const Rect r = Normalized(Rect{left, top, right, bottom});
+  const long long w = static_cast<long long>(r.right) - r.left, h = static_cast<long long>(r.bottom) - r.top;
+  if (w <= 2 || h <= 2)
+    RoundRect(r.left, r.top, r.right, r.bottom, 0, 0);
+  else
+    RoundRect(r.left, r.top, r.right, r.bottom, static_cast<int>(std::min<long long>(w, INT_MAX)),
+              static_cast<int>(std::min<long long>(h, INT_MAX)));
 }
 
 void Canvas::Polygon(const std::vector<Point>& points) {

@@ -129,7 +129,6 @@ class Canvas {
   QPen MakePen() const;
   QBrush MakeBrush() const;
   QFont MakeFont() const;
-  void OutlineAndFill(const Rect& rect, const std::function<void(QPainter&, const QRect&)>& shape);
 
   Bitmap* bitmap_ = nullptr;
   QPainter* painter_ = nullptr;

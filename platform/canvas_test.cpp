@@ -100,24 +100,92 @@ TEST(Canvas, LineLeavesOutEndPoint) {
   EXPECT_EQ(c.PenPos(), (Point{6, 7}));
 }
 
-TEST(Canvas, RoundRectStaysInsideItsRectangle) {
-  Bitmap b(30, 30, PixelFormat::Bit24);
+// Text picture of a bitmap: '.' background, 'R' pen, '#' brush.
+std::string Picture(const Bitmap& b) {
+  std::string out;
+  for (int y = 0; y < b.Height(); ++y) {
+    for (int x = 0; x < b.Width(); ++x) {
+      const Color c = b.Pixel(x, y);
+      out += c == clBlack ? '.' : c == kRed ? 'R' : c == clWhite ? '#' : '?';
+    }
+    out += '\n';
+  }
+  return out;
+}
+
+TEST(Canvas, RoundRectWithSmallCornersLeavesOutTheCornerPixels) {
+  Bitmap b(8, 6, PixelFormat::Bit24);
   b.Fill(clBlack);
   Canvas& c = b.GetCanvas();
-  c.pen().color = clBlack;
-  c.brush().color = kRed;
-  c.RoundRect(5, 5, 15, 12, 2, 2);
-  const Rect covered = Covered(b, clBlack);
-  EXPECT_GE(covered.left, 5);
-  EXPECT_GE(covered.top, 5);
-  EXPECT_LE(covered.right, 15);
-  EXPECT_LE(covered.bottom, 12);
-  EXPECT_EQ(b.Pixel(10, 8), kRed);
+  c.pen().color = kRed;
+  c.brush().color = clWhite;
+  c.RoundRect(1, 1, 7, 5, 2, 2);
+  EXPECT_EQ(Picture(b),
+            "........\n"
+            "..RRRR..\n"
+            ".R####R.\n"
+            ".R####R.\n"
+            "..RRRR..\n"
+            "........\n");
+  b.Fill(clBlack);
   c.pen().style = PenStyle::Clear;
-  c.RoundRect(20, 20, 26, 24, 2, 2);
-  EXPECT_EQ(b.Pixel(23, 22), kRed);
-  EXPECT_EQ(b.Pixel(26, 22), clBlack);
-  EXPECT_EQ(b.Pixel(23, 24), clBlack);
+  c.RoundRect(1, 1, 7, 5, 2, 2);
+  EXPECT_EQ(Picture(b),
+            "........\n"
+            "..####..\n"
+            ".######.\n"
+            ".######.\n"
+            "..####..\n"
+            "........\n");
+}
+
+TEST(Canvas, RoundRectIsSymmetricAndStaysInside) {
+  for (int corner : {0, 3, 4, 7, 12, 40}) {
+    for (int penWidth : {0, 1, 2}) {
+      Bitmap b(24, 17, PixelFormat::Bit32);
+      b.Fill(clBlack);
+      Canvas& c = b.GetCanvas();
+      c.pen().style = penWidth ? PenStyle::Solid : PenStyle::Clear;
+      c.pen().width = penWidth;
+      c.pen().color = kRed;
+      c.brush().color = clWhite;
+      c.RoundRect(2, 3, 21, 15, corner, corner);
+      const Rect covered = Covered(b, clBlack);
+      if (corner <= 12) {
+        EXPECT_EQ(covered, (Rect{2, 3, 21, 15})) << corner;
+      } else {  // an ellipse: inside its rectangle, touching at least two sides
+        EXPECT_GE(covered.left, 2);
+        EXPECT_GE(covered.top, 3);
+        EXPECT_LE(covered.right, 21);
+        EXPECT_LE(covered.bottom, 15);
+        EXPECT_TRUE(covered.left == 2 || covered.top == 3);
+      }
+      for (int y = 1; y < 17; ++y)
+        for (int x = 0; x < 23; ++x) {
+          const Color p = b.Pixel(x, y);
+          ASSERT_EQ(p, b.Pixel(22 - x, y)) << corner << " mirrored left-right at " << x << "," << y;
+          ASSERT_EQ(p, b.Pixel(x, 17 - y)) << corner << " mirrored top-bottom at " << x << "," << y;
+        }
+      if (penWidth == 2) {
+        EXPECT_EQ(b.Pixel(11, 3), kRed);
+        EXPECT_EQ(b.Pixel(11, 4), kRed);
+        EXPECT_EQ(b.Pixel(11, 5), clWhite);
+      }
+    }
+  }
+}
+
+TEST(Canvas, HugeShapesOnlyWalkTheVisibleRows) {
+  Bitmap b(10, 10, PixelFormat::Bit24);
+  b.Fill(clBlack);
+  Canvas& c = b.GetCanvas();
+  c.pen().color = kRed;
+  c.brush().color = clWhite;
+  c.RoundRect(-2000000000, -2000000000, 2000000000, 2000000000, 2, 2);
+  EXPECT_EQ(b.Pixel(5, 5), clWhite);
+  c.Rectangle(-5, -5, 3, 3);
+  EXPECT_EQ(b.Pixel(2, 2), kRed);
+  EXPECT_EQ(b.Pixel(1, 1), clWhite);
 }
 
 TEST(Canvas, TextOutPaintsInFontColourOnBrushBackground) {

@@ -4,6 +4,7 @@
 // stream, draws itself on a canvas and reports progress of long operations.
 // Colours, rectangles and palettes shared by bitmaps and canvases live here too.
 #include <QByteArray>
+#include <climits>
 #include <cstdint>
 #include <functional>
 #include <string>
@@ -47,11 +48,17 @@ struct Rect {
   int top = 0;
   int right = 0;
   int bottom = 0;
-  int Width() const { return right - left; }
-  int Height() const { return bottom - top; }
+  // Saturated at the int range, so extreme coordinates cannot overflow.
+  int Width() const { return Saturate(static_cast<long long>(right) - left); }
+  int Height() const { return Saturate(static_cast<long long>(bottom) - top); }
   bool IsEmpty() const { return right <= left || bottom <= top; }
   bool Contains(int x, int y) const { return x >= left && x < right && y >= top && y < bottom; }
   friend bool operator==(const Rect&, const Rect&) = default;
+
+ private:
+  static int Saturate(long long v) {
+    return v > INT_MAX ? INT_MAX : v < INT_MIN ? INT_MIN : static_cast<int>(v);
+  }
 };
 
 inline Rect MakeRect(int left, int top, int right, int bottom) { return Rect{left, top, right, bottom}; }
