@@ -619,9 +619,13 @@ QImage Bitmap::WrapQImage() {
 void Bitmap::LoadFromStream(Stream& stream) {
   Bitmap loaded;
   ReadBmp(stream, loaded);  // leaves this bitmap untouched when the file is damaged
-  const Color keep = transparentColor_;
-  *this = std::move(loaded);
-  transparentColor_ = keep;
+  // Only the pixels come from the file; transparency settings stay.
+  width_ = loaded.width_;
+  height_ = loaded.height_;
+  format_ = loaded.format_;
+  stride_ = loaded.stride_;
+  pixels_ = std::move(loaded.pixels_);
+  palette_ = std::move(loaded.palette_);
   Changed();
 }
 
@@ -640,13 +644,7 @@ void Bitmap::Draw(Canvas& canvas, const Rect& rect) {
 
 void Bitmap::Assign(const Graphic& source) {
   if (const auto* other = dynamic_cast<const Bitmap*>(&source)) {
-    if (other != this) {
-      auto onProgress = OnProgress();
-      auto onChange = OnChange();
-      *this = *other;
-      SetOnProgress(onProgress);
-      SetOnChange(onChange);
-    }
+    if (other != this) *this = *other;
     Changed();
     return;
   }

@@ -272,3 +272,43 @@ TEST(Bitmap, ChangeNotification) {
 
 }  // namespace
 }  // namespace platform
+
+namespace platform {
+namespace {
+
+TEST(Bitmap, CopiesAndLoadsKeepTheWatchersOfEachObject) {
+  Bitmap source(2, 2);
+  int sourceChanges = 0, targetChanges = 0;
+  source.SetOnChange([&](Graphic&) { ++sourceChanges; });
+  Bitmap copy(source);  // the copy is watched by nobody
+  copy.SetSize(3, 3);
+  EXPECT_EQ(sourceChanges, 0);
+
+  Bitmap target(1, 1);
+  target.SetOnChange([&](Graphic&) { ++targetChanges; });
+  target.SetTransparent(true);
+  target.SetTransparentColor(RGBColor(5, 5, 5));
+  targetChanges = 0;
+  target.Assign(source);
+  EXPECT_EQ(targetChanges, 1);
+  EXPECT_FALSE(target.Transparent());  // assigned from the source
+
+  // Loading a file replaces the pixels only: watchers and transparency stay.
+  target.SetTransparent(true);
+  target.SetTransparentColor(RGBColor(5, 5, 5));
+  MemoryStream file;
+  Bitmap(4, 3, PixelFormat::Bit8).SaveToStream(file);
+  file.SetPosition(0);
+  targetChanges = 0;
+  target.LoadFromStream(file);
+  EXPECT_EQ(target.Width(), 4);
+  EXPECT_EQ(target.GetPixelFormat(), PixelFormat::Bit8);
+  EXPECT_EQ(targetChanges, 1);
+  EXPECT_TRUE(target.Transparent());
+  EXPECT_EQ(target.TransparentColor(), RGBColor(5, 5, 5));
+  target.SetPixelFormat(PixelFormat::Bit24);
+  EXPECT_EQ(targetChanges, 2);
+}
+
+}  // namespace
+}  // namespace platform

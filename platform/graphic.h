@@ -91,8 +91,16 @@ class Graphic {
   using ChangeHandler = std::function<void(Graphic& sender)>;
 
   Graphic() = default;
-  Graphic(const Graphic&) = default;
-  Graphic& operator=(const Graphic&) = default;
+  // Copies take the picture's state, not its notification handlers (those
+  // belong to whoever watches this object).
+  Graphic(const Graphic& other)
+      : transparent_(other.transparent_), modified_(other.modified_), paletteModified_(other.paletteModified_) {}
+  Graphic& operator=(const Graphic& other) {
+    transparent_ = other.transparent_;
+    modified_ = other.modified_;
+    paletteModified_ = other.paletteModified_;
+    return *this;
+  }
   virtual ~Graphic() = default;
 
   // The class name as the picture's own error messages give it ("TBitmap").
