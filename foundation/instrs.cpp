@@ -530,10 +530,11 @@ int searchList(Matcher& m, const StringList& lines, int from, uint64_t options, 
     int limit = ((options & isoEndWithin) && line == lastLine && lastCol > 0) ? std::min(lastCol, n) : n;
     if (line == startLine && !fullRange) {
       if (!backward) {
+        const int f = std::clamp(from, 1, n + 1);
         if (pass == 1)
-          a = std::max(a, std::max(from, 1));
+          a = std::max(a, f);
         else
-          b = std::min(b, from - 1);
+          b = std::min(b, f - 1);
       } else {
         const int f = (from <= 0 || from > n) ? n : from;
         if (pass == 1)

@@ -240,6 +240,13 @@ TEST(InStrS, ListMode) {
   EXPECT_EQ(InStrS("ma d", &lines, 1, isoList | isoRecordRange | isoFromFirstLine | isoEndWithin, 0, &rec), 0);
   EXPECT_EQ(InStrS("end", &lines, 1, isoList | isoRecordRange | isoFromFirstLine, 0, &rec), 0);
 
+  // Extreme columns and lines are limits, not arithmetic.
+  EXPECT_EQ(InStrS("alpha", &lines, INT32_MIN, isoList | isoWrap, 0, nullptr), 1);
+  EXPECT_EQ(InStrS("alpha", &lines, INT32_MAX, isoList | isoWrap, 0, nullptr), 1);
+  EXPECT_EQ(InStrS("end", &lines, INT32_MIN, isoList | isoBackwards | isoWrap, INT32_MIN, nullptr), 1);
+  EXPECT_EQ(find("b", "abc", INT32_MIN, 0, INT32_MAX), 2);
+  EXPECT_EQ(find("b", "abc", INT32_MAX, isoBackwards, INT32_MIN), 2);
+
   StringList empty;
   EXPECT_EQ(InStrS("a", &empty, 1, isoList, 0, nullptr), 0);
   // The wrong kind of data finds nothing.
