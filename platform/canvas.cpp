@@ -396,7 +396,32 @@ void Canvas::DrawImage(const Rect& dest, const QImage& image, const Rect& source
       case CopyMode::SrcPaint: p.setCompositionMode(QPainter::RasterOp_SourceOrDestination); break;
       case CopyMode::SrcInvert: p.setCompositionMode(QPainter::RasterOp_SourceXorDestination); break;
     }
-    p.drawImage(ToQRect(dest), *src, ToQRect(source));
+    constexpr int kFar = 1 << 24;
+    const bool far = dest.left < -kFar || dest.top < -kFar || dest.right > kFar || dest.bottom > kFar;
+    if (!far) {
+      p.drawImage(ToQRect(dest), *src, ToQRect(source));
+      return;
+    }
+    // A destination far beyond any surface: sample the part over the clip
+    // rectangle (nearest source pixel of each pixel centre, in exact integer
+    // arithmetic) and draw that.
+    const Rect clip = ClipRect();
+    const int l = std::max(dest.left, clip.left), t = std::max(dest.top, clip.top);
+    const int r = std::min(dest.right, clip.right), b = std::min(dest.bottom, clip.bottom);
+    if (l >= r || t >= b) return;
+    const QImage from = src->convertToFormat(QImage::Format_ARGB32);
+    const long long dw = static_cast<long long>(dest.right) - dest.left, dh = static_cast<long long>(dest.bottom) - dest.top;
+    const long long sw = source.Width(), sh = source.Height();
+    QImage part(r - l, b - t, QImage::Format_ARGB32);
+    for (int y = t; y < b; ++y) {
+      const long long sy = source.top + ((static_cast<long long>(y) - dest.top) * 2 + 1) * sh / (2 * dh);
+      auto* row = reinterpret_cast<QRgb*>(part.scanLine(y - t));
+      for (int x = l; x < r; ++x) {
+        const long long sx = source.left + ((static_cast<long long>(x) - dest.left) * 2 + 1) * sw / (2 * dw);
+        row[x - l] = from.valid(static_cast<int>(sx), static_cast<int>(sy)) ? from.pixel(static_cast<int>(sx), static_cast<int>(sy)) : 0;
+      }
+    }
+    p.drawImage(QPoint(l, t), part);
   });
 }
 

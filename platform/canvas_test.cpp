@@ -342,3 +342,21 @@ TEST(Canvas, DrawingOnABitmapRaisesItsChangeNotification) {
 
 }  // namespace
 }  // namespace platform
+
+namespace platform {
+namespace {
+
+TEST(Canvas, StretchDrawFarBeyondTheSurfaceShowsTheRightPart) {
+  Bitmap src(2, 1, PixelFormat::Bit24);
+  src.SetPixel(0, 0, kRed);
+  src.SetPixel(1, 0, kGreen);
+  Bitmap dst(4, 4, PixelFormat::Bit24);
+  dst.Fill(clBlack);
+  // The left half of this enormous rectangle is red, the right half green.
+  dst.GetCanvas().StretchDraw(Rect{-2000000000, -2000000000, 2000000002, 2000000000}, src);
+  EXPECT_EQ(dst.Pixel(0, 0), kRed);
+  EXPECT_EQ(dst.Pixel(3, 3), kGreen);
+}
+
+}  // namespace
+}  // namespace platform
