@@ -11,6 +11,7 @@
 #include <filesystem>
 #include <new>
 
+#include "foundation/msgbox.h"
 #include "pellora-lib/hdstorage.h"
 #include "pellora-lib/memblock.h"
 #include "pellora-lib/sysmsg.h"
@@ -21,8 +22,10 @@
 namespace pellora {
 namespace {
 
-int MsgBox(const std::string& text) {
-  return platform::ShowMessageBox(text, std::string(), platform::MbOk | platform::MbTaskModal);
+int MsgBox(const std::string& text) { return foundation::MsgBox(foundation::Variant(text)); }
+
+int SaveBox(const std::string& text, const std::string& caption, int flags = platform::MbOk) {
+  return foundation::MsgBoxEx(foundation::Variant(text), foundation::Variant(caption), flags);
 }
 
 // Letters of Windows-1252 with their base letter, for comparisons that ignore
@@ -708,16 +711,14 @@ bool THdStrings::SaveFile(const std::string& name) {
   struct stat st {}, own {};
   const bool exists = StatFile(target, st);
   if (exists && !(st.st_mode & S_IWUSR)) {
-    platform::ShowMessageBox("File [" + target + "] is write protected, can't save.", "HdStrings - Save",
-                             platform::MbOk | platform::MbTaskModal);
+    SaveBox("File [" + target + "] is write protected, can't save.", "HdStrings - Save");
     return false;
   }
   if (exists) {
     const bool isOwn = StatFile(fileName_, own) && own.st_dev == st.st_dev && own.st_ino == st.st_ino;
     if (!isOwn) {
-      if (platform::ShowMessageBox("File [" + target + "] exists, overwrite ?", "HdStrings - Save As",
-                                   platform::MbOkCancel | platform::MbIconWarning | platform::MbTaskModal) ==
-          platform::IdCancel) {
+      if (SaveBox("File [" + target + "] exists, overwrite ?", "HdStrings - Save As",
+                  platform::MbOkCancel | platform::MbIconWarning) == platform::IdCancel) {
         return false;
       }
     } else if (storage_->Kind() == HdOwnFile) {
@@ -725,8 +726,7 @@ bool THdStrings::SaveFile(const std::string& name) {
     }
   }
   if (target.empty()) {
-    platform::ShowMessageBox("Failed to open file " + target, "HdStrings - Save",
-                             platform::MbOk | platform::MbTaskModal);
+    SaveBox("Failed to open file " + target, "HdStrings - Save");
     return false;
   }
   bool copyFailed = false;
@@ -743,8 +743,7 @@ bool THdStrings::SaveFile(const std::string& name) {
     return true;
   });
   if (err != 0) {
-    platform::ShowMessageBox(copyFailed ? "Copy to" + target + "failed" : "Failed to open file " + target,
-                             "HdStrings - Save", platform::MbOk | platform::MbTaskModal);
+    SaveBox(copyFailed ? "Copy to" + target + "failed" : "Failed to open file " + target, "HdStrings - Save");
     return false;
   }
   if (storage_->Kind() == HdOwnFile) {

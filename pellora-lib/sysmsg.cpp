@@ -3,16 +3,12 @@
 #include <cerrno>
 #include <cstring>
 
-#include "platform/msgbox.h"
+#include "foundation/msgbox.h"
 
 namespace pellora {
 
-int MsgBoxCap(const std::string& text, const std::string& caption) {
-  return platform::ShowMessageBox(text, caption, platform::MbOk | platform::MbTaskModal);
-}
-
-int MsgBoxCap(long long number, const std::string& caption) {
-  return MsgBoxCap(std::to_string(number), caption);
+int MsgBoxCap(const foundation::Variant& text, const foundation::Variant& caption) {
+  return foundation::ShowMsgBox(text, caption, 0);
 }
 
 std::string SystemErrorText(int code) {
@@ -25,7 +21,7 @@ std::string SystemErrorText(int code) {
 int ShowSystemError(int code) {
   if (code < 0) code = errno;
   const std::string text = std::to_string(code) + " - " + SystemErrorText(code);
-  return MsgBoxCap(text, "System error");
+  return MsgBoxCap(foundation::Variant(text), foundation::Variant("System error"));
 }
 
 }  // namespace pellora

@@ -2,11 +2,12 @@
 // Captioned and system-error message boxes of the card game's library.
 #include <string>
 
+#include "foundation/variant.h"
+
 namespace pellora {
 
-// Plain OK box with a caption; returns the pressed button.
-int MsgBoxCap(const std::string& text, const std::string& caption);
-int MsgBoxCap(long long number, const std::string& caption);
+// Plain OK box with a caption (task-modal); returns the pressed button.
+int MsgBoxCap(const foundation::Variant& text, const foundation::Variant& caption);
 
 // Shows "<code> - <system text>" captioned "System error". A negative code
 // stands for the calling thread's last error (errno).
