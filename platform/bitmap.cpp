@@ -136,7 +136,12 @@ inline Color PaletteColour(const Palette& palette, int index) {
 
 namespace {
 constexpr std::size_t kHugePage = std::size_t{2} << 20;
+#if defined(__SANITIZE_ADDRESS__)
+// The address checker watches heap blocks only: keep every picture there.
+constexpr std::size_t kMapFrom = ~std::size_t{0};
+#else
 constexpr std::size_t kMapFrom = std::size_t{4} << 20;
+#endif
 }  // namespace
 
 PixelBuffer::PixelBuffer(std::size_t size) {

@@ -342,19 +342,22 @@ void Canvas::Polyline(const std::vector<Point>& points) {
   for (std::size_t i = 1; i < points.size(); ++i) LineTo(points[i].x, points[i].y);
 }
 
-void Canvas::TextOut(int x, int y, const std::string& text) {
-  TextRect(Rect{}, x, y, text);
-}
+void Canvas::TextOut(int x, int y, const std::string& text) { DrawText(nullptr, x, y, text); }
 
 void Canvas::TextRect(const Rect& rect, int x, int y, const std::string& text) {
+  const Rect r = Normalized(rect);
+  if (r.IsEmpty()) return;
+  DrawText(&r, x, y, text);
+}
+
+void Canvas::DrawText(const Rect* clipTo, int x, int y, const std::string& text) {
   const QString s = toQString(text);
   const QFont font = MakeFont();
   const QFontMetrics metrics(font);
   const int width = metrics.horizontalAdvance(s);
   const int height = metrics.height();
-  const bool clipped = !rect.IsEmpty();
   WithPainter([&](QPainter& p) {
-    if (clipped) p.setClipRect(ToQRect(Normalized(rect)), Qt::IntersectClip);
+    if (clipTo) p.setClipRect(ToQRect(Limited(*clipTo, ClipRect(), 1)), Qt::IntersectClip);
     p.translate(x, y);
     if (font_.orientation != 0) p.rotate(-font_.orientation / 10.0);
     if (brush_.style != BrushStyle::Clear) p.fillRect(QRect(0, 0, width, height), MakeBrush());

@@ -129,6 +129,7 @@ class Canvas {
   QPen MakePen() const;
   QBrush MakeBrush() const;
   QFont MakeFont() const;
+  void DrawText(const Rect* clipTo, int x, int y, const std::string& text);
 
   Bitmap* bitmap_ = nullptr;
   QPainter* painter_ = nullptr;

@@ -360,3 +360,27 @@ TEST(Canvas, StretchDrawFarBeyondTheSurfaceShowsTheRightPart) {
 
 }  // namespace
 }  // namespace platform
+
+namespace platform {
+namespace {
+
+TEST(Canvas, TextRectClipsToItsRectangle) {
+  Bitmap b(100, 30, PixelFormat::Bit24);
+  b.Fill(clBlack);
+  Canvas& c = b.GetCanvas();
+  c.brush().color = kBlue;
+  c.font().color = clWhite;
+  c.font().height = 14;
+  c.TextRect(Rect{10, 0, 20, 30}, 5, 5, "WWWWWW");
+  const Rect covered = Covered(b, clBlack);
+  EXPECT_GE(covered.left, 10);
+  EXPECT_LE(covered.right, 20);
+  EXPECT_FALSE(covered.IsEmpty() || covered.right <= covered.left);
+  b.Fill(clBlack);
+  c.TextRect(Rect{10, 10, 10, 20}, 5, 5, "WWWWWW");  // an empty rectangle shows nothing
+  EXPECT_EQ(b.Pixel(12, 12), clBlack);
+  EXPECT_EQ(Covered(b, clBlack).right, 0);
+}
+
+}  // namespace
+}  // namespace platform
