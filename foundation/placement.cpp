@@ -190,6 +190,9 @@ void TFormSx::setVisible(bool visible) {
 }
 
 void TFormSx::storePlacement() noexcept {
+  // A window that was never placed (never shown) takes its stored placement
+  // first, so that storing it does not replace the user's with the build-time one.
+  if (!restored_) RestorePlacement();
   try {
     SaveFormPlacement(this, savePlacementToFile_, 0);
   } catch (...) {

@@ -46,7 +46,8 @@ void SetPlacementDesktopOverride(const QSize& size);
 //    destructor still stores the placement, but FormDestroy() cannot run.
 // FinishForm() stores the placement first and then calls FormDestroy(), so a
 // window writes its own settings into its section after the placement routine
-// has erased the section's other lines.
+// has erased the section's other lines. A window destroyed without ever being
+// shown restores its stored placement before storing it, so it keeps it.
 class TFormSx : public QWidget {
  public:
   explicit TFormSx(const QString& name, QWidget* parent = nullptr, Qt::WindowFlags flags = Qt::Window);

@@ -246,3 +246,9 @@ TEST_F(Placement, WindowBaseWithoutOverrideStillStoresOnDestruction) {
   }
   EXPECT_EQ(readIni(), section("Grv000", 30, 40, 230, 140));
 }
+
+TEST_F(Placement, WindowNeverShownKeepsItsStoredPlacement) {
+  writeIni(section("Grv016", 100, 120, 400, 320, 2));
+  { TFormSx w("Grv016"); }
+  EXPECT_EQ(readIni(), section("Grv016", 100, 120, 400, 320, 2));
+}
