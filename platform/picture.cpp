@@ -72,6 +72,28 @@ void RegisterFileFormat(const std::string& extension, const std::string& descrip
   AddFile(r, extension, description, graphicClass, std::move(factory));
 }
 
+namespace {
+
+std::type_index ClassOf(const GraphicFactory& factory) {
+  if (!factory) throw GraphicError("Picture format without a class");
+  const std::unique_ptr<Graphic> sample = factory();
+  if (!sample) throw GraphicError("Picture format without a class");
+  const Graphic& object = *sample;
+  return typeid(object);
+}
+
+}  // namespace
+
+void RegisterFileFormat(const std::string& extension, const std::string& description, GraphicFactory factory) {
+  const std::type_index cls = ClassOf(factory);
+  RegisterFileFormat(extension, description, cls, std::move(factory));
+}
+
+void RegisterClipboardFormat(int format, GraphicFactory factory) {
+  const std::type_index cls = ClassOf(factory);
+  RegisterClipboardFormat(format, cls, std::move(factory));
+}
+
 void UnregisterFileFormat(const std::string& extension) {
   Registry& r = TheRegistry();
   std::lock_guard lock(r.mutex);

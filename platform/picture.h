@@ -29,6 +29,8 @@ struct FileFormat {
 // extension replaces the earlier one.
 void RegisterFileFormat(const std::string& extension, const std::string& description, std::type_index graphicClass,
                         GraphicFactory factory);
+// The class is that of the objects the factory makes (it is called once).
+void RegisterFileFormat(const std::string& extension, const std::string& description, GraphicFactory factory);
 template <class T>
 void RegisterFileFormat(const std::string& extension, const std::string& description) {
   RegisterFileFormat(extension, description, typeid(T), [] { return std::unique_ptr<Graphic>(new T()); });
@@ -38,6 +40,7 @@ void UnregisterFileFormat(const std::string& extension);
 
 // Registers a picture class for a clipboard format number.
 void RegisterClipboardFormat(int format, std::type_index graphicClass, GraphicFactory factory);
+void RegisterClipboardFormat(int format, GraphicFactory factory);
 template <class T>
 void RegisterClipboardFormat(int format) {
   RegisterClipboardFormat(format, typeid(T), [] { return std::unique_ptr<Graphic>(new T()); });

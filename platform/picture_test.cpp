@@ -131,6 +131,20 @@ TEST(PictureRegistry, FindsInAnyLetterCaseAndUnregisters) {
   }
 }
 
+TEST(PictureRegistry, FactoryAloneNamesTheClass) {
+  RegisterFileFormat("tiny", "Tiny pictures", [] { return std::unique_ptr<Graphic>(new OtherPicture()); });
+  RegisterClipboardFormat(777, [] { return std::unique_ptr<Graphic>(new OtherPicture()); });
+  ASSERT_TRUE(FindFileFormat("TINY").has_value());
+  EXPECT_EQ(FindFileFormat("TINY")->graphicClass, std::type_index(typeid(OtherPicture)));
+  EXPECT_TRUE(SupportsClipboardFormat(777));
+  UnregisterGraphicClass<OtherPicture>();
+  EXPECT_FALSE(FindFileFormat("tiny").has_value());
+  EXPECT_FALSE(SupportsClipboardFormat(777));
+  EXPECT_THROW(RegisterFileFormat("x", "no class", GraphicFactory{}), GraphicError);
+  EXPECT_THROW(RegisterFileFormat("x", "nothing made", [] { return std::unique_ptr<Graphic>(); }), GraphicError);
+  EXPECT_THROW(RegisterFileFormat("", "no extension", [] { return std::unique_ptr<Graphic>(new Bitmap()); }), GraphicError);
+}
+
 TEST(PictureRegistry, ClipboardFormatNumbers) {
   const int a = RegisterClipboardFormat("GIF Image");
   EXPECT_GE(a, 0xC000);
