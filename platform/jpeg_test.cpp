@@ -287,9 +287,12 @@ TEST(JpegExchange, WeDecodeTheirFileAsTheyDo) {
       "im.putdata([(x*255//w, y*255//h, int(127+127*math.sin((x+y)/9))) for y in range(h) for x in range(w)])\n"
       "im.save(sys.argv[1], quality=85)\n"
       "im.convert('L').save(sys.argv[2], quality=85)\n"
-      "im.save(sys.argv[3], quality=85, progressive=True, subsampling=0)\n";
-  ASSERT_EQ(RunPython(dir, script, dir / "colour.jpg" + " " + dir / "grey.jpg" + " " + dir / "progressive.jpg"), 0);
-  for (const char* name : {"colour.jpg", "grey.jpg", "progressive.jpg"}) {
+      "im.save(sys.argv[3], quality=85, progressive=True, subsampling=0)\n"
+      "im.convert('CMYK').save(sys.argv[4], quality=95)\n";
+  ASSERT_EQ(RunPython(dir, script,
+                      dir / "colour.jpg" + " " + dir / "grey.jpg" + " " + dir / "progressive.jpg" + " " + dir / "cmyk.jpg"),
+            0);
+  for (const char* name : {"colour.jpg", "grey.jpg", "progressive.jpg", "cmyk.jpg"}) {
     Picture ours;
     ours.LoadFromFile(dir / name);
     ASSERT_NE(dynamic_cast<JpegImage*>(ours.GetGraphic()), nullptr);
