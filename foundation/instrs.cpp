@@ -361,9 +361,8 @@ class Matcher {
   // single-character items takes the text there (a start where it fails
   // could not match anyway).
   bool canStart(int s, int hi) const {
-    if (s > hi) return false;
-    const size_t room = static_cast<size_t>(limit_ - s);
-    if (prefix_.size() > room) return false;
+    if (s > hi || s > limit_) return false;
+    if (static_cast<int>(prefix_.size()) > limit_ - s) return false;
     for (size_t i = 0; i < prefix_.size(); ++i)
       if (!prefix_[i]->has(uc(s + static_cast<int>(i)))) return false;
     return validStart(s);
