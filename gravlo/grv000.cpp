@@ -1,6 +1,7 @@
 #include "gravlo/grv000.h"
 
 #include <QCoreApplication>
+#include <exception>
 #include <QFileInfo>
 #include <QTextBrowser>
 #include <QUrl>
@@ -11,6 +12,7 @@
 #include "gravlo/grv010.h"
 #include "gravlo/grv016.h"
 #include "gravlo/grv018.h"
+#include "platform/msgbox.h"
 #include "platform/text.h"
 
 namespace gravlo {
@@ -43,7 +45,6 @@ TGrv000::TGrv000(QWidget* parent)
   wbInfo_ = new QTextBrowser(this);
   wbInfo_->setObjectName("wbInfo");
   wbInfo_->setFrameShape(QFrame::NoFrame);
-  wbInfo_->setOpenExternalLinks(true);
   auto* layout = new QVBoxLayout(this);
   layout->setContentsMargins(0, 0, 0, 0);
   layout->addWidget(wbInfo_);
@@ -65,21 +66,32 @@ TGrv000::~TGrv000() {
 
 QWidget* ShowFormById(int32_t id) {
   QWidget* form = nullptr;
-  switch (id) {
-    case 1000:
-      form = Grv000 != nullptr ? static_cast<QWidget*>(Grv000) : new TGrv000;
-      break;
-    case 1010:
-      form = Grv010 != nullptr ? static_cast<QWidget*>(Grv010) : new TGrv010;
-      break;
-    case 1016:
-      form = Grv016 != nullptr ? static_cast<QWidget*>(Grv016) : new TGrv016;
-      break;
-    case 1018:
-      form = Grv018 != nullptr ? static_cast<QWidget*>(Grv018) : new TGrv018;
-      break;
-    default:
-      return nullptr;
+  try {
+    switch (id) {
+      case 1000:
+        form = Grv000 != nullptr ? static_cast<QWidget*>(Grv000) : new TGrv000;
+        break;
+      case 1010:
+        form = Grv010 != nullptr ? static_cast<QWidget*>(Grv010) : new TGrv010;
+        break;
+      case 1016:
+        form = Grv016 != nullptr ? static_cast<QWidget*>(Grv016) : new TGrv016;
+        break;
+      case 1018:
+        form = Grv018 != nullptr ? static_cast<QWidget*>(Grv018) : new TGrv018;
+        break;
+      default:
+        return nullptr;
+    }
+  } catch (const std::exception& e) {
+    // A window that failed half-way through its creation (the ini file could
+    // not be read) is gone; its reference must not point at it.
+    if (id == 1000) Grv000 = nullptr;
+    if (id == 1010) Grv010 = nullptr;
+    if (id == 1016) Grv016 = nullptr;
+    if (id == 1018) Grv018 = nullptr;
+    platform::ShowMessageBox(e.what(), "Gravlo", platform::MbIconError);
+    return nullptr;
   }
   if (form->isMinimized()) form->setWindowState(form->windowState() & ~Qt::WindowMinimized);
   form->show();
