@@ -432,3 +432,49 @@ TEST(InStrS, HostilePatternsFinishOnLargeText) {
   }
   EXPECT_EQ(find(hundred + "z", text, 0, isoBackwards), want);
 }
+
+TEST(InStrS, RandomArgumentsStayInBounds) {
+  std::mt19937 rng(99);
+  auto pick = [&](int n) { return static_cast<int>(rng() % static_cast<unsigned>(n)); };
+  const std::string alphabet = "ab {},?*\xA7\"'<>|=\t";
+  const int limits[] = {INT32_MIN, -3, -1, 0, 1, 2, 3, 5, 9, 40, kInStrSToEnd, INT32_MAX};
+  const uint64_t bits[] = {isoWholeWords,  isoCaseSensitive,    isoBackwards,        isoWrap,
+                           isoFromFirstLine, isoNoGroups,       isoClasses,          isoExtraBlanks,
+                           isoRecordRange, isoEndWithin,        isoNoTextEdges,      isoSkipDoubleQuoted,
+                           isoSkipSingleQuoted, isoSkipTags,    isoSkipTags2,        isoIgnoreRecord};
+  StringList lines;
+  for (int round = 0; round < 4000; ++round) {
+    std::string pattern, text;
+    for (int k = pick(8); k >= 0; --k) pattern += alphabet[static_cast<size_t>(pick(static_cast<int>(alphabet.size())))];
+    for (int k = pick(12); k > 0; --k) text += alphabet[static_cast<size_t>(pick(static_cast<int>(alphabet.size())))];
+    uint64_t options = 0;
+    for (uint64_t b : bits)
+      if (pick(4) == 0) options |= b;
+    recInStrS rec;
+    rec.metaCount = static_cast<uint8_t>(pick(8));
+    rec.meta = {'\xA7', '?', '*', '{', '}', ','};
+    if (pick(3) == 0) rec.meta[static_cast<size_t>(pick(6))] = 'a';
+    SetCharBit(rec.classes[0], 'a');
+    SetCharBit(rec.classes[0], 'b');
+    SetCharBit(rec.extraBlanks, '|');
+    rec.firstLine = limits[pick(12)];
+    rec.lastLine = limits[pick(12)];
+    rec.firstCol = limits[pick(12)];
+    rec.lastCol = limits[pick(12)];
+    const int from = limits[pick(12)], to = limits[pick(12)];
+    recInStrS* r = pick(2) ? &rec : nullptr;
+    const int single = InStrS(pattern, InStrSData(text), from, options, to, r);
+    ASSERT_GE(single, 0);
+    ASSERT_LE(single, static_cast<int>(text.size()));
+    if (lines.Count() > 5) lines.Delete(0);
+    lines.Add(text);
+    const int listed = InStrS(pattern, &lines, from, options | isoList, to, r);
+    ASSERT_GE(listed, 0);
+    if (listed > 0 && r) {
+      ASSERT_GE(r->matchLine, 0);
+      ASSERT_LT(r->matchLine, lines.Count());
+      ASSERT_LE(listed, static_cast<int>(lines[r->matchLine].size()));
+      ASSERT_LE(r->matchLastCol, static_cast<int>(lines[r->matchLine].size()));
+    }
+  }
+}
