@@ -308,7 +308,7 @@ TEST_F(MainWindowTest, BonusButtonsActWhilePausedButTheKeysDoNot) {
 
   // Unpaused, F7 adds a row once there are bonuses for it.
   Key(Qt::Key_F3);
-  Engine().BonusesLeft = 5;
+  Engine().BonusesLeft = 10;
   const int rows = Engine().RowCount();
   Key(Qt::Key_F7);
   EXPECT_EQ(Engine().RowCount(), rows + 1);
@@ -317,6 +317,17 @@ TEST_F(MainWindowTest, BonusButtonsActWhilePausedButTheKeysDoNot) {
   window_->findChild<QToolButton*>("SpeedButton1")->click();
   EXPECT_EQ(Engine().LinesRemoved, 1);
   EXPECT_EQ(Text("lsRem"), "1");
+  Key(Qt::Key_F6);
+  EXPECT_EQ(Engine().LinesRemoved, 2);
+  window_->findChild<QToolButton*>("bsLin")->click();
+  EXPECT_EQ(Engine().LinesAdded, 2);
+  // F8 is an action without effect: nothing is paid, nothing changes.
+  const int left = Engine().BonusesLeft;
+  const int interval = Engine().Interval;
+  Key(Qt::Key_F8);
+  EXPECT_EQ(Engine().BonusesLeft, left);
+  EXPECT_EQ(Engine().Interval, interval);
+  EXPECT_EQ(Engine().State, StateFalling);
 }
 
 TEST_F(MainWindowTest, ButtonsRunTheirCommands) {
