@@ -641,6 +641,9 @@ void Bitmap::Draw(Canvas& canvas, const Rect& rect) {
   const Rect source{0, 0, width_, height_};
   if (Transparent()) {
     canvas.DrawImage(rect, ToQImageWithTransparency(), source);
+  } else if (BitsPerPixel() == 24) {
+    // Three bytes a pixel carry no alpha: the rows can be shown in place.
+    canvas.DrawImage(rect, WrapQImage(), source);
   } else {
     // A copy: the fourth byte of 32-bit rows must not act as alpha.
     canvas.DrawImage(rect, ToQImage(), source);

@@ -384,3 +384,23 @@ TEST(Canvas, TextRectClipsToItsRectangle) {
 
 }  // namespace
 }  // namespace platform
+
+namespace platform {
+namespace {
+
+TEST(Canvas, BitmapDrawnOntoItself) {
+  for (PixelFormat f : {PixelFormat::Bit24, PixelFormat::Bit32}) {
+    Bitmap b(4, 1, f);
+    b.SetPixel(0, 0, kRed);
+    b.SetPixel(1, 0, kRed);
+    b.SetPixel(2, 0, kGreen);
+    b.SetPixel(3, 0, kGreen);
+    b.GetCanvas().StretchDraw(Rect{2, 0, 4, 1}, b);  // the whole picture, halved, into its right half
+    EXPECT_EQ(b.Pixel(0, 0), kRed);
+    EXPECT_EQ(b.Pixel(2, 0), kRed);
+    EXPECT_EQ(b.Pixel(3, 0), kGreen);
+  }
+}
+
+}  // namespace
+}  // namespace platform
