@@ -304,7 +304,7 @@ TListColumnRx* TListViewRx::Column(int index) const {
 
 TListColumnRx* TListViewRx::AddColumn() {
   columns_.push_back(std::unique_ptr<TListColumnRx>(new TListColumnRx(this)));
-  syncHeaderCount();
+  setColumnCount(ColumnCount());
   TListColumnRx* c = columns_.back().get();
   syncColumnHeader(c);
   return c;
@@ -385,7 +385,10 @@ bool TListViewRx::LoadColumns(const StringList* ini, std::string_view section, s
   const std::string key = prefixFor(prefix);
   const bool hadColumns = ColumnCount() > 0;
   bool any = false;
-  for (int n = 0;; ++n) {
+  // A damaged file may hold any number of lines; no report list has more
+  // columns than this.
+  constexpr int kMaxColumns = 1000;
+  for (int n = 0; n < kMaxColumns; ++n) {
     std::string value =
         IniReadValue(ini, section, key + std::to_string(n), Variant(std::string()), varAny).AsString();
     if (value.empty()) break;

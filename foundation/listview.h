@@ -109,8 +109,8 @@ class TListViewRx : public QTreeWidget {
 
   // Reads the column layout from the section; an empty prefix is the
   // control's object name, and "#" is added unless the prefix ends with it.
-  // With columns present, stored tags update the column of that tag. True
-  // when at least one column line was read.
+  // With columns present, stored tags update the column of that tag. At most
+  // 1000 lines are read. True when at least one column line was read.
   bool LoadColumns(const StringList* ini, std::string_view section, std::string_view prefix = {});
   // Replaces the stored column lines of the section by the current layout
   // (a missing section is appended with its header).

@@ -374,3 +374,14 @@ TEST(ListViewRx, SortingKeepsTheSelection) {
   EXPECT_TRUE(b->isSelected());
   EXPECT_EQ(f.view.currentItem(), b);
 }
+
+TEST(ListViewRx, EndlessColumnLinesAreCut) {
+  StringList ini;
+  ini.Add("[S]");
+  for (int i = 0; i < 1500; ++i) ini.Add("c#" + std::to_string(i) + "=" + std::to_string(i + 1) + " | C | 20 |");
+  TListViewRx view;
+  EXPECT_TRUE(view.LoadColumns(&ini, "S", "c"));
+  EXPECT_EQ(view.ColumnCount(), 1000);
+  EXPECT_EQ(view.Column(999)->Tag(), 1000);
+  EXPECT_EQ(view.headerItem()->text(999), "C");
+}
