@@ -129,7 +129,7 @@ void ReadBmp(Stream& stream, Bitmap& bitmap) {
   }
   const bool bottomUp = height > 0;
   if (height < 0) height = -height;
-  if (width <= 0 || height <= 0) Damaged("empty or negative size");
+  if (width < 0) Damaged("negative width");
   if (width > Bitmap::kMaxSide || height > Bitmap::kMaxSide)
     throw GraphicError("Bitmap too large: " + std::to_string(width) + " x " + std::to_string(height));
   if (bits != 1 && bits != 4 && bits != 8 && bits != 16 && bits != 24 && bits != 32)
@@ -184,6 +184,13 @@ void ReadBmp(Stream& stream, Bitmap& bitmap) {
   const std::int64_t dataSize = available - dataOffset;
 
   const PixelFormat format = bits == 16 ? PixelFormat::Bit24 : PixelFormatFromBits(bits);
+  if (width == 0 || height == 0) {  // an empty picture, as an empty bitmap is saved
+    Bitmap empty(static_cast<int>(width), static_cast<int>(height), format);
+    if (bits <= 8 && !palette.empty()) empty.SetPalette(palette);
+    empty.SetModified(false);
+    bitmap = std::move(empty);
+    return;
+  }
   const std::size_t fileStride = (static_cast<std::size_t>(width) * static_cast<std::size_t>(bits) + 31) / 32 * 4;
   if (compression == kRgb || compression == kBitFields) {
     // Every row must be in the file before anything big is allocated. The
