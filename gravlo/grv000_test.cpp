@@ -134,6 +134,22 @@ TEST_F(WindowFactoryTest, AboutWindowShowsTheHelpPage) {
   EXPECT_EQ(Grv000->size(), QSize(617, 349));
 }
 
+TEST_F(WindowFactoryTest, AboutPageShippedBesideTheProgramServesAMovedApplicationFolder) {
+  // The application folder (here the temporary one) has no page; the copy
+  // next to the executable is shown.
+  const QString beside = QCoreApplication::applicationDirPath() + "/gravlo.htm";
+  if (QFile::exists(beside)) GTEST_SKIP() << "a page already lies next to the test program";
+  QFile page(beside);
+  ASSERT_TRUE(page.open(QIODevice::WriteOnly));
+  page.write("<html><body><p>Shipped with the program.</p></body></html>");
+  page.close();
+  EXPECT_EQ(TGrv000::PagePath(), beside.toStdString());
+  ShowFormById(1000);
+  const bool shown = Grv000 != nullptr && Grv000->Browser()->toPlainText().contains("Shipped with the program");
+  QFile::remove(beside);
+  EXPECT_TRUE(shown);
+}
+
 TEST_F(WindowFactoryTest, AboutWindowWithoutThePageSaysSo) {
   ShowFormById(1000);
   ASSERT_NE(Grv000, nullptr);
