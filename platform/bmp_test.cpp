@@ -355,18 +355,32 @@ TEST(Bmp, RandomlyDamagedFilesNeverCrash) {
 
 // --- an independent reader and writer ---
 
-const char* kPython = "/usr/bin/python3";
+// The system's Python, where Debian's python3-pil lives; a python3 found
+// first on the path may be another installation without it.
+const std::string& Python() {
+  static const std::string python = [] {
+    for (const char* candidate : {"/usr/bin/python3", "python3"})
+      if (std::system((std::string(candidate) + " -c 'import PIL' >/dev/null 2>&1").c_str()) == 0) return std::string(candidate);
+    return std::string();
+  }();
+  return python;
+}
 
 bool HavePillow() {
-  static const bool have =
-      std::system((std::string(kPython) + " -c 'import PIL' >/dev/null 2>&1").c_str()) == 0;
-  return have;
+  return !Python().empty();
 }
 
-bool HaveImageMagick() {
-  static const bool have = std::system("convert -version >/dev/null 2>&1") == 0;
-  return have;
+// Debian's ImageMagick, else whichever convert the path offers.
+const std::string& Convert() {
+  static const std::string convert = [] {
+    for (const char* candidate : {"/usr/bin/convert", "convert"})
+      if (std::system((std::string(candidate) + " -version >/dev/null 2>&1").c_str()) == 0) return std::string(candidate);
+    return std::string();
+  }();
+  return convert;
 }
+
+bool HaveImageMagick() { return !Convert().empty(); }
 
 class TempDir {
  public:
@@ -385,7 +399,7 @@ class TempDir {
 int RunPython(const TempDir& dir, const std::string& script, const std::string& args) {
   const std::string file = dir / "script.py";
   std::ofstream(file) << script;
-  return std::system((std::string(kPython) + " " + file + " " + args).c_str());
+  return std::system((Python() + " " + file + " " + args).c_str());
 }
 
 std::vector<std::uint8_t> ReadFile(const std::string& path) {
@@ -459,10 +473,10 @@ TEST_P(ForeignBmp, WeReadTheirPixels) {
       "else: im.save(sys.argv[1])\n";
   if (std::string(f.name) == "imagemagick-4") {
     ASSERT_EQ(RunPython(dir, make, bmp + " ppm"), 0);
-    ASSERT_EQ(std::system(("convert " + dir / "theirs.ppm" + " -type Palette BMP3:" + bmp).c_str()), 0);
+    ASSERT_EQ(std::system((Convert() + " " + dir / "theirs.ppm" + " -type Palette BMP3:" + bmp).c_str()), 0);
   } else if (std::string(f.name) == "imagemagick-rle8") {
     ASSERT_EQ(RunPython(dir, make, bmp + " ppm"), 0);
-    ASSERT_EQ(std::system(("convert " + dir / "theirs.ppm" + " -type Palette -colors 200 -compress RLE BMP3:" + bmp).c_str()), 0);
+    ASSERT_EQ(std::system((Convert() + " " + dir / "theirs.ppm" + " -type Palette -colors 200 -compress RLE BMP3:" + bmp).c_str()), 0);
   } else {
     ASSERT_EQ(RunPython(dir, make, bmp + " " + (f.bits == 1 ? "1" : f.bits == 8 ? "P" : "RGB")), 0);
   }

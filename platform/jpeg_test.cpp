@@ -212,11 +212,19 @@ TEST(Jpeg, RandomlyDamagedDataNeverCrashes) {
 
 // --- the independent coder ---
 
-const char* kPython = "/usr/bin/python3";
+// The system's Python, where Debian's python3-pil lives; a python3 found
+// first on the path may be another installation without it.
+const std::string& Python() {
+  static const std::string python = [] {
+    for (const char* candidate : {"/usr/bin/python3", "python3"})
+      if (std::system((std::string(candidate) + " -c 'import PIL' >/dev/null 2>&1").c_str()) == 0) return std::string(candidate);
+    return std::string();
+  }();
+  return python;
+}
 
 bool HavePillow() {
-  static const bool have = std::system((std::string(kPython) + " -c 'import PIL' >/dev/null 2>&1").c_str()) == 0;
-  return have;
+  return !Python().empty();
 }
 
 class TempDir {
@@ -235,7 +243,7 @@ class TempDir {
 int RunPython(const TempDir& dir, const std::string& script, const std::string& args) {
   const std::string file = dir / "script.py";
   std::ofstream(file) << script;
-  return std::system((std::string(kPython) + " " + file + " " + args).c_str());
+  return std::system((Python() + " " + file + " " + args).c_str());
 }
 
 std::vector<std::uint8_t> ReadFile(const std::string& path) {
