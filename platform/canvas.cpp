@@ -365,7 +365,7 @@ void Canvas::DrawText(const Rect* clipTo, int x, int y, const std::string& text)
     p.setPen(ToQColor(font_.color));
     p.drawText(0, metrics.ascent(), s);
   });
-  penPos_ = Point{x + width, y};
+  penPos_ = Point{static_cast<int>(std::min<long long>(static_cast<long long>(x) + width, INT_MAX)), y};
 }
 
 int Canvas::TextWidth(const std::string& text) const {
