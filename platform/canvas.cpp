@@ -376,7 +376,10 @@ int Canvas::TextHeight(const std::string&) const { return QFontMetrics(MakeFont(
 
 void Canvas::Draw(int x, int y, Graphic& graphic) {
   if (graphic.Empty()) return;
-  graphic.Draw(*this, Rect{x, y, x + graphic.Width(), y + graphic.Height()});
+  auto end = [](int from, int size) {
+    return static_cast<int>(std::clamp<long long>(static_cast<long long>(from) + size, INT_MIN, INT_MAX));
+  };
+  graphic.Draw(*this, Rect{x, y, end(x, graphic.Width()), end(y, graphic.Height())});
 }
 
 void Canvas::StretchDraw(const Rect& rect, Graphic& graphic) {
