@@ -1,7 +1,8 @@
 #pragma once
 // In-house controls placed on the games' windows: the game surface
 // (TPanelSx), a combo box and a push button with an alignment property, and
-// two helpers for edit and combo boxes.
+// two helpers for edit and combo boxes. The controls declare no signals or
+// slots (their events are plain function members), so they need no Q_OBJECT.
 #include <QComboBox>
 #include <QLineEdit>
 #include <QPushButton>
@@ -34,7 +35,6 @@ using TPanelNotifyEvent = std::function<void(TPanelSx* sender)>;
 // arrow, tab and return keys for itself when asked to, so that a game gets
 // them instead of the window's focus handling and default button.
 class TPanelSx : public QWidget {
-  Q_OBJECT
  public:
   explicit TPanelSx(QWidget* parent = nullptr);
 
@@ -113,7 +113,6 @@ class TPanelSx : public QWidget {
 };
 
 class TComboSx : public QComboBox {
-  Q_OBJECT
  public:
   explicit TComboSx(QWidget* parent = nullptr) : QComboBox(parent) {}
   TAlign Align() const { return align_; }
@@ -124,7 +123,6 @@ class TComboSx : public QComboBox {
 };
 
 class TButtonSx : public QPushButton {
-  Q_OBJECT
  public:
   explicit TButtonSx(QWidget* parent = nullptr) : QPushButton(parent) {}
   TAlign Align() const { return align_; }

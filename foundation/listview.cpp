@@ -246,7 +246,7 @@ std::string TListItemRx::TextForTag(int tag) const {
 }
 
 QVariant TListItemRx::data(int column, int role) const {
-  const auto* view = qobject_cast<const TListViewRx*>(treeWidget());
+  const auto* view = dynamic_cast<const TListViewRx*>(treeWidget());
   if (role == Qt::DisplayRole || role == Qt::EditRole) {
     const int tag = view ? view->tagOfColumn(column) : column + 1;
     return platform::toQString(TextForTag(tag));
@@ -256,7 +256,7 @@ QVariant TListItemRx::data(int column, int role) const {
 }
 
 void TListItemRx::setData(int column, int role, const QVariant& value) {
-  auto* view = qobject_cast<TListViewRx*>(treeWidget());
+  auto* view = dynamic_cast<TListViewRx*>(treeWidget());
   if (role == Qt::EditRole && view) {
     // The user renamed the label: the list reports it and leaves the caption.
     view->labelEdited(this, platform::fromQString(value.toString()));

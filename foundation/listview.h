@@ -9,6 +9,7 @@
 // tag, caption, width, image index, minimum width, maximum width, auto size
 // (0/1) and alignment (0 left, 1 right, 2 centre), each followed by " | ":
 //   lvSts#0=1 | Player | 200 | -1 | 0 | 0 | 0 | 0 |
+// Events are plain function members; the classes need no Q_OBJECT.
 #include <QTreeWidget>
 #include <functional>
 #include <memory>
@@ -88,7 +89,6 @@ class TListItemRx : public QTreeWidgetItem {
 };
 
 class TListViewRx : public QTreeWidget {
-  Q_OBJECT
  public:
   explicit TListViewRx(QWidget* parent = nullptr);
   ~TListViewRx() override;
