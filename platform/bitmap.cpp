@@ -228,36 +228,22 @@ Bitmap::Bitmap(const Bitmap& other)
       transparentColor_(other.transparentColor_) {}
 
 Bitmap& Bitmap::operator=(const Bitmap& other) {
-  if (this == &other) return *this;
-  Graphic::operator=(other);
-  width_ = other.width_;
-  height_ = other.height_;
-  format_ = other.format_;
-  stride_ = other.stride_;
-  pixels_ = other.pixels_;
-  palette_ = other.palette_;
-  transparentColor_ = other.transparentColor_;
-  // The canvas stays bound to this bitmap; it holds no pixels of its own.
+  // Copy first: a failed allocation leaves this bitmap as it was.
+  if (this != &other) *this = Bitmap(other);
   return *this;
 }
 
-Bitmap::Bitmap(Bitmap&& other) noexcept
-    : Graphic(other),
-      width_(other.width_),
-      height_(other.height_),
-      format_(other.format_),
-      stride_(other.stride_),
-      pixels_(std::move(other.pixels_)),
-      palette_(std::move(other.palette_)),
-      transparentColor_(other.transparentColor_) {
-  other.width_ = other.height_ = 0;
-  other.stride_ = 0;
-  other.pixels_.clear();
-}
+Bitmap::Bitmap(Bitmap&& other) noexcept : Graphic(other) { TakePixels(other); }
 
 Bitmap& Bitmap::operator=(Bitmap&& other) noexcept {
   if (this == &other) return *this;
   Graphic::operator=(other);
+  TakePixels(other);
+  // The canvas stays bound to this bitmap; it holds no pixels of its own.
+  return *this;
+}
+
+void Bitmap::TakePixels(Bitmap& other) noexcept {
   width_ = other.width_;
   height_ = other.height_;
   format_ = other.format_;
@@ -268,7 +254,7 @@ Bitmap& Bitmap::operator=(Bitmap&& other) noexcept {
   other.width_ = other.height_ = 0;
   other.stride_ = 0;
   other.pixels_.clear();
-  return *this;
+  other.palette_.clear();
 }
 
 Bitmap::~Bitmap() = default;
@@ -625,12 +611,9 @@ void Bitmap::LoadFromStream(Stream& stream) {
   Bitmap loaded;
   ReadBmp(stream, loaded);  // leaves this bitmap untouched when the file is damaged
   // Only the pixels come from the file; transparency settings stay.
-  width_ = loaded.width_;
-  height_ = loaded.height_;
-  format_ = loaded.format_;
-  stride_ = loaded.stride_;
-  pixels_ = std::move(loaded.pixels_);
-  palette_ = std::move(loaded.palette_);
+  const Color transparent = transparentColor_;
+  TakePixels(loaded);
+  transparentColor_ = transparent;
   Changed();
 }
 

@@ -174,6 +174,9 @@ class Bitmap : public Graphic {
 
  private:
   void Reallocate(int width, int height, PixelFormat format, bool keep);
+  // Moves other's size, format, pixels, palette and transparent colour here
+  // and leaves other empty.
+  void TakePixels(Bitmap& other) noexcept;
   void CheckLine(int y) const;
 
   int width_ = 0;

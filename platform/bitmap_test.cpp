@@ -7,24 +7,12 @@
 #include <QImage>
 #include <random>
 
+#include "platform/test_support.h"
+
 namespace platform {
 namespace {
 
-Bitmap RandomBitmap(int w, int h, PixelFormat format, unsigned seed) {
-  std::mt19937 rng(seed);
-  Bitmap b(w, h, format);
-  if (IsIndexed(format)) {
-    Palette p;
-    for (int i = 0; i < (1 << BitsPerPixel(format)); ++i) p.push_back(rng() & 0xFFFFFF);
-    b.SetPalette(p);
-    for (int y = 0; y < h; ++y)
-      for (int x = 0; x < w; ++x) b.SetPixelIndex(x, y, static_cast<int>(rng() % p.size()));
-  } else {
-    for (int y = 0; y < h; ++y)
-      for (int x = 0; x < w; ++x) b.SetPixel(x, y, rng() & 0xFFFFFF);
-  }
-  return b;
-}
+using testkit::RandomBitmap;
 
 TEST(Bitmap, RowLayoutOfEveryFormat) {
   // 24 bits: blue, green, red; rows padded to 4 bytes.

@@ -13,29 +13,16 @@
 
 #include "platform/bitmap.h"
 #include "platform/stream.h"
+#include "platform/test_support.h"
 
 namespace platform {
 namespace {
 
-namespace fs = std::filesystem;
-
-// Pixels with indices spread over the whole palette (indexed) or random
-// colours; palettes random too, so a reader that mixes up entries shows it.
-Bitmap RandomBitmap(int w, int h, PixelFormat format, unsigned seed) {
-  std::mt19937 rng(seed);
-  Bitmap b(w, h, format);
-  if (IsIndexed(format)) {
-    Palette p;
-    for (int i = 0; i < (1 << BitsPerPixel(format)); ++i) p.push_back(rng() & 0xFFFFFF);
-    b.SetPalette(p);
-    for (int y = 0; y < h; ++y)
-      for (int x = 0; x < w; ++x) b.SetPixelIndex(x, y, static_cast<int>(rng() % p.size()));
-  } else {
-    for (int y = 0; y < h; ++y)
-      for (int x = 0; x < w; ++x) b.SetPixel(x, y, rng() & 0xFFFFFF);
-  }
-  return b;
-}
+using testkit::HavePillow;
+using testkit::RandomBitmap;
+using testkit::ReadFile;
+using testkit::RunPython;
+using testkit::TempDir;
 
 std::vector<std::uint8_t> ToBmp(const Bitmap& b) {
   MemoryStream s;
@@ -80,12 +67,11 @@ TEST_P(BmpFormats, RoundTripKeepsFormatPaletteAndPixels) {
 
 TEST_P(BmpFormats, FileRoundTripThroughGraphicInterface) {
   const Bitmap original = RandomBitmap(13, 4, GetParam(), 99);
-  const std::string path = (fs::temp_directory_path() / ("veltrano_bmp_rt_" + std::to_string(getpid()) + ".bmp")).string();
+  const TempDir dir("veltrano_bmp");
   Bitmap copy(original);
-  copy.SaveToFile(path);
+  copy.SaveToFile(dir / "round.bmp");
   Bitmap loaded;
-  loaded.LoadFromFile(path);
-  fs::remove(path);
+  loaded.LoadFromFile(dir / "round.bmp");
   ExpectSame(original, loaded);
 }
 
@@ -355,21 +341,6 @@ TEST(Bmp, RandomlyDamagedFilesNeverCrash) {
 
 // --- an independent reader and writer ---
 
-// The system's Python, where Debian's python3-pil lives; a python3 found
-// first on the path may be another installation without it.
-const std::string& Python() {
-  static const std::string python = [] {
-    for (const char* candidate : {"/usr/bin/python3", "python3"})
-      if (std::system((std::string(candidate) + " -c 'import PIL' >/dev/null 2>&1").c_str()) == 0) return std::string(candidate);
-    return std::string();
-  }();
-  return python;
-}
-
-bool HavePillow() {
-  return !Python().empty();
-}
-
 // Debian's ImageMagick, else whichever convert the path offers.
 const std::string& Convert() {
   static const std::string convert = [] {
@@ -381,31 +352,6 @@ const std::string& Convert() {
 }
 
 bool HaveImageMagick() { return !Convert().empty(); }
-
-class TempDir {
- public:
-  TempDir() {
-    path_ = fs::temp_directory_path() / ("veltrano_bmp_" + std::to_string(getpid()) + "_" +
-                                         std::to_string(reinterpret_cast<std::uintptr_t>(this)));
-    fs::create_directories(path_);
-  }
-  ~TempDir() { fs::remove_all(path_); }
-  std::string operator/(const std::string& name) const { return (path_ / name).string(); }
-
- private:
-  fs::path path_;
-};
-
-int RunPython(const TempDir& dir, const std::string& script, const std::string& args) {
-  const std::string file = dir / "script.py";
-  std::ofstream(file) << script;
-  return std::system((Python() + " " + file + " " + args).c_str());
-}
-
-std::vector<std::uint8_t> ReadFile(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  return std::vector<std::uint8_t>(std::istreambuf_iterator<char>(in), {});
-}
 
 // RGB bytes of a picture file as Pillow decodes it.
 std::vector<std::uint8_t> PillowRgb(const TempDir& dir, const std::string& picture) {

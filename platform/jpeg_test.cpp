@@ -11,11 +11,11 @@
 #include <random>
 
 #include "platform/picture.h"
+#include "platform/test_support.h"
 
 namespace platform {
 namespace {
 
-namespace fs = std::filesystem;
 
 // A photo-like picture: smooth gradients and a few soft shapes (JPEG is made
 // for these; random noise would only measure the quantiser).
@@ -212,44 +212,10 @@ TEST(Jpeg, RandomlyDamagedDataNeverCrashes) {
 
 // --- the independent coder ---
 
-// The system's Python, where Debian's python3-pil lives; a python3 found
-// first on the path may be another installation without it.
-const std::string& Python() {
-  static const std::string python = [] {
-    for (const char* candidate : {"/usr/bin/python3", "python3"})
-      if (std::system((std::string(candidate) + " -c 'import PIL' >/dev/null 2>&1").c_str()) == 0) return std::string(candidate);
-    return std::string();
-  }();
-  return python;
-}
-
-bool HavePillow() {
-  return !Python().empty();
-}
-
-class TempDir {
- public:
-  TempDir() {
-    path_ = fs::temp_directory_path() / ("veltrano_jpeg_" + std::to_string(getpid()));
-    fs::create_directories(path_);
-  }
-  ~TempDir() { fs::remove_all(path_); }
-  std::string operator/(const std::string& name) const { return (path_ / name).string(); }
-
- private:
-  fs::path path_;
-};
-
-int RunPython(const TempDir& dir, const std::string& script, const std::string& args) {
-  const std::string file = dir / "script.py";
-  std::ofstream(file) << script;
-  return std::system((Python() + " " + file + " " + args).c_str());
-}
-
-std::vector<std::uint8_t> ReadFile(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  return std::vector<std::uint8_t>(std::istreambuf_iterator<char>(in), {});
-}
+using testkit::HavePillow;
+using testkit::ReadFile;
+using testkit::RunPython;
+using testkit::TempDir;
 
 // Pillow's decoding of a picture file, as a bitmap.
 Bitmap PillowDecode(const TempDir& dir, const std::string& picture) {

@@ -12,11 +12,11 @@
 
 #include "platform/canvas.h"
 #include "platform/jpeg.h"
+#include "platform/test_support.h"
 
 namespace platform {
 namespace {
 
-namespace fs = std::filesystem;
 
 // A tiny picture class of the test's own, standing for a codec: its file is
 // "TINY", a width byte and a height byte.
@@ -160,13 +160,8 @@ TEST(PictureRegistry, ClipboardFormatNumbers) {
 
 class PictureFiles : public ::testing::Test {
  protected:
-  void SetUp() override {
-    dir_ = fs::temp_directory_path() / ("veltrano_picture_" + std::to_string(getpid()));
-    fs::create_directories(dir_);
-  }
-  void TearDown() override { fs::remove_all(dir_); }
-  std::string Path(const std::string& name) const { return (dir_ / name).string(); }
-  fs::path dir_;
+  std::string Path(const std::string& name) const { return dir_ / name; }
+  testkit::TempDir dir_{"veltrano_picture"};
 };
 
 TEST_F(PictureFiles, LoadsByExtensionWhateverItsCase) {
