@@ -210,6 +210,8 @@ TEST_F(PictureFiles, UnknownExtensionAndDamagedFileKeepThePicture) {
   }
   EXPECT_THROW(p.LoadFromFile(Path("bad.jpg")), GraphicError);
   EXPECT_THROW(p.LoadFromFile(Path("missing.bmp")), GraphicError);
+  std::filesystem::create_directory(Path("folder.jpg"));
+  EXPECT_THROW(p.LoadFromFile(Path("folder.jpg")), GraphicError);
   EXPECT_EQ(p.Width(), 2);
   EXPECT_NE(dynamic_cast<Bitmap*>(p.GetGraphic()), nullptr);
 }

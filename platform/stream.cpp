@@ -5,6 +5,7 @@
 #include <cstring>
 #include <limits>
 
+#include <sys/stat.h>
 #include <sys/types.h>
 #include <unistd.h>
 
@@ -166,6 +167,14 @@ FileStream::FileStream(const std::string& path, Mode mode) : path_(path) {
   if (!file_) {
     const char* reason = std::strerror(errno);
     throw StreamError((mode == Mode::Create ? "Cannot create file \"" : "Cannot open file \"") + path + "\": " + reason);
+  }
+  // The system opens a folder for reading, and then gives it an absurd size
+  // and no bytes.
+  struct stat info;
+  if (fstat(fileno(file_), &info) == 0 && S_ISDIR(info.st_mode)) {
+    std::fclose(file_);
+    file_ = nullptr;
+    throw StreamError("Cannot open file \"" + path + "\": " + std::strerror(EISDIR));
   }
 }
 

@@ -115,6 +115,22 @@ TEST(FileStream, OpenErrorsNameTheFile) {
   EXPECT_THROW(FileStream(missing, FileStream::Mode::ReadWrite), StreamError);
 }
 
+TEST(FileStream, AFolderIsNoFile) {
+  const std::string folder = (fs::temp_directory_path() / ("veltrano_stream_dir_" + std::to_string(getpid()))).string();
+  fs::create_directories(folder);
+  for (FileStream::Mode mode : {FileStream::Mode::Read, FileStream::Mode::ReadWrite, FileStream::Mode::Create}) {
+    try {
+      FileStream f(folder, mode);
+      ADD_FAILURE() << "opened a folder";
+    } catch (const StreamError& e) {
+      EXPECT_NE(std::string(e.what()).find(folder), std::string::npos) << e.what();
+    }
+  }
+  MemoryStream m;
+  EXPECT_THROW(m.LoadFromFile(folder), StreamError);
+  fs::remove_all(folder);
+}
+
 TEST(FileStream, ReadWriteModeKeepsContentAndReadOnlyRefusesWrites) {
   const std::string path = (fs::temp_directory_path() / ("veltrano_stream_rw_" + std::to_string(getpid()))).string();
   {
