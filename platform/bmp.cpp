@@ -93,6 +93,9 @@ void DecodeRle(const std::vector<std::uint8_t>& data, int bits, Bitmap& out, boo
       i += (bytes + 1) & ~std::size_t{1};
     }
   }
+  // Every writer ends the data with the end-of-picture code (or the last
+  // row's end of line); data that stops short of both is a truncated file.
+  if (line < h) Damaged("run-length data ends before the end of the picture");
 }
 
 }  // namespace

@@ -247,6 +247,30 @@ TEST(Bmp, EveryTruncationRaisesOurError) {
   }
 }
 
+TEST(Bmp, TruncatedRunLengthDataRaisesOurError) {
+  Writer w;
+  w.header(54 + 8);
+  w.info(6, 2, 8, 1, 2);
+  w.u32(0x000000); w.u32(0xFFFFFF);
+  for (int v : {3, 1, 0, 3, 0, 1, 0, 0, 0, 0}) w.u8(v);
+  for (int v : {0, 2, 4, 0, 1, 1, 0, 1}) w.u8(v);
+  ASSERT_NO_THROW(FromBmp(w.b));
+  // Any cut inside the pixel data loses the end-of-picture code.
+  for (std::size_t n = 54 + 8; n < w.b.size(); ++n)
+    ExpectDamaged(std::vector<std::uint8_t>(w.b.begin(), w.b.begin() + static_cast<std::ptrdiff_t>(n)),
+                  "length " + std::to_string(n));
+  // The last row's end of line without an end-of-picture code is complete.
+  Writer eol;
+  eol.header(54 + 8);
+  eol.info(2, 2, 8, 1, 2);
+  eol.u32(0x000000); eol.u32(0xFFFFFF);
+  for (int v : {2, 1, 0, 0, 1, 0, 1, 1, 0, 0}) eol.u8(v);
+  const Bitmap b = FromBmp(eol.b);
+  EXPECT_EQ(b.PixelIndex(0, 1), 1);
+  EXPECT_EQ(b.PixelIndex(0, 0), 0);
+  EXPECT_EQ(b.PixelIndex(1, 0), 1);
+}
+
 TEST(Bmp, ImpossibleHeadersRaiseOurError) {
   auto base = [] {
     Writer w;
