@@ -105,7 +105,12 @@ void TLabelRx::SetState(int index, bool flag) {
       break;
     case 3:
       if (flag == button_) return;
-      if (flag && down_) SetState(1, false);
+      if (flag && down_) {
+        // Raised even when it is the group's default: a push button is
+        // never down. The group's default (if another) goes down instead.
+        down_ = false;
+        GroupUpdate();
+      }
       button_ = flag;
       break;
     case 4:

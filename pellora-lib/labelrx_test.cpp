@@ -119,6 +119,18 @@ TEST(LabelRx, PushButtonIsNeverDown) {
   EXPECT_FALSE(label.Down());
   label.SetDown(true);
   EXPECT_FALSE(label.Down());
+  // Also a group's default that is down: raised, and another default of its
+  // group takes over.
+  Group g;
+  g.a->SetDownDef(true);
+  g.c->SetDownDef(true);
+  g.a->SetDown(true);
+  g.a->SetButton(true);
+  EXPECT_FALSE(g.a->Down());
+  EXPECT_TRUE(g.c->Down());
+  g.a->Click();
+  EXPECT_FALSE(g.a->Down());
+  EXPECT_EQ(g.a->ValInt(), 30);
   int clicks = 0;
   label.OnClick = [&](TLabelRx&) { ++clicks; };
   label.Click();
