@@ -6,38 +6,19 @@
 
 #include <QApplication>
 #include <QFile>
-#include <QTemporaryDir>
 #include <QTextBrowser>
 #include <memory>
 
-#include "foundation/placement.h"
-#include "foundation/sysinit.h"
 #include "gravlo/grv010.h"
 #include "gravlo/grv016.h"
 #include "gravlo/grv018.h"
+#include "gravlo/test_support.h"
 
 namespace gravlo {
 namespace {
 
-class WindowFactoryTest : public ::testing::Test {
- protected:
-  void SetUp() override {
-    ASSERT_TRUE(dir_.isValid());
-    foundation::SetAppLocation(dir_.path().toStdString(), "Gravlo");
-    foundation::SetPlacementDesktopOverride(QSize(1280, 1024));
-    foundation::LoadAppIni();
-    main_ = std::make_unique<TGrv010>();
-  }
-  void TearDown() override {
-    FreeSecondaryForms();
-    main_.reset();
-    foundation::SetPlacementDesktopOverride(QSize());
-  }
-  static void Flush() { QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete); }
-
-  QTemporaryDir dir_;
-  std::unique_ptr<TGrv010> main_;
-};
+// The factory's windows open beside a main window, as in the program.
+using WindowFactoryTest = testsupport::MainWindowOpenTest;
 
 TEST_F(WindowFactoryTest, EachWindowExistsOnceAndComesBackAfterClosing) {
   struct Case {
@@ -58,7 +39,7 @@ TEST_F(WindowFactoryTest, EachWindowExistsOnceAndComesBackAfterClosing) {
     for (QWidget* w : QApplication::topLevelWidgets()) count += w->objectName() == c.name ? 1 : 0;
     EXPECT_EQ(count, 1);
     first->close();
-    Flush();
+    FlushDeletes();
     for (QWidget* w : QApplication::topLevelWidgets()) EXPECT_NE(w->objectName(), c.name);
     QWidget* again = ShowFormById(c.id);
     ASSERT_NE(again, nullptr);
@@ -103,7 +84,7 @@ TEST_F(WindowFactoryTest, PlacementOfEveryWindowSurvivesCloseAndReopen) {
     const QPoint pos = w->pos();
     const QSize size = w->size();
     w->close();
-    Flush();
+    FlushDeletes();
     QWidget* again = ShowFormById(id);
     EXPECT_EQ(again->pos(), pos);
     EXPECT_EQ(again->size(), size);

@@ -9,7 +9,6 @@
 #include <QLabel>
 #include <QMouseEvent>
 #include <QPushButton>
-#include <QTemporaryDir>
 #include <QTimer>
 #include <QToolButton>
 #include <QWheelEvent>
@@ -23,6 +22,7 @@
 #include "foundation/sysinit.h"
 #include "gravlo/grv000.h"
 #include "gravlo/logo.h"
+#include "gravlo/test_support.h"
 #include "platform/jpeg.h"
 #include "platform/text.h"
 
@@ -33,96 +33,69 @@ using foundation::AppIni;
 using foundation::IniReadValue;
 using foundation::Variant;
 
-class MainWindowTest : public ::testing::Test {
+class MainWindowTest : public testsupport::AppFolderTest {
  protected:
-  void SetUp() override {
-    ASSERT_TRUE(dir_.isValid());
-    foundation::SetAppLocation(dir_.path().toStdString(), "Gravlo");
-    foundation::SetPlacementDesktopOverride(QSize(1280, 1024));
-    foundation::LoadAppIni();
-  }
-  void TearDown() override {
-    FreeSecondaryForms();
-    window_.reset();
-    foundation::SetPlacementDesktopOverride(QSize());
-  }
-
-  void WriteIni(const std::string& text) {
-    foundation::StringList lines;
-    lines.SetText(text);
-    ASSERT_TRUE(lines.SaveToFile(foundation::AppIniFile));
-  }
-  // The ini as it is on disk now.
-  foundation::StringList IniOnDisk() {
-    foundation::StringList lines;
-    lines.LoadFromFile(foundation::AppIniFile);
-    return lines;
-  }
-
   TGrv010& Open() {
-    window_ = std::make_unique<TGrv010>();
-    window_->resize(440, 640);
-    TGravlo& g = window_->Engine();
+    OpenMain().resize(440, 640);
+    TGravlo& g = main_->Engine();
     g.TickCount = [this] { return tick_; };
     g.LocalNow = [] { return 45356.5; };  // 2024-03-05 12:00:00
     foundation::SetRandSeed(20240305);
-    return *window_;
+    return *main_;
   }
-  TGravlo& Engine() { return window_->Engine(); }
+  TGravlo& Engine() { return main_->Engine(); }
 
   // A key pressed on the game panel; true when the window took it.
   bool Key(int qtKey) {
     QKeyEvent press(QEvent::KeyPress, qtKey, Qt::NoModifier);
-    QApplication::sendEvent(window_->GamePanel(), &press);
+    QApplication::sendEvent(main_->GamePanel(), &press);
     return press.isAccepted();
   }
   void Mouse(Qt::MouseButton button) {
     const QPointF at(20, 20);
-    QMouseEvent press(QEvent::MouseButtonPress, at, window_->GamePanel()->mapToGlobal(at), button, button,
+    QMouseEvent press(QEvent::MouseButtonPress, at, main_->GamePanel()->mapToGlobal(at), button, button,
                       Qt::NoModifier);
-    QApplication::sendEvent(window_->GamePanel(), &press);
+    QApplication::sendEvent(main_->GamePanel(), &press);
   }
   void Wheel(int delta) {
     const QPointF at(20, 20);
-    QWheelEvent wheel(at, window_->GamePanel()->mapToGlobal(at), QPoint(), QPoint(0, delta), Qt::NoButton,
+    QWheelEvent wheel(at, main_->GamePanel()->mapToGlobal(at), QPoint(), QPoint(0, delta), Qt::NoButton,
                       Qt::NoModifier, Qt::NoScrollPhase, false);
-    QApplication::sendEvent(window_->GamePanel(), &wheel);
+    QApplication::sendEvent(main_->GamePanel(), &wheel);
   }
-  QString Text(const char* name) { return window_->findChild<QLabel*>(name)->text(); }
+  QString Text(const char* name) { return main_->findChild<QLabel*>(name)->text(); }
 
   // Starts a game with F2 and lets the first piece enter.
   void StartAndSpawn() {
     Key(Qt::Key_F2);
-    window_->Timer1Timer();
+    main_->Timer1Timer();
     ASSERT_EQ(Engine().State, StateFalling);
   }
   // Lets the timer run until the game is over.
   void PlayToEnd() {
     for (int i = 0; i < 100000 && Engine().State != StateGameOver; ++i) {
       tick_ += 10;
-      window_->Timer1Timer();
+      main_->Timer1Timer();
     }
     ASSERT_EQ(Engine().State, StateGameOver);
   }
 
-  QTemporaryDir dir_;
-  std::unique_ptr<TGrv010> window_;
   uint32_t tick_ = 1000;
 };
 
 TEST_F(MainWindowTest, AGameLeftAloneIsFiledUnderItsVariant) {
   Open();
-  window_->PlayerCombo()->setEditText("Tess");
+  main_->PlayerCombo()->setEditText("Tess");
   StartAndSpawn();
-  EXPECT_TRUE(window_->Timer1()->isActive());
+  EXPECT_TRUE(main_->Timer1()->isActive());
   EXPECT_EQ(Text("lHdr"), "   G R A V L O - playing");
   const std::string av = Engine().VariantKey("AV");
   const std::string ws = Engine().VariantKey("WS");
   PlayToEnd();
-  EXPECT_FALSE(window_->Timer1()->isActive());
+  EXPECT_FALSE(main_->Timer1()->isActive());
   EXPECT_EQ(Text("lHdr"), "   GAME OVER");
-  EXPECT_EQ(window_->GamesStarted, 1);
-  EXPECT_EQ(window_->GamesFinished, 1);
+  EXPECT_EQ(main_->GamesStarted, 1);
+  EXPECT_EQ(main_->GamesFinished, 1);
 
   const foundation::StringList ini = IniOnDisk();
   EXPECT_EQ(IniReadValue(&ini, av, "GamesStarted", Variant(0)).AsInt(), 1);
@@ -157,7 +130,7 @@ TEST_F(MainWindowTest, SettingsChangedDuringAGameDoNotMoveItToAnotherVariant) {
   StartAndSpawn();
   const std::string av = Engine().VariantKey("AV");
   const std::string ws = Engine().VariantKey("WS");
-  EXPECT_EQ(window_->GameAvSection(), av);
+  EXPECT_EQ(main_->GameAvSection(), av);
   Engine().DropAdd = -9;
   Engine().CostOfRow = 3;
   ASSERT_NE(Engine().VariantKey("AV"), av);
@@ -176,7 +149,7 @@ TEST_F(MainWindowTest, AFailedReloadAtGameOverKeepsTheLinesHeld) {
   Open();
   StartAndSpawn();
   const std::string ws = Engine().VariantKey("WS");
-  window_->LoadIni = [] {
+  main_->LoadIni = [] {
     AppIni->Clear();
     throw foundation::IniFileError("Cannot open file");
   };
@@ -203,7 +176,7 @@ TEST_F(MainWindowTest, DamagedStatisticsCountAsZero) {
 
 TEST_F(MainWindowTest, ResultListKeepsOneMoreThanStatEntriesAndNegativeActsAsZero) {
   Open();
-  window_->StatEntries = 2;
+  main_->StatEntries = 2;
   for (int i = 0; i < 4; ++i) {
     tick_ += 1000;
     Key(Qt::Key_F2);
@@ -212,7 +185,7 @@ TEST_F(MainWindowTest, ResultListKeepsOneMoreThanStatEntriesAndNegativeActsAsZer
   foundation::StringList results;
   foundation::StringList ini = IniOnDisk();
   EXPECT_EQ(foundation::IniReadSection(&ini, Engine().VariantKey("WS"), &results), 3);
-  window_->StatEntries = -5;
+  main_->StatEntries = -5;
   Key(Qt::Key_F2);
   PlayToEnd();
   ini = IniOnDisk();
@@ -229,7 +202,7 @@ TEST_F(MainWindowTest, GameKeysActOnlyWhileAPieceIsInPlayAndNotPaused) {
   Key(Qt::Key_F5);
   EXPECT_EQ(Engine().State, StateIdle);
   Key(Qt::Key_F3);  // no game: no pause
-  EXPECT_FALSE(window_->Paused);
+  EXPECT_FALSE(main_->Paused);
 
   StartAndSpawn();
   const int x = Engine().PieceX;
@@ -245,14 +218,14 @@ TEST_F(MainWindowTest, GameKeysActOnlyWhileAPieceIsInPlayAndNotPaused) {
 
   // Paused: arrows and F5 do nothing, F3 goes on.
   Key(Qt::Key_F3);
-  EXPECT_TRUE(window_->Paused);
+  EXPECT_TRUE(main_->Paused);
   EXPECT_EQ(Text("lHdr"), "   G R A V L O - paused");
   Key(Qt::Key_Left);
   Key(Qt::Key_Down);
   EXPECT_EQ(Engine().PieceX, x + 1);
   EXPECT_EQ(Engine().PieceY, y + 2);
   Key(Qt::Key_F3);
-  EXPECT_FALSE(window_->Paused);
+  EXPECT_FALSE(main_->Paused);
   EXPECT_EQ(Text("lHdr"), "   G R A V L O - playing");
 
   // After game over: no moves, F2 starts afresh.
@@ -262,7 +235,7 @@ TEST_F(MainWindowTest, GameKeysActOnlyWhileAPieceIsInPlayAndNotPaused) {
   Key(Qt::Key_Up);
   EXPECT_EQ(Engine().PieceX, xEnd);
   Key(Qt::Key_F3);
-  EXPECT_FALSE(window_->Paused);
+  EXPECT_FALSE(main_->Paused);
   EXPECT_EQ(Engine().State, StateGameOver);
   Key(Qt::Key_F2);
   EXPECT_EQ(Engine().State, StateNewGame);
@@ -271,22 +244,22 @@ TEST_F(MainWindowTest, GameKeysActOnlyWhileAPieceIsInPlayAndNotPaused) {
 TEST_F(MainWindowTest, PauseStopsTheFallButNotTheClock) {
   Open();
   StartAndSpawn();
-  window_->Timer1Timer();
+  main_->Timer1Timer();
   const int y = Engine().PieceY;
   Key(Qt::Key_F3);
   tick_ += 5000;
-  window_->Timer1Timer();
+  main_->Timer1Timer();
   EXPECT_EQ(Engine().PieceY, y);
   const QString shown = Text("lcTme");
   EXPECT_FALSE(shown.isEmpty());
   tick_ += 3000;
-  window_->Timer1Timer();
+  main_->Timer1Timer();
   EXPECT_NE(Text("lcTme"), shown);
   EXPECT_TRUE(Text("lcTme").endsWith(' '));
   EXPECT_EQ(Engine().PieceY, y);
-  EXPECT_TRUE(window_->Timer1()->isActive());  // the timer keeps running
+  EXPECT_TRUE(main_->Timer1()->isActive());  // the timer keeps running
   Key(Qt::Key_F3);
-  window_->Timer1Timer();
+  main_->Timer1Timer();
   EXPECT_EQ(Engine().PieceY, y + 1);
 }
 
@@ -296,11 +269,11 @@ TEST_F(MainWindowTest, BonusButtonsActWhilePausedButTheKeysDoNot) {
   for (int i = 0; i < 5; ++i) Engine().Tick();  // not a lock yet: the piece only falls
   Engine().Interval = 700;
   Key(Qt::Key_F3);
-  ASSERT_TRUE(window_->Paused);
+  ASSERT_TRUE(main_->Paused);
   Key(Qt::Key_F5);
   EXPECT_EQ(Engine().Interval, 700);
   EXPECT_EQ(Engine().TimerResets, 0);
-  window_->findChild<QToolButton*>("bcRes")->click();
+  main_->findChild<QToolButton*>("bcRes")->click();
   EXPECT_EQ(Engine().Interval, Engine().TimerNew);
   EXPECT_EQ(Engine().TimerResets, 1);
   EXPECT_EQ(Text("lsTmr"), "1");
@@ -314,12 +287,12 @@ TEST_F(MainWindowTest, BonusButtonsActWhilePausedButTheKeysDoNot) {
   EXPECT_EQ(Engine().RowCount(), rows + 1);
   EXPECT_EQ(Text("lsAdd"), "1");
   EXPECT_EQ(Text("lcTop"), QString("%1/%2 ").arg(Engine().TopRow).arg(rows + 1));
-  window_->findChild<QToolButton*>("SpeedButton1")->click();
+  main_->findChild<QToolButton*>("SpeedButton1")->click();
   EXPECT_EQ(Engine().LinesRemoved, 1);
   EXPECT_EQ(Text("lsRem"), "1");
   Key(Qt::Key_F6);
   EXPECT_EQ(Engine().LinesRemoved, 2);
-  window_->findChild<QToolButton*>("bsLin")->click();
+  main_->findChild<QToolButton*>("bsLin")->click();
   EXPECT_EQ(Engine().LinesAdded, 2);
   // F8 is an action without effect: nothing is paid, nothing changes.
   const int left = Engine().BonusesLeft;
@@ -332,19 +305,19 @@ TEST_F(MainWindowTest, BonusButtonsActWhilePausedButTheKeysDoNot) {
 
 TEST_F(MainWindowTest, ButtonsRunTheirCommands) {
   Open();
-  window_->findChild<QPushButton*>("Button2")->click();
+  main_->findChild<QPushButton*>("Button2")->click();
   EXPECT_EQ(Engine().State, StateNewGame);
-  EXPECT_TRUE(window_->Timer1()->isActive());
-  window_->Timer1Timer();
-  window_->findChild<QPushButton*>("Button1")->click();
-  EXPECT_TRUE(window_->Paused);
-  window_->findChild<QPushButton*>("Button1")->click();
-  EXPECT_FALSE(window_->Paused);
-  window_->findChild<QPushButton*>("Button4")->click();
+  EXPECT_TRUE(main_->Timer1()->isActive());
+  main_->Timer1Timer();
+  main_->findChild<QPushButton*>("Button1")->click();
+  EXPECT_TRUE(main_->Paused);
+  main_->findChild<QPushButton*>("Button1")->click();
+  EXPECT_FALSE(main_->Paused);
+  main_->findChild<QPushButton*>("Button4")->click();
   EXPECT_NE(QApplication::topLevelWidgets().size(), 0);
-  ASSERT_NE(window_->findChild<QPushButton*>("Button3"), nullptr);
-  window_->findChild<QPushButton*>("Button3")->click();
-  window_->findChild<QPushButton*>("Button5")->click();
+  ASSERT_NE(main_->findChild<QPushButton*>("Button3"), nullptr);
+  main_->findChild<QPushButton*>("Button3")->click();
+  main_->findChild<QPushButton*>("Button5")->click();
   int secondary = 0;
   for (QWidget* w : QApplication::topLevelWidgets()) {
     if (w->objectName() == "Grv016" || w->objectName() == "Grv018" || w->objectName() == "Grv000") {
@@ -353,7 +326,7 @@ TEST_F(MainWindowTest, ButtonsRunTheirCommands) {
     }
   }
   EXPECT_EQ(secondary, 3);
-  window_->Command(4711);  // nothing
+  main_->Command(4711);  // nothing
 }
 
 TEST_F(MainWindowTest, MouseButtonsAndWheelMoveThePiece) {
@@ -362,7 +335,7 @@ TEST_F(MainWindowTest, MouseButtonsAndWheelMoveThePiece) {
   EXPECT_EQ(Engine().State, StateIdle);
   Engine().SpriteSet = 1;  // the bar only: every turn changes its mask
   StartAndSpawn();
-  window_->GamePanel()->setFocus();
+  main_->GamePanel()->setFocus();
   const int x = Engine().PieceX;
   Mouse(Qt::LeftButton);
   EXPECT_EQ(Engine().PieceX, x - 1);
@@ -413,19 +386,19 @@ TEST_F(MainWindowTest, SettingsAreReadAtCreationAndWrittenAtDestruction) {
   EXPECT_EQ(g.CostOfRem, 5);
   EXPECT_EQ(g.CostOfRow, 6);
   EXPECT_EQ(g.SpriteSet, 4294967295u);
-  EXPECT_EQ(window_->PlayerCombo()->currentText(), "Bob");
-  ASSERT_EQ(window_->PlayerCombo()->count(), 2);
-  EXPECT_EQ(window_->PlayerCombo()->itemText(1), "Ann");
-  EXPECT_EQ(window_->GamesStarted, 7);
-  EXPECT_EQ(window_->GamesFinished, 6);
-  EXPECT_EQ(window_->StatEntries, 50);
-  EXPECT_EQ(window_->Players, 2147483647);
+  EXPECT_EQ(main_->PlayerCombo()->currentText(), "Bob");
+  ASSERT_EQ(main_->PlayerCombo()->count(), 2);
+  EXPECT_EQ(main_->PlayerCombo()->itemText(1), "Ann");
+  EXPECT_EQ(main_->GamesStarted, 7);
+  EXPECT_EQ(main_->GamesFinished, 6);
+  EXPECT_EQ(main_->StatEntries, 50);
+  EXPECT_EQ(main_->Players, 2147483647);
 
   Engine().DropAdd = -11;
   Engine().SpriteSet = 0x80000001u;
-  window_->Players = 3;
-  window_->PlayerCombo()->setEditText("Cy");
-  window_.reset();
+  main_->Players = 3;
+  main_->PlayerCombo()->setEditText("Cy");
+  main_.reset();
 
   const foundation::StringList ini = IniOnDisk();
   EXPECT_EQ(IniReadValue(&ini, "Grv010", "pGrv.DropAdd", Variant(0)).AsInt(), -11);
@@ -448,8 +421,8 @@ TEST_F(MainWindowTest, SettingsAreReadAtCreationAndWrittenAtDestruction) {
 
 TEST_F(MainWindowTest, PlayerListFollowsRecentNamesWithinItsLimit) {
   Open();
-  window_->Players = 2;
-  auto* combo = window_->PlayerCombo();
+  main_->Players = 2;
+  auto* combo = main_->PlayerCombo();
   for (const char* name : {"Ann", "Bob", "Cid"}) {
     combo->setEditText(name);
     Key(Qt::Key_F2);
@@ -462,7 +435,7 @@ TEST_F(MainWindowTest, PlayerListFollowsRecentNamesWithinItsLimit) {
   QKeyEvent enter(QEvent::KeyPress, Qt::Key_Return, Qt::NoModifier);
   QApplication::sendEvent(combo, &enter);
   EXPECT_EQ(combo->itemText(0), "Abe");
-  window_->Players = 5;
+  main_->Players = 5;
   combo->setEditText("Zed");
   QApplication::sendEvent(combo, &enter);
   combo->setEditText("Mia");
@@ -473,7 +446,7 @@ TEST_F(MainWindowTest, PlayerListFollowsRecentNamesWithinItsLimit) {
   EXPECT_EQ(combo->itemText(2), "Zed");
   EXPECT_EQ(combo->currentText(), "Mia");
   // A negative limit keeps nothing and breaks nothing.
-  window_->Players = -1;
+  main_->Players = -1;
   Key(Qt::Key_F2);
   EXPECT_EQ(combo->count(), 0);
 }
@@ -481,28 +454,28 @@ TEST_F(MainWindowTest, PlayerListFollowsRecentNamesWithinItsLimit) {
 TEST_F(MainWindowTest, TimerFollowsTheEngineIntervalWithoutNeedlessRestarts) {
   Open();
   StartAndSpawn();
-  EXPECT_EQ(window_->Timer1()->interval(), Engine().Interval);
+  EXPECT_EQ(main_->Timer1()->interval(), Engine().Interval);
   Engine().Interval = 0;
   Engine().BonusAction(8);  // raises the board-change event with the interval as it is
-  EXPECT_GT(window_->Timer1()->interval(), 0);
+  EXPECT_GT(main_->Timer1()->interval(), 0);
   Engine().Interval = 350;
   Engine().BonusAction(8);
-  EXPECT_EQ(window_->Timer1()->interval(), 350);
+  EXPECT_EQ(main_->Timer1()->interval(), 350);
   EXPECT_EQ(Text("lcInt"), "350 ");
-  const int remaining = window_->Timer1()->remainingTime();
+  const int remaining = main_->Timer1()->remainingTime();
   Engine().BonusAction(8);
-  EXPECT_LE(window_->Timer1()->remainingTime(), remaining);  // not started over
+  EXPECT_LE(main_->Timer1()->remainingTime(), remaining);  // not started over
 }
 
 TEST_F(MainWindowTest, PaintsTheLogoAndTheBoard) {
   Open();
-  window_->show();
-  QImage logo = window_->GamePanel()->grab().toImage();
+  main_->show();
+  QImage logo = main_->GamePanel()->grab().toImage();
   // The logo background fills the panel around the picture.
   EXPECT_EQ(logo.pixelColor(1, 1), QColor(81, 78, 64));
   StartAndSpawn();
-  window_->GamePanel()->repaint();
-  QImage board = window_->GamePanel()->grab().toImage();
+  main_->GamePanel()->repaint();
+  QImage board = main_->GamePanel()->grab().toImage();
   const QColor empty(24, 28, 32);
   EXPECT_EQ(board.pixelColor(Engine().CellWidth / 2, Engine().CellHeight * 10 + Engine().CellHeight / 2), empty);
 }

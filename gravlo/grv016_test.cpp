@@ -6,17 +6,16 @@
 #include <QApplication>
 #include <QComboBox>
 #include <QPushButton>
-#include <QTemporaryDir>
 #include <memory>
 
 #include "foundation/controls.h"
 #include "foundation/ini.h"
 #include "foundation/listview.h"
-#include "foundation/placement.h"
 #include "foundation/random.h"
 #include "foundation/sysinit.h"
 #include "gravlo/grv000.h"
 #include "gravlo/grv010.h"
+#include "gravlo/test_support.h"
 
 namespace gravlo {
 namespace {
@@ -60,26 +59,8 @@ TEST(ResultLineFields, DamagedLinesGiveEmptyOrPartialFields) {
   EXPECT_EQ(f[4], "2");
 }
 
-class StatisticsWindowTest : public ::testing::Test {
+class StatisticsWindowTest : public testsupport::MainWindowOpenTest {
  protected:
-  void SetUp() override {
-    ASSERT_TRUE(dir_.isValid());
-    foundation::SetAppLocation(dir_.path().toStdString(), "Gravlo");
-    foundation::SetPlacementDesktopOverride(QSize(1280, 1024));
-    foundation::LoadAppIni();
-    main_ = std::make_unique<TGrv010>();
-  }
-  void TearDown() override {
-    FreeSecondaryForms();
-    main_.reset();
-    foundation::SetPlacementDesktopOverride(QSize());
-  }
-  void WriteIni(const std::string& text) {
-    foundation::StringList lines;
-    lines.SetText(text);
-    ASSERT_TRUE(lines.SaveToFile(foundation::AppIniFile));
-    foundation::LoadAppIni();
-  }
   TGrv016& Open() {
     ShowFormById(1016);
     EXPECT_NE(Grv016, nullptr);
@@ -94,9 +75,6 @@ class StatisticsWindowTest : public ::testing::Test {
   }
   int IndexOfTag(int tag) { return List().ColumnByTag(tag)->Index(); }
   std::string Ws() { return main_->Engine().VariantKey("WS"); }
-
-  QTemporaryDir dir_;
-  std::unique_ptr<TGrv010> main_;
 };
 
 TEST_F(StatisticsWindowTest, EmptyBeforeTheFirstGame) {
@@ -186,7 +164,7 @@ TEST_F(StatisticsWindowTest, ColumnLayoutIsKeptWithThePlacement) {
   Open();
   List().Column(2)->SetWidth(140);
   Grv016->close();
-  QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+  FlushDeletes();
   ASSERT_EQ(Grv016, nullptr);
   foundation::LoadAppIni();
   EXPECT_EQ(foundation::IniReadValue(foundation::AppIni, "Grv016", "lvSts#2", foundation::Variant("")).AsString(),

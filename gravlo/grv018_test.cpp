@@ -7,13 +7,10 @@
 #include <QEvent>
 #include <QLineEdit>
 #include <QPushButton>
-#include <QTemporaryDir>
 #include <memory>
 
-#include "foundation/placement.h"
-#include "foundation/sysinit.h"
-#include "gravlo/grv000.h"
 #include "gravlo/grv010.h"
+#include "gravlo/test_support.h"
 
 namespace gravlo {
 namespace {
@@ -23,20 +20,8 @@ const char* const kNames[TGrv018::kFieldCount] = {"esWdt",     "esHgt",     "esT
                                                   "esBnsGain", "esBnsZero", "esCostTmr", "esCostRem",
                                                   "esCostRow", "esSts",     "esPlr",     "esSprs"};
 
-class SettingsWindowTest : public ::testing::Test {
+class SettingsWindowTest : public testsupport::MainWindowOpenTest {
  protected:
-  void SetUp() override {
-    ASSERT_TRUE(dir_.isValid());
-    foundation::SetAppLocation(dir_.path().toStdString(), "Gravlo");
-    foundation::SetPlacementDesktopOverride(QSize(1280, 1024));
-    foundation::LoadAppIni();
-    main_ = std::make_unique<TGrv010>();
-  }
-  void TearDown() override {
-    FreeSecondaryForms();
-    main_.reset();
-    foundation::SetPlacementDesktopOverride(QSize());
-  }
   TGrv018& Open() {
     ShowFormById(1018);
     EXPECT_NE(Grv018, nullptr);
@@ -54,9 +39,6 @@ class SettingsWindowTest : public ::testing::Test {
     ADD_FAILURE() << "no button " << caption;
   }
   TGravlo& Engine() { return main_->Engine(); }
-
-  QTemporaryDir dir_;
-  std::unique_ptr<TGrv010> main_;
 };
 
 TEST_F(SettingsWindowTest, OpensWithTheRunningValues) {
@@ -145,14 +127,14 @@ TEST_F(SettingsWindowTest, CloseSavesButTheBorderIconDoesNot) {
   Open();
   SetField("esNew", "-20");
   Grv018->close();
-  QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+  FlushDeletes();
   EXPECT_EQ(Grv018, nullptr);
   EXPECT_EQ(Engine().DropAdd, -7);
 
   Open();
   SetField("esNew", "-20");
   Click("Close");
-  QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+  FlushDeletes();
   EXPECT_EQ(Grv018, nullptr);
   EXPECT_EQ(Engine().DropAdd, -20);
 }
