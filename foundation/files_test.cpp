@@ -1,13 +1,13 @@
 #include "foundation/files.h"
 
 #include <gtest/gtest.h>
-#include <sys/resource.h>
 #include <sys/stat.h>
 
 #include <QTemporaryDir>
-#include <csignal>
 #include <filesystem>
 #include <fstream>
+
+#include "foundation/test_support.h"
 
 namespace {
 
@@ -119,15 +119,12 @@ TEST_F(FilesTest, FailedSaveLeavesTheOldFileWhole) {
   EXPECT_FALSE(foundation::SaveFileAtomically(Dir(), "x"));
   EXPECT_FALSE(foundation::SaveFileAtomically(std::string(), "x"));
   // A disk that fills up while writing: the write fails half way.
-  struct rlimit old {};
-  ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &old), 0);
-  auto* previous = std::signal(SIGXFSZ, SIG_IGN);
-  struct rlimit small = old;
-  small.rlim_cur = 16;
-  ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &small), 0);
-  const bool saved = foundation::SaveFileAtomically(p, std::string(4096, 'z'));
-  ::setrlimit(RLIMIT_FSIZE, &old);
-  std::signal(SIGXFSZ, previous);
+  bool saved = true;
+  {
+    foundation::testkit::ScopedFileSizeLimit full(16);
+    ASSERT_TRUE(full.Active());
+    saved = foundation::SaveFileAtomically(p, std::string(4096, 'z'));
+  }
   EXPECT_FALSE(saved);
   std::string bytes;
   ASSERT_TRUE(foundation::ReadWholeFile(p, bytes));

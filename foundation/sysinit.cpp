@@ -69,23 +69,15 @@ std::string XdgFolder(const char* var, const char* homeFallback) {
   return WithSlash(FromFsPath(dir));
 }
 
-std::string QueryUserName() {
-  // The password database first; the buffer grows while it is too small, and
-  // any other failure ends the query.
-  std::vector<char> buffer(1024);
+// One lookup in the password database for the effective user.
+int PasswdLookup(std::size_t bufferSize, std::string& name, bool& found) {
+  std::vector<char> buffer(bufferSize);
   struct passwd pwd {};
   struct passwd* result = nullptr;
-  for (;;) {
-    const int rc = ::getpwuid_r(::geteuid(), &pwd, buffer.data(), buffer.size(), &result);
-    if (rc == ERANGE && buffer.size() < (1u << 20)) {
-      buffer.resize(buffer.size() * 2);
-      continue;
-    }
-    break;
-  }
-  if (result != nullptr && result->pw_name != nullptr && *result->pw_name != '\0') return FromLocal(result->pw_name);
-  const char* user = std::getenv("USER");
-  return user != nullptr ? FromLocal(user) : std::string();
+  const int rc = ::getpwuid_r(::geteuid(), &pwd, buffer.data(), buffer.size(), &result);
+  found = rc == 0 && result != nullptr && result->pw_name != nullptr;
+  if (found) name = FromLocal(result->pw_name);
+  return rc;
 }
 
 std::string QueryComputerName() {
@@ -103,36 +95,29 @@ std::string ExecutablePath() {
 }
 
 std::string QuestionText(const std::string& windowsDir) {
-  const char* crlf = "\r\n";
+  const std::string lines[] = {
+      "Base file Veltrano.Ini was not found. Cannot go on without it.",
+      "The file has paths for playlist, slideshow custom root, volume, etc. sub systems.",
+      "It is intended to be in Windows direcory, the data is common to all Veltrano powered programs and games.",
+      "- In application directory file is unique to the programs in the application's directory.",
+      "- Also then,when you have another file in Windows Directory.",
+      "",
+      "Yes - Creates the file into Windows directory :",
+      " " + windowsDir,
+      "",
+      "No  - Creates the file into application direcory :",
+      "  " + AppDir,
+      "",
+      "Cancel terminates program.",
+      "",
+      "? You can add, synchronize and maintain multiple locations /  operating systems from the maintenance screen.",
+      "? If you or Windows setup deletes the file, you'll get to answer this for recreational purposes.",
+  };
   std::string t;
-  t += "Base file Veltrano.Ini was not found. Cannot go on without it.";
-  t += crlf;
-  t += "The file has paths for playlist, slideshow custom root, volume, etc. sub systems.";
-  t += crlf;
-  t += "It is intended to be in Windows direcory, the data is common to all Veltrano powered programs and games.";
-  t += crlf;
-  t += "- In application directory file is unique to the programs in the application's directory.";
-  t += crlf;
-  t += "- Also then,when you have another file in Windows Directory.";
-  t += crlf;
-  t += crlf;
-  t += "Yes - Creates the file into Windows directory :";
-  t += crlf;
-  t += " " + windowsDir;
-  t += crlf;
-  t += crlf;
-  t += "No  - Creates the file into application direcory :";
-  t += crlf;
-  t += "  " + AppDir;
-  t += crlf;
-  t += crlf;
-  t += "Cancel terminates program.";
-  t += crlf;
-  t += crlf;
-  t += "? You can add, synchronize and maintain multiple locations /  operating systems from the maintenance screen.";
-  t += crlf;
-  t += "? If you or Windows setup deletes the file, you'll get to answer this for recreational purposes.";
-  t += crlf;
+  for (const std::string& line : lines) {
+    t += line;
+    t += "\r\n";
+  }
   return t;
 }
 
@@ -169,6 +154,24 @@ bool EnsureBaseFile() {
 
 }  // namespace
 
+std::string QueryUserName(const UserNameLookup& lookup) {
+  // Doubling from 1 KiB, a name that needs more than 1 MiB is no name.
+  constexpr std::size_t kMaxBuffer = std::size_t{1} << 20;
+  for (std::size_t size = 1024;; size *= 2) {
+    std::string name;
+    bool found = false;
+    const int rc = lookup(size, name, found);
+    if (rc == 0) {
+      if (found && !name.empty()) return name;
+      // No entry for this user (a container's bare uid): the login's name.
+      const char* user = std::getenv("USER");
+      return user != nullptr ? FromLocal(user) : std::string();
+    }
+    // Only a buffer that is too small is worth another try.
+    if (rc != ERANGE || size >= kMaxBuffer) return std::string();
+  }
+}
+
 void SplitExecutablePath(const std::string& exePath, std::string& dir, std::string& name) {
   const size_t slash = exePath.find_last_of('/');
   dir = slash == std::string::npos ? std::string() : exePath.substr(0, slash + 1);
@@ -181,7 +184,7 @@ void SplitExecutablePath(const std::string& exePath, std::string& dir, std::stri
 std::string GetWindowsDir() { return XdgFolder("XDG_CONFIG_HOME", ".config"); }
 
 bool InitSysPaths() {
-  UserName = QueryUserName();
+  UserName = QueryUserName(PasswdLookup);
   ComputerName = QueryComputerName();
 
   SplitExecutablePath(ExecutablePath(), AppDir, AppName);

@@ -3,6 +3,8 @@
 // path of its own ini file, the shared base file "Veltrano.Ini", and the
 // process-wide application ini with its load and save.
 #include <array>
+#include <cstddef>
+#include <functional>
 #include <string>
 
 #include "foundation/ini.h"
@@ -59,6 +61,16 @@ void SetAppLocation(const std::string& appDir, const std::string& appName);
 // For tests: the executable path the bootstrap derives its paths from
 // (empty = the real one from /proc/self/exe).
 void SetExecutablePathOverride(const std::string& path);
+
+// One lookup of the user's name with a buffer of bufferSize bytes, in the
+// manner of getpwuid_r: 0 on success (found: there is an entry, whose name is
+// in name), ERANGE when the buffer is too small, another error number when
+// the lookup failed.
+using UserNameLookup = std::function<int(std::size_t bufferSize, std::string& name, bool& found)>;
+// The user name: the lookup is retried with a larger buffer while only the
+// buffer is too small; any other failure gives an empty name. With no entry
+// for the user the name is $USER.
+std::string QueryUserName(const UserNameLookup& lookup);
 
 // Splits an executable path into directory (with "/") and name without
 // extension; a name without extension is its whole name.

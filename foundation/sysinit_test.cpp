@@ -1,10 +1,9 @@
 #include "foundation/sysinit.h"
 
 #include <gtest/gtest.h>
-#include <sys/resource.h>
 
 #include <QTemporaryDir>
-#include <csignal>
+#include <cerrno>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -12,6 +11,7 @@
 #include <vector>
 
 #include "foundation/files.h"
+#include "foundation/test_support.h"
 #include "platform/msgbox.h"
 
 namespace {
@@ -80,6 +80,49 @@ TEST(ExecutablePath, DirectoryAndNameWithoutExtension) {
   foundation::SplitExecutablePath("Pellora20", dir, name);
   EXPECT_EQ(dir, "");
   EXPECT_EQ(name, "Pellora20");
+}
+
+TEST(UserName, RetriedOnlyWhileTheBufferIsTooSmall) {
+  ScopedEnv user("USER", "fallback");
+  std::vector<std::size_t> sizes;
+  // Succeeds once the buffer holds 5000 bytes.
+  auto growing = [&](std::size_t size, std::string& name, bool& found) {
+    sizes.push_back(size);
+    if (size < 5000) return ERANGE;
+    name = "anna";
+    found = true;
+    return 0;
+  };
+  EXPECT_EQ(foundation::QueryUserName(growing), "anna");
+  EXPECT_EQ(sizes, (std::vector<std::size_t>{1024, 2048, 4096, 8192}));
+
+  // Any other failure ends the query at once with no name.
+  sizes.clear();
+  auto failing = [&](std::size_t size, std::string&, bool&) {
+    sizes.push_back(size);
+    return EIO;
+  };
+  EXPECT_EQ(foundation::QueryUserName(failing), "");
+  EXPECT_EQ(sizes.size(), 1u);
+
+  // A buffer that is never large enough is given up, not grown for ever.
+  sizes.clear();
+  auto neverEnough = [&](std::size_t size, std::string&, bool&) {
+    sizes.push_back(size);
+    return ERANGE;
+  };
+  EXPECT_EQ(foundation::QueryUserName(neverEnough), "");
+  ASSERT_FALSE(sizes.empty());
+  EXPECT_LE(sizes.back(), std::size_t{1} << 20);
+
+  // No entry for the user: the login's name.
+  auto noEntry = [](std::size_t, std::string&, bool& found) {
+    found = false;
+    return 0;
+  };
+  EXPECT_EQ(foundation::QueryUserName(noEntry), "fallback");
+  ::unsetenv("USER");
+  EXPECT_EQ(foundation::QueryUserName(noEntry), "");
 }
 
 TEST_F(BootstrapTest, PathsNamesAndAppIniFile) {
@@ -221,16 +264,12 @@ TEST_F(BootstrapTest, LoadAndSaveTheApplicationIni) {
   EXPECT_EQ(foundation::IniReadValue(foundation::AppIni, "Grv010", "Left", Variant(0)).AsInt(), 10);
 
   // A save that fails half way is silent and the old file stays whole.
-  struct rlimit old {};
-  ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &old), 0);
-  auto* previous = std::signal(SIGXFSZ, SIG_IGN);
-  struct rlimit small = old;
-  small.rlim_cur = 8;
   for (int i = 0; i < 100; ++i) foundation::IniWriteValue(foundation::AppIni, "Grv010", "k" + std::to_string(i), Variant(i));
-  ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &small), 0);
-  foundation::SaveAppIni();
-  ::setrlimit(RLIMIT_FSIZE, &old);
-  std::signal(SIGXFSZ, previous);
+  {
+    foundation::testkit::ScopedFileSizeLimit full(8);
+    ASSERT_TRUE(full.Active());
+    foundation::SaveAppIni();
+  }
   ASSERT_TRUE(foundation::ReadWholeFile(foundation::AppIniFile, bytes));
   EXPECT_EQ(bytes, "[Grv010]\r\nLeft=10\r\n");
 
