@@ -23,22 +23,10 @@ void BuildColourRamp() {
   ColourRamp.resize(1530);
   ColourRamp.shrink_to_fit();
 
-  RampKeys k;
-  k.red = 0;
-  k.yellow = 255;
-  k.green = 510;
-  k.cyan = 765;
-  k.blue = 1020;
-  k.magenta = 1275;
-  k.last = 1529;
-  k.beforeRed = -1;
-  k.beforeYellow = 254;
-  k.beforeGreen = 509;
-  k.beforeCyan = 764;
-  k.beforeBlue = 1019;
-  k.beforeMagenta = 1274;
-  k.beforeLast = 1528;
-  ColourRampKeys = k;
+  // Each pure colour, and the end of the segment before it.
+  ColourRampKeys = RampKeys{.red = 0, .yellow = 255, .green = 510, .cyan = 765, .blue = 1020, .magenta = 1275,
+                            .last = 1529, .beforeRed = -1, .beforeYellow = 254, .beforeGreen = 509,
+                            .beforeCyan = 764, .beforeBlue = 1019, .beforeMagenta = 1274, .beforeLast = 1528};
 }
 
 }  // namespace foundation

@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <set>
 #include <tuple>
+#include <utility>
 
 namespace {
 
@@ -33,6 +34,14 @@ TEST(ColourRamp, KeyEntriesAndSize) {
   EXPECT_EQ(k.last, 1529);
   EXPECT_EQ(k.beforeRed, -1);
   EXPECT_EQ(k.beforeGreen, 509);
+  // The pure colours lie at their keys, each key one past the one before it.
+  const std::pair<int, int> keys[] = {{k.red, k.beforeRed},   {k.yellow, k.beforeYellow}, {k.green, k.beforeGreen},
+                                      {k.cyan, k.beforeCyan}, {k.blue, k.beforeBlue},     {k.magenta, k.beforeMagenta},
+                                      {k.last, k.beforeLast}};
+  for (const auto& [key, before] : keys) EXPECT_EQ(before, key - 1) << key;
+  EXPECT_EQ(At(k.green), std::make_tuple(0, 255, 0, 0));
+  EXPECT_EQ(At(k.blue), std::make_tuple(0, 0, 255, 0));
+  EXPECT_EQ(At(k.yellow), At(255));
   // Building again gives the same table.
   foundation::BuildColourRamp();
   EXPECT_EQ(foundation::ColourRamp.size(), 1530u);

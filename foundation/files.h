@@ -50,8 +50,9 @@ bool FileExistsVar(const Variant& path, int nonEmpty = 0);
 // without it. Options narrow the answer (FindFileOptions).
 bool FindFileInfo(const Variant& path, FindData& data, int options = 0);
 
-// Opens file with the desktop's handler (verb "open" or empty); other verbs
-// are passed to xdg-open the same way. True when the request was handed over.
+// Opens file with the desktop's handler, or starts it with the parameters
+// when it is an executable (verb "open" or empty); any other verb fails.
+// True when the request was handed over.
 bool ShellExec(const std::string& verb, const std::string& file, const std::string& directory,
                const std::string& parameters);
 

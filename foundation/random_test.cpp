@@ -6,14 +6,19 @@ namespace {
 
 TEST(Random, FirstDrawsFromSeedZeroFollowTheRecurrence) {
   foundation::SetRandSeed(0);
-  // seed 1, then 1*134775813+1 = 134775814, then 134775814*134775813+1 mod 2^32.
-  EXPECT_EQ(foundation::Random(100), 0);  // (1 * 100) >> 32
-  EXPECT_EQ(foundation::RandSeed(), 1u);
-  EXPECT_EQ(foundation::Random(100), static_cast<int32_t>((134775814ull * 100) >> 32));
-  EXPECT_EQ(foundation::RandSeed(), 134775814u);
-  const uint32_t third = 134775814u * 134775813u + 1u;
-  EXPECT_EQ(foundation::Random(52), static_cast<int32_t>((static_cast<uint64_t>(third) * 52) >> 32));
-  EXPECT_EQ(foundation::RandSeed(), third);
+  // Seeds and draws worked out by hand from seed * 134775813 + 1 (mod 2^32)
+  // and the upper half of seed * n.
+  struct Draw {
+    int32_t n;
+    uint32_t seed;
+    int32_t value;
+  };
+  const Draw draws[] = {{100, 1u, 0},         {100, 134775814u, 3},        {52, 3698175007u, 44},
+                        {10, 870078620u, 2}, {1000000, 1172187917u, 272921}};
+  for (const Draw& d : draws) {
+    EXPECT_EQ(foundation::Random(d.n), d.value) << d.seed;
+    EXPECT_EQ(foundation::RandSeed(), d.seed);
+  }
 }
 
 TEST(Random, DrawsStayInRangeAndNonPositiveRangeGivesZero) {

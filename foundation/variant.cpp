@@ -27,46 +27,24 @@ bool IsDigit(char c) { return c >= '0' && c <= '9'; }
 
 }  // namespace
 
-Variant Variant::Null() {
-  Variant v;
-  v.type_ = varNull;
-  return v;
-}
-
-Variant Variant::Smallint(int16_t value) {
-  Variant v;
-  v.type_ = varSmallint;
+Variant Variant::WithInt(int type, int64_t value) {
+  Variant v = OfType(type);
   v.int_ = value;
   return v;
 }
 
-Variant Variant::Byte(uint8_t value) {
-  Variant v;
-  v.type_ = varByte;
-  v.int_ = value;
-  return v;
-}
-
-Variant Variant::Single(float value) {
-  Variant v;
-  v.type_ = varSingle;
+Variant Variant::WithDouble(int type, double value) {
+  Variant v = OfType(type);
   v.double_ = value;
   return v;
 }
 
-Variant Variant::CurrencyScaled(int64_t scaled) {
-  Variant v;
-  v.type_ = varCurrency;
-  v.int_ = scaled;
-  return v;
-}
-
-Variant Variant::Date(double value) {
-  Variant v;
-  v.type_ = varDate;
-  v.double_ = value;
-  return v;
-}
+Variant Variant::Null() { return OfType(varNull); }
+Variant Variant::Smallint(int16_t value) { return WithInt(varSmallint, value); }
+Variant Variant::Byte(uint8_t value) { return WithInt(varByte, value); }
+Variant Variant::Single(float value) { return WithDouble(varSingle, value); }
+Variant Variant::CurrencyScaled(int64_t scaled) { return WithInt(varCurrency, scaled); }
+Variant Variant::Date(double value) { return WithDouble(varDate, value); }
 
 Variant Variant::WideString(std::string value) {
   Variant v(std::move(value));

@@ -77,6 +77,9 @@ class Variant {
   bool operator==(const Variant& other) const;
 
  private:
+  static Variant WithInt(int type, int64_t value);
+  static Variant WithDouble(int type, double value);
+
   int type_ = varEmpty;
   int64_t int_ = 0;  // integer, Boolean and currency (scaled) payload
   double double_ = 0.0;
