@@ -116,7 +116,16 @@ Bitmap JpegImage::Decode(const std::uint8_t* data, std::size_t size) {
   cinfo.err = &err.pub;
   jpeg_create_decompress(&cinfo);
   DecompressGuard guard{&cinfo};
-  if (setjmp(err.jump)) throw GraphicError(std::string("JPEG error: ") + err.message);
+  if (setjmp(err.jump)) {
+    if (err.pub.msg_code == JERR_NO_BACKING_STORE)
+      throw GraphicError("JPEG error: picture too large (" + std::to_string(cinfo.image_width) + " x " +
+                         std::to_string(cinfo.image_height) + ")");
+    throw GraphicError(std::string("JPEG error: ") + err.message);
+  }
+  // Progressive and multi-scan files keep all their coefficients in memory,
+  // up to eight bytes a pixel: a few hundred bytes can claim gigabytes. The
+  // same bound as for the pixels makes libjpeg refuse instead.
+  cinfo.mem->max_memory_to_use = static_cast<long>(Bitmap::kMaxBytes);
 
   jpeg_mem_src(&cinfo, data, static_cast<unsigned long>(size));
   jpeg_read_header(&cinfo, TRUE);
