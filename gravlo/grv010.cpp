@@ -565,8 +565,12 @@ void TGrv010::xGme_Resize() {
   panelRect_ = pnGme_->geometry();
 }
 
+// Only the vertical wheel plays: a sideways turn (tilt wheel, touchpad) has
+// no vertical delta and must not count as a forward turn.
+static bool IsVerticalTurn(const QWheelEvent& event) { return event.angleDelta().y() != 0; }
+
 void TGrv010::wheelEvent(QWheelEvent* event) {
-  if (FormMouseWheel(event->angleDelta().y()))
+  if (IsVerticalTurn(*event) && FormMouseWheel(event->angleDelta().y()))
     event->accept();
   else
     QWidget::wheelEvent(event);
@@ -580,7 +584,7 @@ bool TGrv010::eventFilter(QObject* watched, QEvent* event) {
         return true;
       case QEvent::Wheel: {
         auto* we = static_cast<QWheelEvent*>(event);
-        FormMouseWheel(we->angleDelta().y());
+        if (IsVerticalTurn(*we)) FormMouseWheel(we->angleDelta().y());
         we->accept();
         return true;
       }

@@ -57,11 +57,15 @@ class MainWindowTest : public testsupport::AppFolderTest {
                       Qt::NoModifier);
     QApplication::sendEvent(main_->GamePanel(), &press);
   }
-  void Wheel(int delta) {
+  // A turn of the wheel over the game panel (or over the window when given);
+  // sideways is a tilt of the wheel.
+  void Wheel(int delta, bool sideways = false, QWidget* over = nullptr) {
     const QPointF at(20, 20);
-    QWheelEvent wheel(at, main_->GamePanel()->mapToGlobal(at), QPoint(), QPoint(0, delta), Qt::NoButton,
-                      Qt::NoModifier, Qt::NoScrollPhase, false);
-    QApplication::sendEvent(main_->GamePanel(), &wheel);
+    QWidget* target = over != nullptr ? over : main_->GamePanel();
+    const QPoint angle = sideways ? QPoint(delta, 0) : QPoint(0, delta);
+    QWheelEvent wheel(at, target->mapToGlobal(at), QPoint(), angle, Qt::NoButton, Qt::NoModifier,
+                      Qt::NoScrollPhase, false);
+    QApplication::sendEvent(target, &wheel);
   }
   QString Text(const char* name) { return main_->findChild<QLabel*>(name)->text(); }
 
@@ -355,11 +359,21 @@ TEST_F(MainWindowTest, MouseButtonsAndWheelMoveThePiece) {
   Wheel(120);  // forward: one step down
   EXPECT_EQ(Engine().PieceY, y + 1);
   EXPECT_EQ(Text("lInfo"), "120");
+  // A sideways turn is no forward turn, over the panel or elsewhere.
+  const Mask now = Engine().Piece;
+  Wheel(120, true);
+  Wheel(-120, true, main_.get());
+  EXPECT_EQ(Engine().PieceY, y + 1);
+  EXPECT_EQ(Engine().Piece, now);
+  EXPECT_EQ(Text("lInfo"), "120");
+  // Over the window outside the panel the wheel plays as well.
+  Wheel(120, false, main_.get());
+  EXPECT_EQ(Engine().PieceY, y + 2);
 
   Key(Qt::Key_F3);
   Wheel(120);
   Mouse(Qt::LeftButton);
-  EXPECT_EQ(Engine().PieceY, y + 1);
+  EXPECT_EQ(Engine().PieceY, y + 2);
   EXPECT_EQ(Engine().PieceX, x + 1);
 }
 

@@ -27,7 +27,9 @@ int main(int argc, char** argv) {
     platform::ShowMessageBox(e.what(), "Gravlo", platform::MbIconError);
     return 1;
   }
+  // Shown with the focus, so that F2 reaches the game panel at once.
   mainWindow->show();
+  mainWindow->activateWindow();
   const int result = QApplication::exec();
   // The other windows go first, as the application destroys the windows in
   // reverse order of creation; each stores its placement.
