@@ -110,6 +110,22 @@ int WriteFileReplacing(const std::string& target, const std::function<bool(int f
   return ok ? 0 : (err ? err : EIO);
 }
 
+// The whole file, or empty when it cannot be read.
+std::string ReadWholeFile(const std::string& name) {
+  std::string out;
+  const int fd = ::open(name.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) return out;
+  char piece[65536];
+  for (;;) {
+    const ssize_t r = ::read(fd, piece, sizeof piece);
+    if (r < 0 && errno == EINTR) continue;
+    if (r <= 0) break;
+    out.append(piece, static_cast<size_t>(r));
+  }
+  ::close(fd);
+  return out;
+}
+
 bool WriteAll(int fd, const char* p, size_t n) {
   while (n > 0) {
     const ssize_t r = ::write(fd, p, n);
@@ -162,7 +178,16 @@ THdStrings::THdStrings() {
 
 THdStrings::~THdStrings() {
   MemFree(readBuf_, readBufSize_);
-  if (storage_ && storage_->Kind() == HdOwnFile && storage_->Size() != used_) storage_->SetSize(used_);
+  if (storage_ && storage_->Kind() == HdOwnFile) {
+    if (storage_->Size() != used_) storage_->SetSize(used_);
+    // Edits made within the tick of the index's time leave both times
+    // equal, which would pass an outdated index as current.
+    struct stat text {}, idx {};
+    if (storage_->Path() == fileName_ && TextFileStat(fileName_, text) && StatFile(IndexFileName(fileName_), idx) &&
+        SameTime(text.st_mtim, idx.st_mtim)) {
+      SaveIndex(true);
+    }
+  }
 }
 
 int32_t THdStrings::ActiveStorageKind() const { return storage_ ? storage_->Kind() : -1; }
@@ -685,7 +710,6 @@ bool THdStrings::SaveIndex(bool onlyIfPresent) {
   const std::string idxName = IndexFileName(fileName_);
   const bool present = StatFile(idxName, idx);
   if (onlyIfPresent && !present) return true;
-  if (present && SameTime(idx.st_mtim, text.st_mtim) && inSync_) return true;
   // An index is only worth keeping for the text as it lies on disk.
   if (!inSync_ || !storage_ || text.st_size != used_ || used_ > INT32_MAX) return false;
   std::string data(static_cast<size_t>(kIndexHeaderSize) + static_cast<size_t>(high_ + 1) * kIndexRecordSize, '\0');
@@ -697,6 +721,9 @@ bool THdStrings::SaveIndex(bool onlyIfPresent) {
     r[4] = static_cast<char>(index_[static_cast<size_t>(i)].flags & 1);
     // Objects are addresses of this run: they stay 0 in the file.
   }
+  // Equal times alone do not prove the index current: file times are coarse,
+  // so a text changed within the same tick keeps its time.
+  if (present && SameTime(idx.st_mtim, text.st_mtim) && ReadWholeFile(idxName) == data) return true;
   const int err = WriteFileReplacing(idxName, [&](int fd) { return WriteAll(fd, data.data(), data.size()); });
   if (err != 0) return false;
   const struct timespec times[2] = {text.st_atim, text.st_mtim};

@@ -482,6 +482,52 @@ TEST(HdStrings, IndexFileIsUsedOnlyWhileItFitsTheText) {
   EXPECT_EQ(list.Count(), 3);
 }
 
+TEST(HdStrings, AnIndexOfEqualTimeIsRenewedWhenTheTextChanged) {
+  // File times are coarse: a text changed within the tick of its index
+  // keeps the index's time. Such a change must not leave the old index.
+  TempDir dir;
+  const std::string name = dir.File("s.txt");
+  const std::string rni = dir.File("s.Rni");
+  WriteFile(name, "ab\r\ncd\r\n");
+  const std::vector<std::string> edited{"a", "cde"};  // same size, other ends
+  {
+    THdStrings list;
+    ASSERT_TRUE(list.OpenFile(name, false));
+    ASSERT_TRUE(list.SaveIndex(false));
+    const std::string old = ReadFile(rni);
+    list.Put(0, "a");
+    list.Put(1, "cde");
+    ASSERT_TRUE(list.SaveFile(""));
+    // As if the save had fallen within the old index's tick.
+    WriteFile(rni, old);
+    CopyTimes(name, rni);
+    ASSERT_TRUE(list.SaveIndex(true));
+  }
+  {
+    THdStrings list;
+    ASSERT_TRUE(list.OpenFile(name, false));
+    EXPECT_EQ(Entries(list), edited);
+  }
+  // The same with the text itself as storage, edited in place.
+  WriteFile(name, "ab\r\ncd\r\n");
+  {
+    THdStrings list;
+    list.SetStorage(0, pellora::HdOwnFile);
+    ASSERT_TRUE(list.OpenFile(name, false));
+    ASSERT_TRUE(list.SaveIndex(false));
+    list.Put(0, "a");
+    list.Put(1, "cde");
+    CopyTimes(rni, name);
+  }
+  EXPECT_EQ(ReadFile(name), "a\r\ncde\r\n");
+  THdStrings list;
+  ASSERT_TRUE(list.OpenFile(name, false));
+  EXPECT_EQ(Entries(list), edited);
+  const RniFile r = ReadRni(rni);
+  ASSERT_TRUE(r.ok);
+  EXPECT_EQ(r.ends, (std::vector<int32_t>{3, 8}));
+}
+
 TEST(HdStrings, DamagedIndexFilesAreRebuilt) {
   TempDir dir;
   const std::string name = dir.File("d.txt");
