@@ -388,6 +388,34 @@ TEST(Canvas, TextRectClipsToItsRectangle) {
 namespace platform {
 namespace {
 
+// Combined colours need not be in a palette: true-colour targets only.
+TEST(Canvas, CopyModesCombineBitsWithTheCanvas) {
+  const Color base = RGBColor(0xF0, 0x0F, 0x55), ink = RGBColor(0x3C, 0xFF, 0x0F);
+  Bitmap source(2, 2, PixelFormat::Bit24);
+  source.Fill(ink);
+  struct Case {
+    CopyMode mode;
+    Color expected;
+  };
+  const Case cases[] = {{CopyMode::SrcCopy, ink}, {CopyMode::SrcAnd, base & ink}, {CopyMode::SrcPaint, base | ink},
+                        {CopyMode::SrcInvert, base ^ ink}};
+  for (PixelFormat format : {PixelFormat::Bit24, PixelFormat::Bit32, PixelFormat::Device}) {
+    for (const Case& c : cases) {
+      Bitmap b(4, 4, format);
+      b.Fill(base);
+      Canvas& canvas = b.GetCanvas();
+      canvas.SetCopyMode(c.mode);
+      canvas.Draw(1, 1, source);
+      const std::string what = "mode " + std::to_string(static_cast<int>(c.mode)) + ", " +
+                               std::to_string(b.BitsPerPixel()) + " bits";
+      EXPECT_EQ(b.Pixel(1, 1), c.expected) << what;
+      EXPECT_EQ(b.Pixel(2, 2), c.expected) << what;
+      EXPECT_EQ(b.Pixel(3, 3), base) << what;
+      EXPECT_EQ(b.Pixel(0, 0), base) << what;
+    }
+  }
+}
+
 TEST(Canvas, BitmapDrawnOntoItself) {
   for (PixelFormat f : {PixelFormat::Bit24, PixelFormat::Bit32}) {
     Bitmap b(4, 1, f);
