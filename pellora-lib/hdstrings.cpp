@@ -10,6 +10,7 @@
 #include <cstring>
 #include <filesystem>
 #include <new>
+#include <stdexcept>
 
 #include "foundation/msgbox.h"
 #include "pellora-lib/hdstorage.h"
@@ -251,7 +252,7 @@ void THdStrings::PutObject(int index, void* object) {
 }
 
 int THdStrings::InsertItem(int index, const std::string& s, void* object) {
-  if (high_ >= INT32_MAX - 101) return -1;
+  if (high_ >= kMaxHigh) return -1;
   const int newHigh = high_ + 1;
   if (index < 0 || index > newHigh) index = newHigh;
   error_ = false;
@@ -433,6 +434,19 @@ void THdStrings::ShrinkIndexTo(size_t n) {
 }
 
 bool THdStrings::BuildIndex(int from) {
+  try {
+    return ScanIndex(from);
+  } catch (const std::exception&) {
+    // Out of memory, or more lines than an index can count: the entries
+    // found so far stay, the rest is not indexed.
+    high_ = static_cast<int32_t>(std::min<int64_t>(high_, static_cast<int64_t>(index_.size()) - 1));
+    error_ = true;
+    MsgBox("I/O fault whilst creating index, cancelling");
+    return false;
+  }
+}
+
+bool THdStrings::ScanIndex(int from) {
   if (from > high_) from = -1;
   int64_t scanPos = 0;
   if (from < 1) {
@@ -466,7 +480,11 @@ bool THdStrings::BuildIndex(int from) {
   const std::string_view rest(separator_.data() + 1, separator_.size() - 1);
   // A guess at the line count, so the index grows in few steps.
   index_.resize(static_cast<size_t>(high_ + 1));
-  index_.reserve(static_cast<size_t>(high_ + 1) + static_cast<size_t>(remaining / 32) + 16);
+  try {
+    index_.reserve(static_cast<size_t>(high_ + 1) + static_cast<size_t>(remaining / 32) + 16);
+  } catch (const std::exception&) {
+    // Only a guess: the index grows as it must.
+  }
   int64_t chunkStart = scanPos;
   for (;;) {
     if (onProgress_) {
@@ -489,6 +507,7 @@ bool THdStrings::BuildIndex(int from) {
       if (!hit) break;
       const int64_t p = static_cast<const char*>(hit) - base;
       if (std::string_view(base + p + 1, rest.size()) == rest) {
+        if (high_ >= kMaxHigh) throw std::length_error("too many lines");
         ++high_;
         index_.push_back(IndexRecord{chunkStart + p + sepLen_, 0, nullptr});
         at = p + sepLen_;
@@ -502,6 +521,7 @@ bool THdStrings::BuildIndex(int from) {
     chunkStart = std::max(scanPos, chunkEnd - (sepLen_ - 1));
   }
   if (scanPos < used_) {
+    if (high_ >= kMaxHigh) throw std::length_error("too many lines");
     ++high_;
     index_.push_back(IndexRecord{used_, 1, nullptr});
   }

@@ -142,6 +142,9 @@ class THdStrings {
   bool EnsureStorage();
   void AttachStorage(std::unique_ptr<HdStorage> storage);
   bool BuildIndex(int from);
+  bool ScanIndex(int from);
+  // Room for the spare slots the index keeps behind its last entry.
+  static constexpr int32_t kMaxHigh = INT32_MAX - 101;
   bool MoveTail(int64_t from, int firstShifted, int64_t delta);
   void GrowStorage(int64_t n);
   bool WriteAt(int64_t pos, const char* p, int64_t n);
