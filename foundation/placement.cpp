@@ -30,6 +30,12 @@ QSize desktopSize() {
 // window so that a save writes back what a restore read.
 const char* const kMinPosProperty = "foundation.placement.minPos";
 const char* const kMaxPosProperty = "foundation.placement.maxPos";
+// A window minimized or maximized before it was first shown has a normal
+// geometry that Qt took before it knew the frame: neither the client nor the
+// frame rectangle for sure. The rectangle restored is kept with the normal
+// geometry Qt reported for it, and stands as long as that has not changed.
+const char* const kNormalRectProperty = "foundation.placement.normalRect";
+const char* const kNormalSeenProperty = "foundation.placement.normalSeen";
 
 QPoint storedPos(const QWidget* w, const char* property) {
   const QVariant v = w->property(property);
@@ -46,6 +52,8 @@ int showState(const QWidget* w) {
 // The normal rectangle: frame position and client size.
 QRect normalRect(const QWidget* w) {
   if (showState(w) == 0) return QRect(w->pos(), w->size());
+  const QVariant restored = w->property(kNormalRectProperty);
+  if (restored.isValid() && w->property(kNormalSeenProperty).toRect() == w->normalGeometry()) return restored.toRect();
   // Minimized or maximized: Qt keeps the normal geometry of the client area;
   // shift it by the frame offset the window has now.
   const QRect normal = w->normalGeometry();
@@ -136,10 +144,14 @@ void RestoreFormPlacement(QWidget* window) {
   window->setWindowState(keep);
   window->move(clampToInt(left), clampToInt(top));
   window->resize(clampToInt(right - left), clampToInt(bottom - top));
+  const QRect applied(window->pos(), window->size());
   if (show == 1)
     window->setWindowState(keep | Qt::WindowMinimized);
   else if (show == 2)
     window->setWindowState(keep | Qt::WindowMaximized);
+  const bool normal = show != 1 && show != 2;
+  window->setProperty(kNormalRectProperty, normal ? QVariant() : QVariant(applied));
+  window->setProperty(kNormalSeenProperty, normal ? QVariant() : QVariant(window->normalGeometry()));
 }
 
 void SaveFormPlacement(QWidget* window, bool save, int flags) {

@@ -252,3 +252,51 @@ TEST_F(Placement, WindowNeverShownKeepsItsStoredPlacement) {
   { TFormSx w("Grv016"); }
   EXPECT_EQ(readIni(), section("Grv016", 100, 120, 400, 320, 2));
 }
+
+TEST_F(Placement, MaximizedOrMinimizedWindowKeepsItsNormalRectangle) {
+  // Restored into a state before it was first shown, a window stores the
+  // normal rectangle it was given, however often it is opened and closed.
+  for (int show : {2, 1}) {
+    const std::string stored = section("Grv010", 100, 120, 500, 420, show);
+    writeIni(stored);
+    for (int round = 0; round < 3; ++round) {
+      {
+        TFormSx w("Grv010");
+        w.show();
+        QApplication::processEvents();
+      }
+      EXPECT_EQ(readIni(), stored) << "show " << show << ", round " << round;
+    }
+  }
+
+  // Maximized by the user after it was shown: its normal rectangle is where
+  // it stood, frame included.
+  writeIni("");
+  QWidget w;
+  w.setObjectName("Grv011");
+  w.move(100, 100);
+  w.resize(400, 300);
+  w.show();
+  QApplication::processEvents();
+  w.setWindowState(Qt::WindowMaximized);
+  QApplication::processEvents();
+  SaveFormPlacement(&w, true, 0);
+  EXPECT_EQ(readIni(), section("Grv011", 100, 100, 500, 400, 2));
+
+  // A window restored maximized, then moved while normal and maximized
+  // again, stores where the user left it.
+  writeIni(section("Grv012", 100, 100, 500, 400, 2));
+  QWidget v;
+  v.setObjectName("Grv012");
+  RestoreFormPlacement(&v);
+  v.show();
+  QApplication::processEvents();
+  v.setWindowState(Qt::WindowNoState);
+  QApplication::processEvents();
+  v.move(200, 150);
+  QApplication::processEvents();
+  v.setWindowState(Qt::WindowMaximized);
+  QApplication::processEvents();
+  SaveFormPlacement(&v, true, 0);
+  EXPECT_EQ(readIni(), section("Grv012", 200, 150, 600, 450, 2));
+}
