@@ -32,13 +32,15 @@ void ErrorExit(j_common_ptr cinfo) {
   std::longjmp(err->jump, 1);
 }
 
-// Warnings are not printed. Premature end of data is only a warning to
-// libjpeg (it pads the picture with grey); for us a truncated file is damaged.
+// Warnings are not printed. Premature end of the file, or of a scan's coded
+// data, is only a warning to libjpeg (it pads the picture with grey); for us
+// such a picture is incomplete and its file damaged. Other warnings (stray
+// bytes between segments and the like) leave every pixel decoded.
 void EmitMessage(j_common_ptr cinfo, int level) {
   auto* err = reinterpret_cast<ErrorManager*>(cinfo->err);
   if (level < 0) {
     ++cinfo->err->num_warnings;
-    if (cinfo->err->msg_code == JWRN_JPEG_EOF) err->truncated = true;
+    if (cinfo->err->msg_code == JWRN_JPEG_EOF || cinfo->err->msg_code == JWRN_HIT_MARKER) err->truncated = true;
   }
 }
 

@@ -229,6 +229,32 @@ TEST(Jpeg, ProgressiveFileClaimingAHugeFrameIsRefusedBeforeItsBuffers) {
   }
 }
 
+TEST(Jpeg, ScanDataShorterThanTheFrameRaisesOurError) {
+  // A complete file whose frame header claims more pixels than its scan
+  // codes: the coded data ends at the end-of-image marker, long before the
+  // picture does.
+  auto bytes = Encoded(SmoothPicture(16, 16), 90);
+  bool patched = false;
+  for (std::size_t i = 0; i + 9 < bytes.size(); ++i)
+    if (bytes[i] == 0xFF && bytes[i + 1] == 0xC0) {
+      bytes[i + 6] = bytes[i + 8] = 200;  // 200 x 200
+      patched = true;
+      break;
+    }
+  ASSERT_TRUE(patched);
+  ExpectRefused(bytes, "short scan");
+  // Stray bytes between segments are harmless: the picture still loads.
+  auto stray = Encoded(SmoothPicture(16, 16), 90);
+  for (std::size_t i = 2; i + 1 < stray.size(); ++i)
+    if (stray[i] == 0xFF && stray[i + 1] == 0xDB) {
+      stray.insert(stray.begin() + static_cast<std::ptrdiff_t>(i), {0x12, 0x34});
+      break;
+    }
+  const auto clean = Encoded(SmoothPicture(16, 16), 90);
+  ASSERT_EQ(stray.size(), clean.size() + 2);
+  EXPECT_TRUE(SamePixels(JpegImage::Decode(stray.data(), stray.size()), JpegImage::Decode(clean.data(), clean.size())));
+}
+
 TEST(Jpeg, GarbageAndHugeHeadersRaiseOurError) {
   ExpectRefused({}, "empty");
   ExpectRefused({'B', 'M', 0, 0}, "a bitmap");
