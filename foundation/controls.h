@@ -112,9 +112,11 @@ class TPanelSx : public QWidget {
   QPainter* canvas_ = nullptr;
 };
 
-class TComboSx : public QComboBox {
+// A control of the class library that only carries a docking wish.
+template <class Control>
+class TAlignedSx : public Control {
  public:
-  explicit TComboSx(QWidget* parent = nullptr) : QComboBox(parent) {}
+  explicit TAlignedSx(QWidget* parent = nullptr) : Control(parent) {}
   TAlign Align() const { return align_; }
   void SetAlign(TAlign align) { align_ = align; }
 
@@ -122,14 +124,14 @@ class TComboSx : public QComboBox {
   TAlign align_ = TAlign::None;
 };
 
-class TButtonSx : public QPushButton {
+class TComboSx : public TAlignedSx<QComboBox> {
  public:
-  explicit TButtonSx(QWidget* parent = nullptr) : QPushButton(parent) {}
-  TAlign Align() const { return align_; }
-  void SetAlign(TAlign align) { align_ = align; }
+  using TAlignedSx::TAlignedSx;
+};
 
- private:
-  TAlign align_ = TAlign::None;
+class TButtonSx : public TAlignedSx<QPushButton> {
+ public:
+  using TAlignedSx::TAlignedSx;
 };
 
 // Keeps the combo's items a most-recent-first list: its current text goes to

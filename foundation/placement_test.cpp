@@ -47,6 +47,14 @@ std::string section(const std::string& name, int l, int t, int r, int b, int sho
          std::to_string(show) + "\r\n";
 }
 
+// Names the window after its section and places its frame at (x, y) with a
+// client area of width x height.
+void place(QWidget& w, const char* name, int x, int y, int width, int height) {
+  w.setObjectName(name);
+  w.move(x, y);
+  w.resize(width, height);
+}
+
 }  // namespace
 
 TEST_F(Placement, ClampsTheRectangleTenPixelsInsideTheDesktop) {
@@ -85,9 +93,7 @@ TEST_F(Placement, FixedSizeWindowKeepsItsSize) {
 TEST_F(Placement, MissingOrDamagedValuesKeepTheCurrentOnes) {
   writeIni("[Grv016]\r\nLeft=abc\r\nTop=40\r\nRight=\r\nBottom=20\r\nShow=9\r\n");
   QWidget w;
-  w.setObjectName("Grv016");
-  w.move(30, 60);
-  w.resize(200, 150);
+  place(w, "Grv016", 30, 60, 200, 150);
   RestoreFormPlacement(&w);
   EXPECT_EQ(w.pos(), QPoint(30, 40));
   // Bottom above Top: the height stays; Right empty: the width stays.
@@ -97,9 +103,7 @@ TEST_F(Placement, MissingOrDamagedValuesKeepTheCurrentOnes) {
   // No section at all: the window stays where it is (inside the desktop).
   writeIni("");
   QWidget v;
-  v.setObjectName("Nowhere");
-  v.move(50, 60);
-  v.resize(100, 80);
+  place(v, "Nowhere", 50, 60, 100, 80);
   RestoreFormPlacement(&v);
   EXPECT_EQ(v.pos(), QPoint(50, 60));
   EXPECT_EQ(v.size(), QSize(100, 80));
@@ -120,9 +124,7 @@ TEST_F(Placement, StoredStateIsApplied) {
 TEST_F(Placement, SaveRewritesTheSectionAsHeaderAndNineKeys) {
   writeIni("[Before]\r\na=1\r\n[Grv010]\r\nStale=5\r\nLeft=1\r\n; note\r\n[After]\r\nb=2\r\n");
   QWidget w;
-  w.setObjectName("Grv010");
-  w.move(120, 130);
-  w.resize(400, 300);
+  place(w, "Grv010", 120, 130, 400, 300);
   SaveFormPlacement(&w, true, 0);
   EXPECT_EQ(readIni(), "[Before]\r\na=1\r\n" + section("Grv010", 120, 130, 520, 430) + "[After]\r\nb=2\r\n");
 }
@@ -130,9 +132,7 @@ TEST_F(Placement, SaveRewritesTheSectionAsHeaderAndNineKeys) {
 TEST_F(Placement, SaveKeepingTheSectionAndWithoutWritingTheFile) {
   writeIni("[Grv010]\r\nStale=5\r\nLeft=1\r\n");
   QWidget w;
-  w.setObjectName("Grv010");
-  w.move(20, 30);
-  w.resize(100, 100);
+  place(w, "Grv010", 20, 30, 100, 100);
   SaveFormPlacement(&w, true, sfpKeepSection);
   EXPECT_EQ(readIni(),
             "[Grv010]\r\nStale=5\r\nLeft=20\r\nTop=30\r\nRight=120\r\nBottom=130\r\nMinX=-1\r\nMinY=-1\r\n"
@@ -150,9 +150,7 @@ TEST_F(Placement, SaveKeepingTheSectionAndWithoutWritingTheFile) {
 TEST_F(Placement, NewSectionIsAppendedWithItsHeader) {
   writeIni("[Other]\r\nx=1\r\n");
   QWidget w;
-  w.setObjectName("Sol043");
-  w.move(15, 25);
-  w.resize(200, 100);
+  place(w, "Sol043", 15, 25, 200, 100);
   SaveFormPlacement(&w, true, 0);
   EXPECT_EQ(readIni(), "[Other]\r\nx=1\r\n" + section("Sol043", 15, 25, 215, 125));
 }
@@ -162,9 +160,7 @@ TEST_F(Placement, SaveRestoreSaveRoundTripIsExact) {
   std::string first;
   {
     QWidget w;
-    w.setObjectName("Grv010");
-    w.move(140, 90);
-    w.resize(333, 222);
+    place(w, "Grv010", 140, 90, 333, 222);
     w.show();
     QApplication::processEvents();
     SaveFormPlacement(&w, true, 0);
@@ -273,9 +269,7 @@ TEST_F(Placement, MaximizedOrMinimizedWindowKeepsItsNormalRectangle) {
   // it stood, frame included.
   writeIni("");
   QWidget w;
-  w.setObjectName("Grv011");
-  w.move(100, 100);
-  w.resize(400, 300);
+  place(w, "Grv011", 100, 100, 400, 300);
   w.show();
   QApplication::processEvents();
   w.setWindowState(Qt::WindowMaximized);
