@@ -1,4 +1,5 @@
 #include "pellora-lib/drawbox.h"
+#include "pellora-lib/test_support.h"
 
 #include <gtest/gtest.h>
 
@@ -10,21 +11,8 @@
 
 using pellora::TDrawBox;
 
-namespace {
-
-void Pump(int ms = 60) {
-  QElapsedTimer t;
-  t.start();
-  while (t.elapsed() < ms) QApplication::processEvents(QEventLoop::AllEvents, 10);
-}
-
-void SendMouse(QWidget& w, QEvent::Type type, Qt::MouseButton button, QPoint at) {
-  const Qt::MouseButtons held = type == QEvent::MouseButtonRelease ? Qt::NoButton : Qt::MouseButtons(button);
-  QMouseEvent event(type, QPointF(at), QPointF(w.mapToGlobal(at)), button, held, Qt::NoModifier);
-  QApplication::sendEvent(&w, &event);
-}
-
-}  // namespace
+using pellora::testkit::Pump;
+using pellora::testkit::SendMouse;
 
 TEST(DrawBox, RepaintsOnlyOnRealChanges) {
   TDrawBox box;

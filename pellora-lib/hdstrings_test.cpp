@@ -14,6 +14,7 @@
 #include <string>
 #include <vector>
 
+#include "pellora-lib/test_support.h"
 #include "platform/msgbox.h"
 #include "platform/stream.h"
 
@@ -22,36 +23,10 @@ using pellora::THdStrings;
 
 namespace {
 
-// A scratch folder per test.
-class TempDir {
- public:
-  TempDir() {
-    std::string pattern = (fs::temp_directory_path() / "hdstr_XXXXXX").string();
-    path_ = mkdtemp(pattern.data());
-  }
-  ~TempDir() {
-    std::error_code ec;
-    fs::permissions(path_, fs::perms::owner_all, fs::perm_options::add, ec);
-    fs::remove_all(path_, ec);
-  }
-  std::string File(const std::string& name) const { return (fs::path(path_) / name).string(); }
-  const std::string& Path() const { return path_; }
+using pellora::testkit::ReadFile;
+using pellora::testkit::WriteFile;
 
- private:
-  std::string path_;
-};
-
-void WriteFile(const std::string& name, const std::string& data) {
-  std::ofstream out(name, std::ios::binary | std::ios::trunc);
-  out.write(data.data(), static_cast<std::streamsize>(data.size()));
-}
-
-std::string ReadFile(const std::string& name) {
-  std::ifstream in(name, std::ios::binary);
-  std::ostringstream s;
-  s << in.rdbuf();
-  return s.str();
-}
+using TempDir = pellora::testkit::TempDir;  // a scratch folder per test
 
 // The lines a reader of the text finds: CR LF ends a line; text after the
 // last CR LF is one more line.

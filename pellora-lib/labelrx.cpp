@@ -187,64 +187,50 @@ void TLabelRx::GroupUpdate() {
   groupUpdating_ = false;
 }
 
-int32_t TLabelRx::ValInt(int index) const {
-  int32_t result = 0;
-  if (index != 0) return result;
+const TLabelRx* TLabelRx::FirstDownMember() const {
+  const TLabelRx* found = nullptr;
   ForEachGroupMember(true, [&](TLabelRx* m) {
     if (!m->down_) return true;
-    result = m->downVal_;
+    found = m;
     return false;
   });
-  return result;
+  return found;
+}
+
+template <typename Match>
+void TLabelRx::SetFirstMemberDown(Match match) {
+  ForEachGroupMember(true, [&](TLabelRx* m) {
+    if (!match(*m)) return true;
+    m->SetState(1, true);
+    return false;
+  });
+}
+
+int32_t TLabelRx::ValInt(int index) const {
+  const TLabelRx* m = index == 0 ? FirstDownMember() : nullptr;
+  return m ? m->downVal_ : 0;
 }
 
 char TLabelRx::ValChr(int index) const {
-  char result = ' ';
-  if (index != 0) return result;
-  ForEachGroupMember(true, [&](TLabelRx* m) {
-    if (!m->down_) return true;
-    result = m->downChr_;
-    return false;
-  });
-  return result;
+  const TLabelRx* m = index == 0 ? FirstDownMember() : nullptr;
+  return m ? m->downChr_ : ' ';
 }
 
 std::string TLabelRx::ValStr(int index) const {
-  std::string result = " ";
-  if (index != 0) return result;
-  ForEachGroupMember(true, [&](TLabelRx* m) {
-    if (!m->down_) return true;
-    result = m->downStr_;
-    return false;
-  });
-  return result;
+  const TLabelRx* m = index == 0 ? FirstDownMember() : nullptr;
+  return m ? m->downStr_ : std::string(" ");
 }
 
 void TLabelRx::SetValInt(int32_t value, int index) {
-  if (index != 0) return;
-  ForEachGroupMember(true, [&](TLabelRx* m) {
-    if (m->downVal_ != value) return true;
-    m->SetState(1, true);
-    return false;
-  });
+  if (index == 0) SetFirstMemberDown([&](const TLabelRx& m) { return m.downVal_ == value; });
 }
 
 void TLabelRx::SetValChr(char value, int index) {
-  if (index != 0) return;
-  ForEachGroupMember(true, [&](TLabelRx* m) {
-    if (m->downChr_ != value) return true;
-    m->SetState(1, true);
-    return false;
-  });
+  if (index == 0) SetFirstMemberDown([&](const TLabelRx& m) { return m.downChr_ == value; });
 }
 
 void TLabelRx::SetValStr(const std::string& value, int index) {
-  if (index != 0) return;
-  ForEachGroupMember(true, [&](TLabelRx* m) {
-    if (m->downStr_ != value) return true;
-    m->SetState(1, true);
-    return false;
-  });
+  if (index == 0) SetFirstMemberDown([&](const TLabelRx& m) { return m.downStr_ == value; });
 }
 
 void TLabelRx::Click() {

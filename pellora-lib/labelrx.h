@@ -138,6 +138,11 @@ class TLabelRx : public QWidget {
 
  private:
   void GroupUpdate();
+  // The first member of the group (this label included) that is down.
+  const TLabelRx* FirstDownMember() const;
+  // Sets down the first member of the group that matches.
+  template <typename Match>
+  void SetFirstMemberDown(Match match);
   template <typename Fn>
   void ForEachGroupMember(bool includeSelf, Fn fn) const;
   void SpinStep(bool& stop);

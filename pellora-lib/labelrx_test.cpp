@@ -1,4 +1,5 @@
 #include "pellora-lib/labelrx.h"
+#include "pellora-lib/test_support.h"
 #include "platform/guithread.h"
 
 #include <gtest/gtest.h>
@@ -15,17 +16,8 @@ using namespace pellora;
 
 namespace {
 
-void Pump(int ms) {
-  QElapsedTimer t;
-  t.start();
-  while (t.elapsed() < ms) QApplication::processEvents(QEventLoop::AllEvents, 5);
-}
-
-void SendMouse(QWidget& w, QEvent::Type type, Qt::MouseButton button, QPoint at = QPoint(3, 3)) {
-  const Qt::MouseButtons held = type == QEvent::MouseButtonRelease ? Qt::NoButton : Qt::MouseButtons(button);
-  QMouseEvent event(type, QPointF(at), QPointF(w.mapToGlobal(at)), button, held, Qt::NoModifier);
-  QApplication::sendEvent(&w, &event);
-}
+using testkit::Pump;
+using testkit::SendMouse;
 
 void SendLeave(QWidget& w) {
   QEvent event(QEvent::Leave);

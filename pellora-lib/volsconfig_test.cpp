@@ -9,23 +9,15 @@
 
 #include "foundation/ini.h"
 #include "foundation/sysinit.h"
+#include "pellora-lib/test_support.h"
 
 namespace fs = std::filesystem;
 using namespace pellora;
 
 namespace {
 
-std::string ReadFile(const std::string& name) {
-  std::ifstream in(name, std::ios::binary);
-  std::ostringstream s;
-  s << in.rdbuf();
-  return s.str();
-}
-
-void WriteFile(const std::string& name, const std::string& data) {
-  std::ofstream out(name, std::ios::binary | std::ios::trunc);
-  out << data;
-}
+using testkit::ReadFile;
+using testkit::WriteFile;
 
 class VolsConfigTest : public ::testing::Test {
  protected:
