@@ -415,6 +415,14 @@ int ScansWhileOpening(const std::string& name) {
   return scans;
 }
 
+// A text file with an index file that fits it.
+void WriteIndexedText(const std::string& name, const std::string& text) {
+  WriteFile(name, text);
+  THdStrings list;
+  ASSERT_TRUE(list.OpenFile(name, false));
+  ASSERT_TRUE(list.SaveIndex(false));
+}
+
 void CopyTimes(const std::string& from, const std::string& to) {
   struct stat st {};
   ASSERT_EQ(stat(from.c_str(), &st), 0);
@@ -428,12 +436,7 @@ TEST(HdStrings, IndexFileIsUsedOnlyWhileItFitsTheText) {
   TempDir dir;
   const std::string name = dir.File("t.txt");
   const std::string rni = dir.File("t.Rni");
-  WriteFile(name, "a\r\nbb\r\nccc\r\n");
-  {
-    THdStrings list;
-    ASSERT_TRUE(list.OpenFile(name, false));
-    ASSERT_TRUE(list.SaveIndex(false));
-  }
+  WriteIndexedText(name, "a\r\nbb\r\nccc\r\n");
   EXPECT_EQ(ScansWhileOpening(name), 0);
   // An index that fits every check but joins two lines shows that the file
   // is taken as it is, without a scan.
@@ -507,12 +510,7 @@ TEST(HdStrings, DamagedIndexFilesAreRebuilt) {
   TempDir dir;
   const std::string name = dir.File("d.txt");
   const std::string rni = dir.File("d.Rni");
-  WriteFile(name, "first\r\nsecond\r\nthird\r\n");
-  {
-    THdStrings list;
-    ASSERT_TRUE(list.OpenFile(name, false));
-    ASSERT_TRUE(list.SaveIndex(false));
-  }
+  WriteIndexedText(name, "first\r\nsecond\r\nthird\r\n");
   const std::string good = ReadFile(rni);
   auto set32 = [](std::string& s, size_t at, int32_t v) { std::memcpy(s.data() + at, &v, 4); };
   std::vector<std::string> damaged;
@@ -550,12 +548,7 @@ TEST(HdStrings, ObjectsAreNeverReadFromTheIndex) {
   TempDir dir;
   const std::string name = dir.File("o.txt");
   const std::string rni = dir.File("o.Rni");
-  WriteFile(name, "x\r\ny\r\n");
-  {
-    THdStrings list;
-    ASSERT_TRUE(list.OpenFile(name, false));
-    ASSERT_TRUE(list.SaveIndex(false));
-  }
+  WriteIndexedText(name, "x\r\ny\r\n");
   std::string s = ReadFile(rni);
   const uint32_t junk = 0xDEADBEEF;
   std::memcpy(s.data() + 10 + 10, &junk, 4);
