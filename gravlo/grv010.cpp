@@ -46,9 +46,6 @@ const QColor kBarColour(81, 78, 64);
 const char* const kPlaying = "   G R A V L O - playing";
 const char* const kPausedText = "   G R A V L O - paused";
 
-// A 16-bit engine field keeps the low 16 bits of the integer read.
-int16_t Low16(int32_t value) { return static_cast<int16_t>(static_cast<uint16_t>(value)); }
-
 int32_t Inc(int32_t value) { return value < std::numeric_limits<int32_t>::max() ? value + 1 : value; }
 
 // Settings are read with the current value as default. A value that is there
@@ -94,6 +91,27 @@ QLabel* BarLabel(const char* text, QWidget* parent, Qt::Alignment align = Qt::Al
 }
 
 }  // namespace
+
+// The conversion to a 16-bit field keeps the low 16 bits (modular in C++20).
+#define GRAVLO_SETTING(field)                                                       \
+  EngineSetting {                                                                   \
+    "pGrv." #field, [](const TGravlo& g) -> int32_t { return g.field; },            \
+        [](TGravlo& g, int32_t v) { g.field = static_cast<decltype(g.field)>(v); }  \
+  }
+const std::array<EngineSetting, 13> kEngineSettings = {
+    GRAVLO_SETTING(GameCols),  GRAVLO_SETTING(GameRows),  GRAVLO_SETTING(TimerNew),  GRAVLO_SETTING(DropAdd),
+    GRAVLO_SETTING(LineAdd),   GRAVLO_SETTING(LineAddEx), GRAVLO_SETTING(BonusMode), GRAVLO_SETTING(BonusGain),
+    GRAVLO_SETTING(BonusZero), GRAVLO_SETTING(BonusNew),  GRAVLO_SETTING(CostOfTmr), GRAVLO_SETTING(CostOfRem),
+    GRAVLO_SETTING(CostOfRow),
+};
+#undef GRAVLO_SETTING
+
+const EngineSetting* FindEngineSetting(std::string_view key) {
+  for (const EngineSetting& s : kEngineSettings) {
+    if (key == s.key) return &s;
+  }
+  return nullptr;
+}
 
 std::optional<uint32_t> MaskFromText(std::string_view text) {
   int64_t value = 0;
@@ -312,19 +330,7 @@ void TGrv010::buildComponents() {
 
 void TGrv010::readSettings() {
   TGravlo& g = *engine_;
-  g.GameCols = Low16(ReadInt("pGrv.GameCols", g.GameCols));
-  g.GameRows = Low16(ReadInt("pGrv.GameRows", g.GameRows));
-  g.TimerNew = ReadInt("pGrv.TimerNew", g.TimerNew);
-  g.DropAdd = ReadInt("pGrv.DropAdd", g.DropAdd);
-  g.LineAdd = ReadInt("pGrv.LineAdd", g.LineAdd);
-  g.LineAddEx = ReadInt("pGrv.LineAddEx", g.LineAddEx);
-  g.BonusMode = Low16(ReadInt("pGrv.BonusMode", g.BonusMode));
-  g.BonusGain = Low16(ReadInt("pGrv.BonusGain", g.BonusGain));
-  g.BonusZero = Low16(ReadInt("pGrv.BonusZero", g.BonusZero));
-  g.BonusNew = Low16(ReadInt("pGrv.BonusNew", g.BonusNew));
-  g.CostOfTmr = Low16(ReadInt("pGrv.CostOfTmr", g.CostOfTmr));
-  g.CostOfRem = Low16(ReadInt("pGrv.CostOfRem", g.CostOfRem));
-  g.CostOfRow = Low16(ReadInt("pGrv.CostOfRow", g.CostOfRow));
+  for (const EngineSetting& s : kEngineSettings) s.set(g, ReadInt(s.key, s.get(g)));
   g.SpriteSet = ReadMask("pGrv.SpriteSet", g.SpriteSet);
   cPlr_->setEditText(platform::toQString(ReadText("cPlr.Text", platform::fromQString(cPlr_->currentText()))));
   foundation::StringList players;
@@ -342,19 +348,7 @@ void TGrv010::FormDestroy() {
   // The placement routine has just reloaded the ini and written this
   // window's section anew; the settings follow it.
   const TGravlo& g = *engine_;
-  WriteValue("pGrv.GameCols", int32_t{g.GameCols});
-  WriteValue("pGrv.GameRows", int32_t{g.GameRows});
-  WriteValue("pGrv.TimerNew", g.TimerNew);
-  WriteValue("pGrv.DropAdd", g.DropAdd);
-  WriteValue("pGrv.LineAdd", g.LineAdd);
-  WriteValue("pGrv.LineAddEx", g.LineAddEx);
-  WriteValue("pGrv.BonusMode", int32_t{g.BonusMode});
-  WriteValue("pGrv.BonusGain", int32_t{g.BonusGain});
-  WriteValue("pGrv.BonusZero", int32_t{g.BonusZero});
-  WriteValue("pGrv.BonusNew", int32_t{g.BonusNew});
-  WriteValue("pGrv.CostOfTmr", int32_t{g.CostOfTmr});
-  WriteValue("pGrv.CostOfRem", int32_t{g.CostOfRem});
-  WriteValue("pGrv.CostOfRow", int32_t{g.CostOfRow});
+  for (const EngineSetting& s : kEngineSettings) WriteValue(s.key, s.get(g));
   WriteValue("pGrv.SpriteSet", std::to_string(g.SpriteSet));
   WriteValue("StatEntries", StatEntries);
   WriteValue("Players", Players);

@@ -4,6 +4,7 @@
 // counters, keeps the player list, keeps the game settings in the application
 // ini and files every finished game under its variant.
 #include <QWidget>
+#include <array>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -115,6 +116,20 @@ class TGrv010 : public foundation::TFormSx {
 
 // The main window, or nullptr.
 extern TGrv010* Grv010;
+
+// An integer rule parameter of the engine as the main window keeps it in its
+// ini section and the settings window edits it: the ini key and access to the
+// field. A 16-bit field keeps the low 16 bits of the number it is given.
+struct EngineSetting {
+  const char* key;  // "pGrv.GameCols" ...
+  int32_t (*get)(const TGravlo&);
+  void (*set)(TGravlo&, int32_t);
+};
+// The 13 integer parameters in the order of the ini section. The shape mask
+// (key "pGrv.SpriteSet"), an unsigned number, follows them there.
+extern const std::array<EngineSetting, 13> kEngineSettings;
+// The parameter of an ini key, or nullptr.
+const EngineSetting* FindEngineSetting(std::string_view key);
 
 // The shape mask of a text: a decimal integer from -2^31 to 2^32 - 1 without
 // blanks, a negative number standing for its 32-bit pattern; nothing else.

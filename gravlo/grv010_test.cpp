@@ -427,10 +427,38 @@ TEST_F(MainWindowTest, SettingsAreReadAtCreationAndWrittenAtDestruction) {
   // The placement keys come first in the section.
   EXPECT_NE(IniReadValue(&ini, "Grv010", "Left", Variant("")).AsString(), "");
 
-  // And the next window reads them back.
+  // The section holds the placement, then the settings in their order.
+  foundation::StringList section;
+  foundation::IniReadSection(&ini, "Grv010", &section);
+  std::vector<std::string> keys;
+  for (int i = 0; i < section.Count(); ++i) keys.push_back(section[i].substr(0, section[i].find('=')));
+  const std::vector<std::string> expected = {
+      "Left", "Top", "Right", "Bottom", "MinX", "MinY", "MaxX", "MaxY", "Show",
+      "pGrv.GameCols", "pGrv.GameRows", "pGrv.TimerNew", "pGrv.DropAdd", "pGrv.LineAdd", "pGrv.LineAddEx",
+      "pGrv.BonusMode", "pGrv.BonusGain", "pGrv.BonusZero", "pGrv.BonusNew", "pGrv.CostOfTmr", "pGrv.CostOfRem",
+      "pGrv.CostOfRow", "pGrv.SpriteSet", "StatEntries", "Players", "cPlr.Text", "cPlr#0", "cPlr#1",
+      "GamesStarted", "GamesFinished"};
+  EXPECT_EQ(keys, expected);
+
+  // And the next window reads every one of them back.
   Open();
-  EXPECT_EQ(Engine().DropAdd, -11);
-  EXPECT_EQ(Engine().SpriteSet, 0x80000001u);
+  const TGravlo& h = Engine();
+  EXPECT_EQ(h.GameCols, 12);
+  EXPECT_EQ(h.GameRows, 20);
+  EXPECT_EQ(h.TimerNew, 800);
+  EXPECT_EQ(h.DropAdd, -11);
+  EXPECT_EQ(h.LineAdd, 20);
+  EXPECT_EQ(h.LineAddEx, 6);
+  EXPECT_EQ(h.BonusMode, -1);
+  EXPECT_EQ(h.BonusGain, 2);
+  EXPECT_EQ(h.BonusZero, 4);
+  EXPECT_EQ(h.BonusNew, 3);
+  EXPECT_EQ(h.CostOfTmr, 4);
+  EXPECT_EQ(h.CostOfRem, 5);
+  EXPECT_EQ(h.CostOfRow, 6);
+  EXPECT_EQ(h.SpriteSet, 0x80000001u);
+  EXPECT_EQ(main_->StatEntries, 50);
+  EXPECT_EQ(main_->Players, 3);
 }
 
 TEST_F(MainWindowTest, PlayerListFollowsRecentNamesWithinItsLimit) {

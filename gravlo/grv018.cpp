@@ -22,36 +22,40 @@ struct FieldInfo {
   const char* name;
   const char* formText;
   const char* hint;
+  const char* setting;  // the engine parameter's ini key; nullptr: kept apart
 };
 
 // Top to bottom; the order of the values in load and save is the same.
 constexpr FieldInfo kFields[TGrv018::kFieldCount] = {
-    {"Game Columns", "esWdt", "10", "Set width of the game"},
-    {"Game Rows", "esHgt", "20", "Set height of the game"},
-    {"Interval, new game", "esTmr", "1000", "Timer interval for new game"},
-    {"- new sprite", "esNew", "-7", "milliseconds to add or subtract from interval "},
-    {"- removed line", "esLin", "11", "milliseconds to add or subtract from interval "},
+    {"Game Columns", "esWdt", "10", "Set width of the game", "pGrv.GameCols"},
+    {"Game Rows", "esHgt", "20", "Set height of the game", "pGrv.GameRows"},
+    {"Interval, new game", "esTmr", "1000", "Timer interval for new game", "pGrv.TimerNew"},
+    {"- new sprite", "esNew", "-7", "milliseconds to add or subtract from interval ", "pGrv.DropAdd"},
+    {"- removed line", "esLin", "11", "milliseconds to add or subtract from interval ", "pGrv.LineAdd"},
     {" - per conseuqent", "esLinEx", "5",
-     "milliseconds added for each removed line times its rank among the lines removed together"},
-    {"Bonuses for new", "esBnsNew", "1", "number of bonuses for new game"},
+     "milliseconds added for each removed line times its rank among the lines removed together", "pGrv.LineAddEx"},
+    {"Bonuses for new", "esBnsNew", "1", "number of bonuses for new game", "pGrv.BonusNew"},
     {"Bottom bonus", "esBnsMode", "-1",
      "clearing the game down to its bottom line: 0 no bonus, -1 adds the lines' milliseconds once more, "
-     "-2 resets the interval, above 0 adds that many milliseconds, below -2 keeps the interval"},
-    {"Bonus line removal", "esBnsGain", "1", "bonuses gained when the game is cleared down to its bottom line"},
-    {"Super bonus", "esBnsZero", "5", "kept with the game variant; no rule uses it"},
-    {"Cost of timer reset", "esCostTmr", "1", "bonuses needed for timer reset"},
-    {"Cost of line removal", "esCostRem", "1", "bonuses needed for removing one sprite line from the game"},
-    {"Cost of new row", "esCostRow", "2", "bonuses needed for adding one line to game"},
-    {"Entries in stats", "esSts", "100", "results kept per game variant (one more than this number, best first)"},
-    {"Stored players", "esPlr", "30", "Number of entries in player combo"},
-    {"Sprites", "esSprs", "0", "Attribute value for sprites"},
+     "-2 resets the interval, above 0 adds that many milliseconds, below -2 keeps the interval",
+     "pGrv.BonusMode"},
+    {"Bonus line removal", "esBnsGain", "1", "bonuses gained when the game is cleared down to its bottom line",
+     "pGrv.BonusGain"},
+    {"Super bonus", "esBnsZero", "5", "kept with the game variant; no rule uses it", "pGrv.BonusZero"},
+    {"Cost of timer reset", "esCostTmr", "1", "bonuses needed for timer reset", "pGrv.CostOfTmr"},
+    {"Cost of line removal", "esCostRem", "1", "bonuses needed for removing one sprite line from the game",
+     "pGrv.CostOfRem"},
+    {"Cost of new row", "esCostRow", "2", "bonuses needed for adding one line to game", "pGrv.CostOfRow"},
+    {"Entries in stats", "esSts", "100", "results kept per game variant (one more than this number, best first)",
+     nullptr},
+    {"Stored players", "esPlr", "30", "Number of entries in player combo", nullptr},
+    {"Sprites", "esSprs", "0", "Attribute value for sprites", nullptr},
 };
 
-enum FieldId { fWdt, fHgt, fTmr, fNew, fLin, fLinEx, fBnsNew, fBnsMode, fBnsGain, fBnsZero, fCostTmr, fCostRem,
-             fCostRow, fSts, fPlr, fSprs };
-
-// A 16-bit field keeps the low 16 bits of the number.
-int16_t Low16(int32_t value) { return static_cast<int16_t>(static_cast<uint16_t>(value)); }
+// The engine parameter a field edits, or nullptr for the window's own ones.
+const EngineSetting* SettingOf(const FieldInfo& field) {
+  return field.setting != nullptr ? FindEngineSetting(field.setting) : nullptr;
+}
 
 }  // namespace
 
@@ -125,50 +129,31 @@ void TGrv018::Button1Click() {
 
 void TGrv018::Command(int command) {
   TGrv010* main = Grv010;
-  auto edit = [this](FieldId f) { return edits_[static_cast<size_t>(f)]; };
   switch (command) {
     case 20: {
       if (main == nullptr) return;
       const TGravlo& g = main->Engine();
-      const auto put = [&](FieldId f, int64_t v) { edit(f)->setText(QString::number(v)); };
-      put(fWdt, g.GameCols);
-      put(fHgt, g.GameRows);
-      put(fTmr, g.TimerNew);
-      put(fNew, g.DropAdd);
-      put(fLin, g.LineAdd);
-      put(fLinEx, g.LineAddEx);
-      put(fBnsNew, g.BonusNew);
-      put(fBnsMode, g.BonusMode);
-      put(fBnsGain, g.BonusGain);
-      put(fBnsZero, g.BonusZero);
-      put(fCostTmr, g.CostOfTmr);
-      put(fCostRem, g.CostOfRem);
-      put(fCostRow, g.CostOfRow);
-      put(fSts, main->StatEntries);
-      put(fPlr, main->Players);
-      put(fSprs, g.SpriteSet);
+      for (size_t i = 0; i < edits_.size(); ++i) {
+        if (const EngineSetting* setting = SettingOf(kFields[i])) {
+          edits_[i]->setText(QString::number(setting->get(g)));
+        }
+      }
+      Field("esSts")->setText(QString::number(main->StatEntries));
+      Field("esPlr")->setText(QString::number(main->Players));
+      Field("esSprs")->setText(QString::number(g.SpriteSet));
       break;
     }
     case 30: {
       if (main == nullptr) return;
       TGravlo& g = main->Engine();
-      const auto num = [&](FieldId f) { return foundation::EditToInt(edit(f)); };
-      g.GameCols = Low16(num(fWdt));
-      g.GameRows = Low16(num(fHgt));
-      g.TimerNew = num(fTmr);
-      g.DropAdd = num(fNew);
-      g.LineAdd = num(fLin);
-      g.LineAddEx = num(fLinEx);
-      g.BonusMode = Low16(num(fBnsMode));
-      g.BonusGain = Low16(num(fBnsGain));
-      g.BonusZero = Low16(num(fBnsZero));
-      g.BonusNew = Low16(num(fBnsNew));
-      g.CostOfTmr = Low16(num(fCostTmr));
-      g.CostOfRem = Low16(num(fCostRem));
-      g.CostOfRow = Low16(num(fCostRow));
-      g.SpriteSet = EditTextToMask(edit(fSprs)->text().toStdString());
-      main->StatEntries = num(fSts);
-      main->Players = num(fPlr);
+      for (size_t i = 0; i < edits_.size(); ++i) {
+        if (const EngineSetting* setting = SettingOf(kFields[i])) {
+          setting->set(g, foundation::EditToInt(edits_[i]));
+        }
+      }
+      g.SpriteSet = EditTextToMask(Field("esSprs")->text().toStdString());
+      main->StatEntries = foundation::EditToInt(Field("esSts"));
+      main->Players = foundation::EditToInt(Field("esPlr"));
       break;
     }
     case 90:
