@@ -176,10 +176,13 @@ bool isBlankText(const QString& text) {
   return true;
 }
 
-std::string foldedBytes(const QString& text) {
-  std::string bytes = platform::fromQString(text);
-  for (char& c : bytes) c = static_cast<char>(platform::latin1Lower(static_cast<unsigned char>(c)));
-  return bytes;
+// Latin-1 case folding on the text itself: going through the 8-bit code page
+// would turn every character it cannot hold into the same "?".
+QString folded(const QString& text) {
+  QString out = text;
+  for (QChar& ch : out)
+    if (ch.unicode() < 256) ch = QChar(platform::latin1Lower(static_cast<unsigned char>(ch.unicode())));
+  return out;
 }
 
 }  // namespace
@@ -191,10 +194,10 @@ void ComboPushRecent(QComboBox* combo, int maxCount) {
   if (isBlankText(text)) return;
   // The list changes are bookkeeping, not a choice of the user: no signals.
   const QSignalBlocker blocker(combo);
-  const std::string wanted = foldedBytes(text);
+  const QString wanted = folded(text);
   int found = -1;
   for (int i = 0; i < combo->count(); ++i) {
-    if (foldedBytes(combo->itemText(i)) == wanted) {
+    if (folded(combo->itemText(i)) == wanted) {
       found = i;
       break;
     }

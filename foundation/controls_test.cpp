@@ -249,6 +249,23 @@ TEST(ComboPushRecent, BlankTextAndOddLimits) {
   ComboPushRecent(nullptr, 3);  // no combo: nothing to do
 }
 
+TEST(ComboPushRecent, NamesBeyondWindows1252StayApart) {
+  // Characters the 8-bit code page cannot hold must not make different names
+  // look the same.
+  QComboBox c;
+  c.setEditable(true);
+  c.addItems({QString::fromUtf8("Ада"), QString::fromUtf8("Бен")});
+  c.setEditText(QString::fromUtf8("Вик"));
+  ComboPushRecent(&c, 5);
+  ASSERT_EQ(c.count(), 3);
+  EXPECT_EQ(c.itemText(0), QString::fromUtf8("Вик"));
+  EXPECT_EQ(c.itemText(1), QString::fromUtf8("Ада"));
+  c.setEditText(QString::fromUtf8("Бен"));
+  ComboPushRecent(&c, 5);
+  EXPECT_EQ(c.itemText(0), QString::fromUtf8("Бен"));
+  EXPECT_EQ(c.count(), 3);
+}
+
 TEST(ComboPushRecent, ChangesRaiseNoSelectionSignals) {
   QComboBox c;
   c.setEditable(true);
