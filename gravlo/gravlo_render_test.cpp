@@ -274,3 +274,45 @@ TEST(GravloRender, RemovedBottomRowIsRedrawn) {
   s.g->BonusAction(6);
   EXPECT_EQ(s.centre(2, 19), kEmptyCell);
 }
+
+// The board picture is written without the canvas for speed; a set cell must
+// look exactly as the two outlined rounded rectangles drawn by the canvas,
+// whatever the cell size, and must not reach into its neighbours.
+TEST(GravloRender, SetCellMatchesTheCanvasRoundedRectangles) {
+  const Colour c = Rgb(200, 150, 90);
+  for (int cw = 1; cw <= 7; ++cw) {
+    for (int ch = 1; ch <= 7; ++ch) {
+      Scene s(15 * cw, 20 * ch);
+      s.start();
+      ASSERT_EQ(s.g->CellWidth, cw);
+      ASSERT_EQ(s.g->CellHeight, ch);
+      s.g->SetCell(4, 9, c);
+      s.g->RenderBoard();
+
+      // The same cell drawn on black by the canvas, with the default pen.
+      platform::Bitmap want(15 * cw, 20 * ch, platform::PixelFormat::Bit32);
+      want.Fill(0);
+      platform::Canvas canvas(&want);
+      const int l = 4 * cw, t = 9 * ch;
+      canvas.brush().style = platform::BrushStyle::Solid;
+      canvas.brush().color = c;
+      canvas.RoundRect(l, t, l + cw - 1, t + ch - 1, 2, 2);
+      canvas.brush().color = Minus(c, 64);
+      canvas.RoundRect(l + 1, t + 1, l + cw, t + ch, 2, 2);
+
+      const platform::Bitmap& got = s.g->BoardBitmap();
+      // The cell and one ring of its empty neighbours.
+      for (int y = t - ch; y < t + 2 * ch; ++y)
+        for (int x = l - cw; x < l + 2 * cw; ++x) {
+          const bool inCell = x >= l && x < l + cw && y >= t && y < t + ch;
+          if (inCell) {
+            EXPECT_EQ(got.Pixel(x, y), want.Pixel(x, y)) << cw << "x" << ch << " at " << x - l << "," << y - t;
+          } else {
+            // Empty neighbours: their colour but for their last column and row.
+            const bool edge = (x + 1) % cw == 0 || (y + 1) % ch == 0;
+            EXPECT_EQ(got.Pixel(x, y), edge ? 0u : kEmptyCell) << cw << "x" << ch << " at " << x << "," << y;
+          }
+        }
+    }
+  }
+}
