@@ -30,7 +30,7 @@ std::string TrimBlanks(const std::string& s) {
   return s.substr(b, e - b);
 }
 
-bool IsPathType(int type) { return type == varOleStr || type == varStrArg || type == varString; }
+bool IsPathType(int type) { return KindOf(type) == VarKind::Text; }
 
 int64_t ToSeconds(const struct timespec& ts) { return static_cast<int64_t>(ts.tv_sec); }
 

@@ -240,24 +240,16 @@ Variant IniReadValue(const StringList* list, std::string_view section, std::stri
     if (semi != std::string_view::npos) to = semi;
   }
   const std::string_view value = line.substr(from, to - from);
-  switch (type) {
-    case varSmallint:
-    case varInteger:
-    case varDispatch:
-    case varError:
-    case varByte:
+  switch (KindOf(type)) {
+    case VarKind::Integer:
       return Variant(TextToInt(value));
-    case varSingle:
-    case varDouble:
-    case varDate:
+    case VarKind::Float:
       return Variant(TextToFloat(value));
-    case varCurrency:
+    case VarKind::Currency:
       return Variant::CurrencyScaled(TextToCurrencyScaled(value));
-    case varOleStr:
-    case varStrArg:
-    case varString:
+    case VarKind::Text:
       return Variant(std::string(Trim(value)));
-    case varBoolean:
+    case VarKind::Boolean:
       // Trimmed, so a padded "0" written before a kept comment reads false.
       return Variant(Trim(value) != "0");
     default:
@@ -269,27 +261,18 @@ Variant IniReadValue(const StringList* list, std::string_view section, std::stri
 namespace {
 
 std::string ValueText(const Variant& value) {
-  switch (value.type()) {
-    case varEmpty:
-    case varNull:
+  switch (KindOf(value.type())) {
+    case VarKind::Empty:
       return std::string();
-    case varSmallint:
-    case varInteger:
-    case varDispatch:
-    case varError:
-    case varByte:
+    case VarKind::Integer:
       return std::to_string(value.AsInt64());
-    case varSingle:
-    case varDouble:
-    case varDate:
+    case VarKind::Float:
       return FloatToText(value.AsDouble());
-    case varCurrency:
+    case VarKind::Currency:
       return CurrencyToText(value.AsCurrencyScaled());
-    case varOleStr:
-    case varStrArg:
-    case varString:
+    case VarKind::Text:
       return OneLine(value.AsString());
-    case varBoolean:
+    case VarKind::Boolean:
       return value.AsBool() ? "1" : "0";
     default:
       MsgBox(kBadType);

@@ -139,6 +139,37 @@ TEST(IniReadValue, ConvertsByRequestedOrDefaultType) {
   EXPECT_EQ(IniReadValue(&l, "S", "w", Variant(""), -1, 1).AsString(), "a;b;c");
 }
 
+TEST(IniReadValue, EveryTypeCodeOfTheTableConvertsByItsFamily) {
+  const StringList l = Lines({"[S]", "k= 12 "});
+  for (int code : {2, 3, 9, 10, 17}) {
+    const Variant v = IniReadValue(&l, "S", "k", Variant(), code);
+    EXPECT_EQ(v.type(), foundation::varInteger) << code;
+    EXPECT_EQ(v.AsInt(), 12) << code;
+  }
+  for (int code : {4, 5, 7}) {
+    const Variant v = IniReadValue(&l, "S", "k", Variant(), code);
+    EXPECT_EQ(v.type(), foundation::varDouble) << code;
+    EXPECT_DOUBLE_EQ(v.AsDouble(), 12.0) << code;
+  }
+  EXPECT_EQ(IniReadValue(&l, "S", "k", Variant(), 6), Variant::CurrencyScaled(120000));
+  for (int code : {8, 72, 256}) EXPECT_EQ(IniReadValue(&l, "S", "k", Variant(), code), Variant("12")) << code;
+  EXPECT_EQ(IniReadValue(&l, "S", "k", Variant(), 11), Variant(true));
+  int boxes = 0;
+  platform::ScopedMsgBoxAnswerer answer([&](const platform::MsgBoxRequest&) {
+    ++boxes;
+    return static_cast<int>(platform::IdOk);
+  });
+  for (int code : {0, 1, 12, 16, 20, 257}) EXPECT_TRUE(IniReadValue(&l, "S", "k", Variant(), code).IsEmpty()) << code;
+  EXPECT_EQ(boxes, 6);
+  // Written back, each family gives its own text.
+  StringList w;
+  IniWriteValue(&w, "S", "i", Variant::OfType(foundation::varError));
+  IniWriteValue(&w, "S", "s", Variant::Single(0.5f));
+  IniWriteValue(&w, "S", "a", Variant::OfType(foundation::varStrArg));
+  EXPECT_EQ(w.Text(), "[S]\r\ni=0\r\ns=0.5\r\na=\r\n");
+  EXPECT_EQ(boxes, 6);
+}
+
 TEST(IniReadValue, MissingKeySectionOrListGiveTheDefaultUnchanged) {
   const StringList l = Lines({"[S]", "k=1"});
   const Variant def = Variant::CurrencyScaled(77);

@@ -58,16 +58,40 @@ Variant Variant::OfType(int type) {
   return v;
 }
 
-int64_t Variant::AsInt64() const {
-  switch (type_) {
+VarKind KindOf(int type) {
+  switch (type) {
+    case varEmpty:
+    case varNull:
+      return VarKind::Empty;
     case varSmallint:
     case varInteger:
-    case varByte:
-    case varError:
     case varDispatch:
+    case varError:
+    case varByte:
+      return VarKind::Integer;
+    case varSingle:
+    case varDouble:
+    case varDate:
+      return VarKind::Float;
+    case varCurrency:
+      return VarKind::Currency;
+    case varOleStr:
+    case varStrArg:
+    case varString:
+      return VarKind::Text;
     case varBoolean:
+      return VarKind::Boolean;
+    default:
+      return VarKind::Other;
+  }
+}
+
+int64_t Variant::AsInt64() const {
+  switch (KindOf(type_)) {
+    case VarKind::Integer:
+    case VarKind::Boolean:
       return int_;
-    case varCurrency: {
+    case VarKind::Currency: {
       // Round half away from zero on the fixed-point value.
       const int64_t q = int_ / 10000;
       const int64_t r = int_ % 10000;
@@ -75,16 +99,11 @@ int64_t Variant::AsInt64() const {
       if (r <= -5000) return q - 1;
       return q;
     }
-    case varSingle:
-    case varDouble:
-    case varDate: {
+    case VarKind::Float:
       if (!std::isfinite(double_) || double_ >= 9.2e18 || double_ <= -9.2e18)
         throw ConvertError("Floating point value out of integer range");
       return static_cast<int64_t>(std::nearbyint(double_));
-    }
-    case varOleStr:
-    case varStrArg:
-    case varString:
+    case VarKind::Text:
       return TextToInt(str_);
     default:
       return 0;
@@ -99,16 +118,12 @@ int32_t Variant::AsInt() const {
 }
 
 double Variant::AsDouble() const {
-  switch (type_) {
-    case varSingle:
-    case varDouble:
-    case varDate:
+  switch (KindOf(type_)) {
+    case VarKind::Float:
       return double_;
-    case varCurrency:
+    case VarKind::Currency:
       return static_cast<double>(int_) / 10000.0;
-    case varOleStr:
-    case varStrArg:
-    case varString:
+    case VarKind::Text:
       return TextToFloat(str_);
     default:
       return static_cast<double>(AsInt64());
@@ -116,20 +131,16 @@ double Variant::AsDouble() const {
 }
 
 int64_t Variant::AsCurrencyScaled() const {
-  switch (type_) {
-    case varCurrency:
+  switch (KindOf(type_)) {
+    case VarKind::Currency:
       return int_;
-    case varSingle:
-    case varDouble:
-    case varDate: {
+    case VarKind::Float: {
       const double scaled = double_ * 10000.0;
       if (!std::isfinite(scaled) || scaled >= 9.2e18 || scaled <= -9.2e18)
         throw ConvertError("Value out of currency range");
       return static_cast<int64_t>(std::llround(scaled));
     }
-    case varOleStr:
-    case varStrArg:
-    case varString:
+    case VarKind::Text:
       return TextToCurrencyScaled(str_);
     default: {
       const int64_t v = AsInt64();
@@ -141,14 +152,10 @@ int64_t Variant::AsCurrencyScaled() const {
 }
 
 bool Variant::AsBool() const {
-  switch (type_) {
-    case varSingle:
-    case varDouble:
-    case varDate:
+  switch (KindOf(type_)) {
+    case VarKind::Float:
       return double_ != 0.0;
-    case varOleStr:
-    case varStrArg:
-    case varString: {
+    case VarKind::Text: {
       const std::string_view t = TrimBlanks(str_);
       if (t.size() == 4 && (t[0] | 0x20) == 't' && (t[1] | 0x20) == 'r' && (t[2] | 0x20) == 'u' &&
           (t[3] | 0x20) == 'e')
@@ -164,24 +171,16 @@ bool Variant::AsBool() const {
 }
 
 std::string Variant::AsString() const {
-  switch (type_) {
-    case varSmallint:
-    case varInteger:
-    case varByte:
-    case varError:
-    case varDispatch:
+  switch (KindOf(type_)) {
+    case VarKind::Integer:
       return std::to_string(int_);
-    case varBoolean:
+    case VarKind::Boolean:
       return int_ ? "True" : "False";
-    case varCurrency:
+    case VarKind::Currency:
       return CurrencyToText(int_);
-    case varSingle:
-    case varDouble:
-    case varDate:
+    case VarKind::Float:
       return FloatToText(double_);
-    case varOleStr:
-    case varStrArg:
-    case varString:
+    case VarKind::Text:
       return str_;
     default:
       return std::string();

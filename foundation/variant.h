@@ -29,6 +29,11 @@ enum VarType : int {
   varString = 256,
 };
 
+// How the store and the conversions treat a type code: the families of
+// codes that convert alike.
+enum class VarKind { Empty, Integer, Float, Currency, Text, Boolean, Other };
+VarKind KindOf(int type);
+
 // Raised when text that should be a number is not one (the store's conversion
 // error); callers that read settings catch it.
 class ConvertError : public std::runtime_error {
@@ -61,7 +66,7 @@ class Variant {
   int type() const { return type_; }
   bool IsEmpty() const { return type_ == varEmpty; }
   bool IsNull() const { return type_ == varNull; }
-  bool IsString() const { return type_ == varString || type_ == varOleStr || type_ == varStrArg; }
+  bool IsString() const { return KindOf(type_) == VarKind::Text; }
 
   // Conversions. Text that is no number raises ConvertError; empty converts
   // to 0 / "" / false.
