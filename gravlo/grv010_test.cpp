@@ -5,6 +5,8 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QClipboard>
+#include <QLineEdit>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QMouseEvent>
@@ -459,6 +461,29 @@ TEST_F(MainWindowTest, SettingsAreReadAtCreationAndWrittenAtDestruction) {
   EXPECT_EQ(h.SpriteSet, 0x80000001u);
   EXPECT_EQ(main_->StatEntries, 50);
   EXPECT_EQ(main_->Players, 3);
+}
+
+TEST_F(MainWindowTest, APastedLineBreakInThePlayerNameCannotSplitTheIni) {
+  Open();
+  // The combo takes a pasted text as it is.
+  QGuiApplication::clipboard()->setText("Bob\r\n[Evil]\r\nX=1");
+  main_->PlayerCombo()->lineEdit()->selectAll();
+  main_->PlayerCombo()->lineEdit()->paste();
+  StartAndSpawn();
+  PlayToEnd();
+  const std::string ws = Engine().VariantKey("WS");
+  const foundation::StringList filed = IniOnDisk();
+  ASSERT_GE(filed.Count(), 2);
+  EXPECT_EQ(filed[filed.Count() - 2], "[" + ws + "]");  // still the last section, with one line
+  EXPECT_NE(filed[filed.Count() - 1].find("=Bob  [Evil]  X=1 "), std::string::npos);
+  main_.reset();
+
+  const foundation::StringList ini = IniOnDisk();
+  foundation::StringList names;
+  foundation::IniReadSectionNames(&ini, &names);
+  for (int i = 0; i < names.Count(); ++i) EXPECT_NE(names[i], "Evil");
+  EXPECT_EQ(IniReadValue(&ini, "Grv010", "cPlr.Text", Variant("")).AsString(), "Bob  [Evil]  X=1");
+  EXPECT_EQ(IniReadValue(&ini, "Grv010", "cPlr#0", Variant("")).AsString(), "Bob  [Evil]  X=1");
 }
 
 TEST_F(MainWindowTest, PlayerListFollowsRecentNamesWithinItsLimit) {
