@@ -499,7 +499,9 @@ int searchList(Matcher& m, const StringList& lines, int from, uint64_t options, 
   const bool backward = options & isoBackwards;
   int firstLine = 0, lastLine = count - 1, firstCol = 1, lastCol = 0;  // lastCol 0: line end
   if ((options & isoRecordRange) && rec) {
-    firstLine = std::clamp(rec->firstLine, 0, count - 1);
+    // A range that begins after the last line holds no line at all.
+    if (rec->firstLine >= count) return 0;
+    firstLine = std::max(rec->firstLine, 0);
     lastLine = (rec->lastLine < 0 || rec->lastLine >= count) ? count - 1 : rec->lastLine;
     firstCol = std::max(rec->firstCol, 1);
     lastCol = std::max(rec->lastCol, 0);

@@ -239,6 +239,15 @@ TEST(InStrS, ListMode) {
   EXPECT_EQ(rec.matchLine, 3);
   EXPECT_EQ(InStrS("ma d", &lines, 1, isoList | isoRecordRange | isoFromFirstLine | isoEndWithin, 0, &rec), 0);
   EXPECT_EQ(InStrS("end", &lines, 1, isoList | isoRecordRange | isoFromFirstLine, 0, &rec), 0);
+  // A range that starts beyond the list holds nothing, even wrapped.
+  rec.firstLine = 9;
+  rec.lastLine = -1;
+  rec.firstCol = 1;
+  rec.lastCol = 0;
+  EXPECT_EQ(InStrS("end", &lines, 1, isoList | isoRecordRange | isoFromFirstLine, 0, &rec), 0);
+  EXPECT_EQ(InStrS("end", &lines, 1, isoList | isoRecordRange | isoWrap, 4, &rec), 0);
+  rec.firstLine = 4;
+  EXPECT_EQ(InStrS("end", &lines, 1, isoList | isoRecordRange | isoFromFirstLine, 0, &rec), 1);
 
   // Extreme columns and lines are limits, not arithmetic.
   EXPECT_EQ(InStrS("alpha", &lines, INT32_MIN, isoList | isoWrap, 0, nullptr), 1);
