@@ -107,9 +107,16 @@ TEST(GravloShapes, MasterShapesMatchTheRowsAndColoursTheTable) {
   EXPECT_EQ(c[0], 0x0000FF00u);   // (0,255,0)
   EXPECT_EQ(c[1], 0x00FF0000u);   // (0,0,255): blue lies in the high byte
   EXPECT_EQ(c[3], 0x000000FFu);   // (255,0,0)
-  EXPECT_EQ(c[6], Rgb(255, 80, 160));
-  EXPECT_EQ(c[6], c[10]);
-  EXPECT_EQ(c[17], Rgb(128, 208, 216));
+  // Every entry as (red, green, blue).
+  const int rgb[18][3] = {{0, 255, 0},    {0, 0, 255},    {192, 192, 0},   {255, 0, 0},     {0, 255, 255},
+                          {255, 255, 255}, {255, 80, 160}, {128, 255, 0},   {0, 255, 128},   {0, 128, 255},
+                          {255, 80, 160}, {80, 80, 216},  {216, 80, 216},  {192, 192, 80},  {192, 128, 192},
+                          {216, 80, 128}, {208, 160, 216}, {128, 208, 216}};
+  for (size_t k = 0; k < 18; ++k) {
+    EXPECT_EQ(c[k] & 0xFFu, static_cast<Colour>(rgb[k][0])) << "red of " << k;
+    EXPECT_EQ((c[k] >> 8) & 0xFFu, static_cast<Colour>(rgb[k][1])) << "green of " << k;
+    EXPECT_EQ(c[k] >> 16, static_cast<Colour>(rgb[k][2])) << "blue of " << k;
+  }
   std::set<Colour> distinct(c.begin(), c.end());
   EXPECT_EQ(distinct.size(), 17u);  // only 6 and 10 coincide
 }

@@ -1,6 +1,7 @@
 // The drawing side of the engine: cell sizes, the queue preview in the board's
 // last five columns, the off-screen picture of all cells, and the panel's paint
 // (picture, falling piece, or the logo before the first game).
+#include <QImage>
 #include <QWidget>
 #include <algorithm>
 #include <cstring>
@@ -179,7 +180,13 @@ void TGravlo::Paint(platform::Canvas& canvas) {
     PaintLogo(canvas);
     return;
   }
-  canvas.Draw(0, 0, *boardBitmap_);
+  // Every pixel of the board picture is written opaque (fourth byte 255), so
+  // its rows can be shown in place instead of through a copy of the picture.
+  platform::Bitmap& board = *boardBitmap_;
+  if (!board.Empty()) {
+    const platform::Rect whole{0, 0, board.Width(), board.Height()};
+    canvas.DrawImage(whole, board.WrapQImage(), whole);
+  }
   canvas.pen().style = platform::PenStyle::Clear;
   canvas.brush().style = platform::BrushStyle::Solid;
   const Colour inner = Darker(PieceColour, 48);
