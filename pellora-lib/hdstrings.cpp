@@ -422,9 +422,14 @@ bool THdStrings::MoveTail(int64_t from, int firstShifted, int64_t delta) {
     error_ = true;
     return false;
   }
+  // A file gives the freed tail back; when it cannot be cut (a read-only
+  // file) and nothing was moved, the list stays as the file is.
+  if (delta < 0 && !storage_->PreGrows() && !storage_->SetSize(used_ + delta)) {
+    error_ = true;
+    if (tail == 0) return false;
+  }
   for (int i = firstShifted; i <= high_; ++i) index_[static_cast<size_t>(i)].end += delta;
   used_ += delta;
-  if (delta < 0 && !storage_->PreGrows()) storage_->SetSize(used_);
   if (storage_->Kind() != HdOwnFile) inSync_ = false;
   return true;
 }

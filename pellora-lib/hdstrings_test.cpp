@@ -734,4 +734,19 @@ TEST(HdStrings, OpenFileOfMissingAndReadOnlyFiles) {
   EXPECT_TRUE(reader.ErrorFlag());
   EXPECT_EQ(reader.Count(), 1);
   EXPECT_EQ(ReadFile(ro), "x\r\n");
+  // Nor can the file be cut: deleting or shortening the last line fails
+  // visibly and the list still matches the file.
+  const std::string two = dir.File("two.txt");
+  WriteFile(two, "x\r\nyz\r\n");
+  chmod(two.c_str(), 0444);
+  THdStrings fixed;
+  fixed.SetStorage(0, pellora::HdOwnFile);
+  ASSERT_TRUE(fixed.OpenFile(two, false));
+  fixed.Delete(1);
+  EXPECT_TRUE(fixed.ErrorFlag());
+  EXPECT_EQ(Entries(fixed), (std::vector<std::string>{"x", "yz"}));
+  fixed.Put(1, "y");
+  EXPECT_EQ(Entries(fixed), (std::vector<std::string>{"x", "yz"}));
+  EXPECT_EQ(fixed.Used(), 7);
+  EXPECT_EQ(ReadFile(two), "x\r\nyz\r\n");
 }
