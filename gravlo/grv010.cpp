@@ -307,6 +307,8 @@ void TGrv010::buildComponents() {
   lInfo_->setObjectName("lInfo");
   lInfo_->setContentsMargins(4, 1, 4, 1);
   lInfo_->setTextFormat(Qt::PlainText);
+  // A long hint is cut at the window's edge; it must not widen the window.
+  lInfo_->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
 
   timer1_ = new QTimer(this);
   timer1_->setObjectName("Timer1");

@@ -534,6 +534,22 @@ TEST_F(MainWindowTest, TimerFollowsTheEngineIntervalWithoutNeedlessRestarts) {
   EXPECT_LE(main_->Timer1()->remainingTime(), remaining);  // not started over
 }
 
+TEST_F(MainWindowTest, HintsDoNotWidenTheWindow) {
+  Open();
+  main_->show();
+  QApplication::processEvents();
+  const int width = main_->width();
+  ASSERT_EQ(width, 440);
+  // The panel's hint is longer than the window is wide.
+  main_->activateWindow();
+  main_->GamePanel()->setFocus();
+  main_->findChild<QLabel*>("lInfo")->setText(QString(300, 'x'));
+  StartAndSpawn();
+  QApplication::processEvents();
+  EXPECT_EQ(main_->width(), width);
+  EXPECT_LE(main_->minimumSizeHint().width(), width);
+}
+
 TEST_F(MainWindowTest, PaintsTheLogoAndTheBoard) {
   Open();
   main_->show();
