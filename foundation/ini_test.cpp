@@ -5,6 +5,7 @@
 #include <QTemporaryDir>
 #include <clocale>
 #include <fstream>
+#include <random>
 #include <string>
 
 #include "foundation/files.h"
@@ -448,6 +449,74 @@ TEST(IniSections, SectionNamesWithLineIndices) {
   EXPECT_EQ(IniReadSectionNames(&l, &names, -5, 0, 100), 5);
   EXPECT_EQ(IniReadSectionNames(nullptr, &names), -1);
   EXPECT_EQ(IniReadSectionNames(&l, &names, 20), 0);
+}
+
+// ------------------------------------------------------------ random lists
+
+// Random lines over the characters that matter to the store (brackets,
+// separators, comments, blanks, NUL, high bytes), so headers, keys and
+// comments of every odd shape meet.
+std::string RandomText(std::mt19937& rng, size_t maxLen, std::string_view alphabet) {
+  std::string t(rng() % (maxLen + 1), ' ');
+  for (char& c : t) c = alphabet[rng() % alphabet.size()];
+  return t;
+}
+
+std::string TrimSpaces(const std::string& s) {
+  const size_t b = s.find_first_not_of(' ');
+  return b == std::string::npos ? std::string() : s.substr(b, s.find_last_not_of(' ') - b + 1);
+}
+
+TEST(IniRandomLists, WhatIsWrittenReadsBackAndNothingStrays) {
+  static constexpr char kLineRaw[] = "[]=;: \tab\0\xE9\x1f#";
+  constexpr std::string_view kLineChars(kLineRaw, sizeof kLineRaw - 1);
+  constexpr std::string_view kNameChars("ab A]", 5);
+  std::mt19937 rng(20261208);
+  for (int round = 0; round < 400; ++round) {
+    StringList l;
+    const int lines = static_cast<int>(rng() % 12);
+    for (int i = 0; i < lines; ++i) l.Add(RandomText(rng, 8, kLineChars));
+    for (int step = 0; step < 6; ++step) {
+      const std::string section = RandomText(rng, 3, kNameChars);
+      // Keys that a caller would use: no separator, no leading "[" or ";".
+      std::string key = "k" + RandomText(rng, 2, "ab#1 ");
+      const std::string value = RandomText(rng, 6, "xy 1,.");
+      const int count = l.Count();
+      int first = 0, end = 0, sep = 0;
+      const int before = IniFindKey(&l, section, key, 0, first, end, sep);
+      const int at = IniWriteValue(&l, section, key, Variant(value));
+      ASSERT_GE(at, 0);
+      ASSERT_LT(at, l.Count());
+      // In place, a new line, or a new section with its line.
+      if (before >= 0) {
+        EXPECT_EQ(at, before);
+        EXPECT_EQ(l.Count(), count);
+      } else {
+        const bool newSection = before == -2 && !TrimSpaces(section).empty();
+        EXPECT_EQ(l.Count(), count + (newSection ? 2 : 1));
+      }
+      EXPECT_EQ(IniReadValue(&l, section, key, Variant("missing")).AsString(),
+                TrimSpaces(value))
+          << "round " << round << " section '" << section << "' key '" << key << "'";
+      EXPECT_EQ(IniFindKey(&l, section, key, 0, first, end, sep), at);
+      ASSERT_GE(first, 0);
+      ASSERT_LE(first, end);
+      ASSERT_LE(end, l.Count());
+    }
+    StringList names;
+    const int found = IniReadSectionNames(&l, &names);
+    ASSERT_EQ(found, names.Count());
+    for (int i = 0; i < names.Count(); ++i) {
+      const int line = static_cast<int>(names.Object(i));
+      ASSERT_GE(line, 0);
+      ASSERT_LT(line, l.Count());
+    }
+    const std::string victim = RandomText(rng, 3, kNameChars);
+    if (IniEraseSection(&l, victim) && !victim.empty()) {
+      StringList rest;
+      EXPECT_LE(IniReadSection(&l, victim, &rest), 0);
+    }
+  }
 }
 
 // ------------------------------------------------------------ text and files
