@@ -297,7 +297,7 @@ void TGrv010::buildComponents() {
   pnGme_->setMinimumSize(150, 200);
   // Shown in the hint line when the panel has the focus, not as a tooltip
   // that would cover the game under the mouse.
-  pnGme_->setProperty("Hint", "F2 new game, F3 pause, Left/Right move, Up turns, Down or Space one step, F5-F7 bonuses");
+  pnGme_->setProperty("Hint", "F2 new game, F3 pause, arrows and Space play, F5-F7 bonuses");
   pnGme_->OnPaint = [this](foundation::TPanelSx*) { pnGmePaint(); };
   pnGme_->OnKeyDown = [this](foundation::TPanelSx*, int& key, Qt::KeyboardModifiers) { xGme_KeyDown(key); };
   pnGme_->installEventFilter(this);
