@@ -612,7 +612,12 @@ bool THdStrings::OpenFile(const std::string& fileName, bool readOnly) {
   struct stat st {};
   bool exists = StatFile(fileName, st);
   if (!exists && kind_ != HdMemory) {
-    const int fd = fileName.empty() ? -1 : ::open(fileName.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0644);
+    // Only a missing file is made; a folder, pipe or device of that name is
+    // no text (and opening a pipe would wait for a writer).
+    struct stat other {};
+    if (!fileName.empty() && ::lstat(fileName.c_str(), &other) == 0) return false;
+    const int fd =
+        fileName.empty() ? -1 : ::open(fileName.c_str(), O_WRONLY | O_CREAT | O_NONBLOCK | O_CLOEXEC, 0644);
     if (fd < 0) return false;
     ::close(fd);
     exists = StatFile(fileName, st);

@@ -723,6 +723,11 @@ TEST(HdStrings, OpenFileOfMissingAndReadOnlyFiles) {
   own.SetStorage(0, pellora::HdOwnFile);
   EXPECT_TRUE(own.OpenFile(dir.File("made.txt"), false));
   EXPECT_TRUE(fs::exists(dir.File("made.txt")));
+  // What is there but no file is neither made nor read (a pipe would block).
+  ASSERT_EQ(mkfifo(dir.File("pipe").c_str(), 0600), 0);
+  EXPECT_FALSE(own.OpenFile(dir.File("pipe"), false));
+  EXPECT_FALSE(own.OpenFile(dir.Path(), false));
+  EXPECT_TRUE(fs::is_directory(dir.Path()));
   const std::string ro = dir.File("ro.txt");
   WriteFile(ro, "x\r\n");
   chmod(ro.c_str(), 0444);
