@@ -10,6 +10,7 @@
 #include <optional>
 #include <vector>
 
+#include "foundation/colorramp.h"
 #include "foundation/files.h"
 #include "foundation/test_support.h"
 #include "platform/msgbox.h"
@@ -283,7 +284,9 @@ TEST_F(BootstrapTest, LoadAndSaveTheApplicationIni) {
 TEST_F(BootstrapTest, InitSystemLoadsTheApplicationIni) {
   Touch(appDir_ + "Veltrano.Ini");
   ASSERT_TRUE(foundation::SaveFileAtomically(appDir_ + "Gravlo.Ini", "[S]\r\nk=5\r\n"));
+  foundation::ColourRamp.clear();
   ASSERT_TRUE(foundation::InitSystem());
+  EXPECT_EQ(foundation::ColourRamp.size(), 1530u);  // built at start
   ASSERT_NE(foundation::AppIni, nullptr);
   EXPECT_EQ(foundation::IniReadValue(foundation::AppIni, "S", "k", Variant(0)).AsInt(), 5);
 }
