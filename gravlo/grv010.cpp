@@ -575,7 +575,10 @@ void TGrv010::wheelEvent(QWheelEvent* event) {
 bool TGrv010::eventFilter(QObject* watched, QEvent* event) {
   if (watched == pnGme_) {
     switch (event->type()) {
+      // The second press of a quick double click arrives as a double click;
+      // it is a press like the first, or fast clicking would lose every other.
       case QEvent::MouseButtonPress:
+      case QEvent::MouseButtonDblClick:
         xGme_MouseDown(static_cast<QMouseEvent*>(event)->buttons());
         return true;
       case QEvent::Wheel: {

@@ -53,10 +53,9 @@ class MainWindowTest : public testsupport::AppFolderTest {
     QApplication::sendEvent(main_->GamePanel(), &press);
     return press.isAccepted();
   }
-  void Mouse(Qt::MouseButton button) {
+  void Mouse(Qt::MouseButton button, QEvent::Type type = QEvent::MouseButtonPress) {
     const QPointF at(20, 20);
-    QMouseEvent press(QEvent::MouseButtonPress, at, main_->GamePanel()->mapToGlobal(at), button, button,
-                      Qt::NoModifier);
+    QMouseEvent press(type, at, main_->GamePanel()->mapToGlobal(at), button, button, Qt::NoModifier);
     QApplication::sendEvent(main_->GamePanel(), &press);
   }
   // A turn of the wheel over the game panel (or over the window when given);
@@ -346,6 +345,14 @@ TEST_F(MainWindowTest, MouseButtonsAndWheelMoveThePiece) {
   Mouse(Qt::LeftButton);
   EXPECT_EQ(Engine().PieceX, x - 1);
   Mouse(Qt::RightButton);
+  Mouse(Qt::RightButton);
+  EXPECT_EQ(Engine().PieceX, x + 1);
+  // A quick second click is a double click to the system; it moves too.
+  Mouse(Qt::RightButton, QEvent::MouseButtonDblClick);
+  EXPECT_EQ(Engine().PieceX, x + 2);
+  Mouse(Qt::LeftButton);
+  Mouse(Qt::LeftButton, QEvent::MouseButtonDblClick);
+  EXPECT_EQ(Engine().PieceX, x);
   Mouse(Qt::RightButton);
   EXPECT_EQ(Engine().PieceX, x + 1);
   const Mask before = Engine().Piece;
