@@ -803,7 +803,9 @@ bool THdStrings::SaveFile(const std::string& name) {
     SaveBox(copyFailed ? "Copy to" + target + "failed" : "Failed to open file " + target, "HdStrings - Save");
     return false;
   }
-  if (storage_->Kind() == HdOwnFile) {
+  if (kind_ == HdOwnFile) {
+    // The saved file becomes the storage (also for a list that had to stay
+    // in memory for want of a file).
     const int fd = ::open(target.c_str(), O_RDWR | O_CLOEXEC);
     if (fd < 0) return true;  // saved; the list stays on its old file
     storage_ = std::make_unique<HdFileStorage>(fd, target, HdOwnFile, false);

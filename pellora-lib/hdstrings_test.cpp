@@ -643,6 +643,15 @@ TEST(HdStrings, OwnFileStorageLoadsAnExistingFileAndNeverPadsIt) {
   EXPECT_TRUE(nameless.LoadFromFile(name));
   EXPECT_EQ(nameless.ActiveStorageKind(), pellora::HdOwnFile);
   EXPECT_EQ(Entries(nameless), (std::vector<std::string>{"fresh"}));
+  // Saved, a list that stayed in memory for want of a file takes that file.
+  THdStrings unnamed;
+  unnamed.SetStorage(0, pellora::HdOwnFile);
+  unnamed.Add("a");
+  const std::string saved = dir.File("saved.txt");
+  ASSERT_TRUE(unnamed.SaveFile(saved));
+  EXPECT_EQ(unnamed.ActiveStorageKind(), pellora::HdOwnFile);
+  unnamed.Add("b");
+  EXPECT_EQ(ReadFile(saved), "a\r\nb\r\n");
 }
 
 TEST(HdStrings, TemporaryStorageIsCreatedExclusively) {
