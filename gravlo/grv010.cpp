@@ -444,7 +444,7 @@ void TGrv010::Timer1Timer() {
   }
   if (g.State == StateLocked || g.State == StateFalling) {
     const uint32_t elapsed = g.TickCount() - g.StartTick;
-    lcTme_->setText(QString::fromStdString(foundation::DurationToStr(0, 1, '.', elapsed, '.') + " "));
+    showGameTime(elapsed);
   }
 }
 
@@ -505,12 +505,18 @@ void TGrv010::ShowCounters() {
   lsAdd_->setText(QString::number(g.LinesAdded));
 }
 
+void TGrv010::showGameTime(int64_t ms) {
+  lcTme_->setText(QString::fromStdString(foundation::DurationToStr(0, 1, '.', ms, '.') + " "));
+}
+
 void TGrv010::GameFinished() {
   TGravlo& g = *engine_;
   timer1_->stop();
   lHdr_->setText("   GAME OVER");
   GamesFinished = Inc(GamesFinished);
   ShowCounters();
+  // The clock shows the whole game, not the moment of the last timer tick.
+  showGameTime(g.TimeUsed);
 
   ReloadKeepingLines(LoadIni);
   if (foundation::AppIni == nullptr) return;

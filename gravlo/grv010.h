@@ -91,6 +91,7 @@ class TGrv010 : public foundation::TFormSx {
   void xCtl_Enter(QWidget* control);
   void pnGmePaint();
   void setTimerInterval(int32_t interval);
+  void showGameTime(int64_t ms);
 
   std::unique_ptr<TGravlo> engine_;
   std::unique_ptr<platform::Graphic> logo_;  // the picture of iLogo

@@ -18,6 +18,7 @@
 #include <memory>
 
 #include "foundation/controls.h"
+#include "foundation/duration.h"
 #include "foundation/ini.h"
 #include "foundation/placement.h"
 #include "foundation/random.h"
@@ -128,6 +129,19 @@ TEST_F(MainWindowTest, AGameLeftAloneIsFiledUnderItsVariant) {
   EXPECT_EQ(IniReadValue(&again, av, "GamesFinished", Variant(0)).AsInt(), 2);
   foundation::StringList results;
   EXPECT_EQ(foundation::IniReadSection(&again, ws, &results), 2);
+}
+
+TEST_F(MainWindowTest, TheClockShowsTheWholeGameAtGameOver) {
+  Open();
+  StartAndSpawn();
+  // Played by keys alone: no timer tick updates the clock meanwhile.
+  for (int i = 0; i < 10000 && Engine().State != StateGameOver; ++i) {
+    tick_ += 250;
+    Key(Qt::Key_Space);
+  }
+  ASSERT_EQ(Engine().State, StateGameOver);
+  ASSERT_GT(Engine().TimeUsed, 10000);
+  EXPECT_EQ(Text("lcTme").toStdString(), foundation::DurationToStr(0, 1, '.', Engine().TimeUsed, '.') + " ");
 }
 
 TEST_F(MainWindowTest, SettingsChangedDuringAGameDoNotMoveItToAnotherVariant) {
