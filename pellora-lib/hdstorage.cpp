@@ -122,6 +122,16 @@ bool HdFileStorage::SetSize(int64_t size) {
   return size >= 0 && ftruncate(fd_, static_cast<off_t>(size)) == 0;
 }
 
+bool HdFileStorage::Extend(int64_t size) {
+  const int64_t now = Size();
+  if (size <= now) return true;
+  const int err = posix_fallocate(fd_, static_cast<off_t>(now), static_cast<off_t>(size - now));
+  if (err == 0) return true;
+  errno = err;
+  SetSize(now);  // a partial reservation is given back
+  return false;
+}
+
 int64_t HdFileStorage::Read(int64_t pos, char* p, int64_t n) {
   int64_t done = 0;
   while (done < n) {

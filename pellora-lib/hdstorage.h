@@ -14,6 +14,9 @@ class HdStorage {
   virtual int32_t Kind() const = 0;
   virtual int64_t Size() const = 0;
   virtual bool SetSize(int64_t size) = 0;
+  // Makes the storage at least size bytes long, with the room really there
+  // (a file gets its disk space now, so later writes into it cannot run out).
+  virtual bool Extend(int64_t size) { return size <= Size() || SetSize(size); }
   // Bytes actually transferred.
   virtual int64_t Read(int64_t pos, char* p, int64_t n) = 0;
   virtual int64_t Write(int64_t pos, const char* p, int64_t n) = 0;
@@ -58,6 +61,7 @@ class HdFileStorage final : public HdStorage {
   int32_t Kind() const override { return kind_; }
   int64_t Size() const override;
   bool SetSize(int64_t size) override;
+  bool Extend(int64_t size) override;
   int64_t Read(int64_t pos, char* p, int64_t n) override;
   int64_t Write(int64_t pos, const char* p, int64_t n) override;
   const std::string& Path() const override { return path_; }

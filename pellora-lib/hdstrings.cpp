@@ -180,7 +180,8 @@ THdStrings::THdStrings() {
 THdStrings::~THdStrings() {
   MemFree(readBuf_, readBufSize_);
   if (storage_ && storage_->Kind() == HdOwnFile) {
-    if (storage_->Size() != used_) storage_->SetSize(used_);
+    // Only ever cut: growing here would pad the user's file with zeros.
+    if (storage_->Size() > used_) storage_->SetSize(used_);
     // Edits made within the tick of the index's time leave both times
     // equal, which would pass an outdated index as current.
     struct stat text {}, idx {};
@@ -418,6 +419,12 @@ bool THdStrings::MoveTail(int64_t from, int firstShifted, int64_t delta) {
     }
   }
   if (delta > 0) GrowStorage(delta);
+  // A file first gets the room it grows into: a full disk then refuses the
+  // edit before any byte of the text has moved.
+  if (delta > 0 && !storage_->PreGrows() && !storage_->Extend(used_ + delta)) {
+    error_ = true;
+    return false;
+  }
   if (!storage_->Move(from, from + delta, tail, moveBuf_)) {
     error_ = true;
     return false;

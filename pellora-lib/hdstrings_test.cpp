@@ -2,9 +2,11 @@
 
 #include <gtest/gtest.h>
 #include <fcntl.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <csignal>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
@@ -652,6 +654,41 @@ TEST(HdStrings, OwnFileStorageLoadsAnExistingFileAndNeverPadsIt) {
   EXPECT_EQ(unnamed.ActiveStorageKind(), pellora::HdOwnFile);
   unnamed.Add("b");
   EXPECT_EQ(ReadFile(saved), "a\r\nb\r\n");
+}
+
+TEST(HdStrings, AFileThatCannotGrowKeepsItsTextAndTheListItsEntries) {
+  TempDir dir;
+  const std::string name = dir.File("full.txt");
+  const std::string text = "ab\r\ncd\r\nlast";
+  WriteFile(name, text);
+  {
+    THdStrings list;
+    list.SetStorage(0, pellora::HdOwnFile);
+    ASSERT_TRUE(list.OpenFile(name, false));
+    // No more room: the file may not grow beyond its size.
+    struct sigaction ignore {}, old {};
+    ignore.sa_handler = SIG_IGN;
+    sigaction(SIGXFSZ, &ignore, &old);
+    struct rlimit before {};
+    ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &before), 0);
+    struct rlimit full = before;
+    full.rlim_cur = text.size();
+    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &full), 0);
+    list.Put(2, "a longer last line");
+    const bool putFlagged = list.ErrorFlag();
+    list.Put(0, "a longer first line");
+    const bool firstFlagged = list.ErrorFlag();
+    list.Insert(1, "new");
+    list.Add("appended");
+    setrlimit(RLIMIT_FSIZE, &before);
+    sigaction(SIGXFSZ, &old, nullptr);
+    EXPECT_TRUE(putFlagged);
+    EXPECT_TRUE(firstFlagged);
+    EXPECT_TRUE(list.ErrorFlag());
+    EXPECT_EQ(Entries(list), (std::vector<std::string>{"ab", "cd", "last"}));
+    EXPECT_EQ(ReadFile(name), text);
+  }
+  EXPECT_EQ(ReadFile(name), text);  // neither padded nor cut when the list goes
 }
 
 TEST(HdStrings, TemporaryStorageIsCreatedExclusively) {
