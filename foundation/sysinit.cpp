@@ -35,6 +35,13 @@ std::array<std::string, 256> EntityTable2;
 
 namespace {
 
+// Set when the application ini exists but could not be read and nothing of it
+// was read before: AppIni then does not hold the file's lines, and saving it
+// would replace the user's settings and results with a fragment.
+bool gAppIniUnread = false;
+// Set once AppIni has held what the file held (or there was no file).
+bool gAppIniEverRead = false;
+
 constexpr const char* kBaseFileName = "Veltrano.Ini";
 constexpr const char* kCaption = "Veltrano SysInit";
 
@@ -220,17 +227,30 @@ bool InitSystem() {
 }
 
 void LoadAppIni() {
-  if (AppIni == nullptr)
-    AppIni = new StringList();
-  else
+  if (AppIni == nullptr) AppIni = new StringList();
+  if (AppIniFile.empty() && !InitSysPaths()) {
     AppIni->Clear();
-  if (AppIniFile.empty() && !InitSysPaths()) return;
-  if (FileExistsVar(Variant(AppIniFile), 1)) AppIni->LoadFromFile(AppIniFile);
+    return;
+  }
+  // Read into a fresh list first: a read error leaves the lines held so far
+  // in place instead of an empty list that a later save would write out.
+  StringList fresh;
+  if (FileExistsVar(Variant(AppIniFile), 1)) {
+    try {
+      fresh.LoadFromFile(AppIniFile);
+    } catch (const IniFileError&) {
+      gAppIniUnread = !gAppIniEverRead;
+      throw;
+    }
+  }
+  *AppIni = std::move(fresh);
+  gAppIniEverRead = true;
+  gAppIniUnread = false;
 }
 
 void SaveAppIni() {
   try {
-    if (AppIni != nullptr && !AppIniFile.empty()) AppIni->SaveToFile(AppIniFile);
+    if (AppIni != nullptr && !AppIniFile.empty() && !gAppIniUnread) AppIni->SaveToFile(AppIniFile);
   } catch (...) {
     // Saving the settings must never disturb the program.
   }
@@ -282,12 +302,16 @@ void ResetSysGlobals() {
   AppName.clear();
   AppIniFile.clear();
   if (AppIni != nullptr) AppIni->Clear();
+  gAppIniUnread = false;
+  gAppIniEverRead = false;
 }
 
 void SetAppLocation(const std::string& appDir, const std::string& appName) {
   AppDir = WithSlash(appDir);
   AppName = appName;
   AppIniFile = AppDir + AppName + ".Ini";
+  gAppIniUnread = false;
+  gAppIniEverRead = false;
 }
 
 void SetExecutablePathOverride(const std::string& path) { ExecutableOverride() = path; }

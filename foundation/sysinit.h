@@ -40,10 +40,12 @@ bool InitSystem();
 
 // Reloads AppIni from AppIniFile (running the bootstrap when AppIniFile is
 // still empty). Unsaved changes in AppIni are discarded. A read error of an
-// existing file propagates as IniFileError.
+// existing file propagates as IniFileError and leaves AppIni as it was.
 void LoadAppIni();
 // Writes AppIni to AppIniFile through a temporary file; silent on failure,
-// and a failed save leaves the old file whole.
+// and a failed save leaves the old file whole. While the existing file could
+// not be read at all, nothing is written, so it is never replaced by a
+// fragment.
 void SaveAppIni();
 
 // The folder that stands for "the Windows directory":

@@ -281,6 +281,44 @@ TEST_F(BootstrapTest, LoadAndSaveTheApplicationIni) {
   EXPECT_FALSE(fs::exists(root_ + "/gone"));
 }
 
+// An application ini that exists but cannot be read must survive: the lines
+// held stay, and a save never replaces the file with what little is in memory.
+TEST_F(BootstrapTest, UnreadableApplicationIniIsNeverOverwritten) {
+  foundation::SetAppLocation(appDir_, "Gravlo");
+  const std::string original = "[Grv010]\r\npGrv.GameCols=12\r\n[WS_X]\r\nresult\r\n";
+  std::ofstream(foundation::AppIniFile, std::ios::binary) << original;
+  auto fileText = [] {
+    std::string bytes;
+    EXPECT_TRUE(foundation::ReadWholeFile(foundation::AppIniFile, bytes));
+    return bytes;
+  };
+
+  // Never read: a failed first load leaves nothing that may be saved.
+  {
+    foundation::testkit::ScopedNoMoreFiles limit;
+    ASSERT_TRUE(limit.Active());
+    EXPECT_THROW(foundation::LoadAppIni(), foundation::IniFileError);
+  }
+  ASSERT_NE(foundation::AppIni, nullptr);
+  foundation::IniWriteValue(foundation::AppIni, "Grv010", "Left", Variant(int32_t{5}), 0, 0);
+  foundation::SaveAppIni();
+  EXPECT_EQ(fileText(), original);
+
+  // Read once: a later failed reload keeps the lines, and saving them is safe.
+  foundation::LoadAppIni();
+  const std::string held = foundation::AppIni->Text();
+  {
+    foundation::testkit::ScopedNoMoreFiles limit;
+    ASSERT_TRUE(limit.Active());
+    EXPECT_THROW(foundation::LoadAppIni(), foundation::IniFileError);
+  }
+  EXPECT_EQ(foundation::AppIni->Text(), held);
+  foundation::IniWriteValue(foundation::AppIni, "Grv010", "Left", Variant(int32_t{5}), 0, 0);
+  foundation::SaveAppIni();
+  EXPECT_NE(fileText().find("Left=5"), std::string::npos);
+  EXPECT_NE(fileText().find("result"), std::string::npos);
+}
+
 TEST_F(BootstrapTest, InitSystemLoadsTheApplicationIni) {
   Touch(appDir_ + "Veltrano.Ini");
   ASSERT_TRUE(foundation::SaveFileAtomically(appDir_ + "Gravlo.Ini", "[S]\r\nk=5\r\n"));
