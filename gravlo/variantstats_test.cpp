@@ -3,6 +3,7 @@
 
 #include <QDate>
 #include <clocale>
+#include <cstring>
 #include <limits>
 #include <string>
 #include <vector>
@@ -186,6 +187,15 @@ TEST(Ranking, ByteOrderWithAsciiFoldingUnderAUtf8Locale) {
   const std::string longer = "L    99 T   2,00.000=Ann" + std::string(27, ' ') + " | 2024-01-01 00:00:00";
   const std::string bert = "L    99 T   1,23.456=Bert" + std::string(26, ' ') + " | 2024-01-01 00:00:00";
   const std::string anna = "L    99 T   1,23.456=anna" + std::string(26, ' ') + " | 2024-01-01 00:00:00";
+  // Where a real language locale is there (the test command installs one),
+  // make sure it would order these lines unlike bytes: otherwise the check
+  // below could not tell locale collation from byte order.
+  const std::string active = std::setlocale(LC_ALL, nullptr);
+  if (active.rfind("C", 0) != 0) {
+    const bool bytesFirst = std::strcmp(more.c_str(), longer.c_str()) < 0;
+    const bool localeFirst = std::strcoll(more.c_str(), longer.c_str()) < 0;
+    EXPECT_NE(bytesFirst, localeFirst) << "locale " << active << " collates like bytes";
+  }
   AddResultLine(ini, ws, anna, 100);
   AddResultLine(ini, ws, more, 100);
   AddResultLine(ini, ws, bert, 100);

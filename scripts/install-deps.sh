@@ -8,6 +8,7 @@ packages=(
   libgtest-dev libgmock-dev libbenchmark-dev
   xvfb xauth fonts-dejavu-core
   python3 python3-pil imagemagick libjpeg-turbo-progs
+  locales
 )
 missing=()
 for p in "${packages[@]}"; do
@@ -21,4 +22,12 @@ if [ ${#missing[@]} -gt 0 ]; then
   [ "$(id -u)" -ne 0 ] && SUDO="sudo"
   $SUDO apt-get update -qq
   DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y -qq --no-install-recommends "${missing[@]}"
+fi
+
+# A UTF-8 locale whose collation differs from byte order, so the tests can show
+# that sorting never follows the process locale.
+if ! locale -a 2>/dev/null | grep -qix 'en_US.utf8'; then
+  SUDO=""
+  [ "$(id -u)" -ne 0 ] && SUDO="sudo"
+  $SUDO localedef -i en_US -f UTF-8 en_US.UTF-8
 fi
