@@ -284,6 +284,11 @@ TEST_F(BootstrapTest, LoadAndSaveTheApplicationIni) {
 // An application ini that exists but cannot be read must survive: the lines
 // held stay, and a save never replaces the file with what little is in memory.
 TEST_F(BootstrapTest, UnreadableApplicationIniIsNeverOverwritten) {
+#if defined(__SANITIZE_ADDRESS__)
+  // The sanitizer runtime opens files of its own while an exception is thrown;
+  // with no descriptor left it reports a false fault. The normal build runs this.
+  GTEST_SKIP() << "needs a process that may run out of file descriptors";
+#endif
   foundation::SetAppLocation(appDir_, "Gravlo");
   const std::string original = "[Grv010]\r\npGrv.GameCols=12\r\n[WS_X]\r\nresult\r\n";
   std::ofstream(foundation::AppIniFile, std::ios::binary) << original;
