@@ -34,20 +34,18 @@ bool IsPathType(int type) { return KindOf(type) == VarKind::Text; }
 
 int64_t ToSeconds(const struct timespec& ts) { return static_cast<int64_t>(ts.tv_sec); }
 
+}  // namespace
+
 bool WriteAll(int fd, std::string_view bytes) {
   size_t done = 0;
   while (done < bytes.size()) {
     const ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
-    if (n < 0) {
-      if (errno == EINTR) continue;
-      return false;
-    }
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) return false;  // a write that takes nothing would spin for ever
     done += static_cast<size_t>(n);
   }
   return true;
 }
-
-}  // namespace
 
 std::filesystem::path ToFsPath(const std::string& path) {
   return std::filesystem::path(platform::toQString(path).toStdString());
@@ -143,6 +141,10 @@ bool SaveFileAtomically(const std::string& path, std::string_view bytes) {
 }
 
 bool SaveFileAtomically(const std::filesystem::path& path, std::string_view bytes) {
+  return SaveFileAtomicallyWith(path, [bytes](int fd) { return WriteAll(fd, bytes); });
+}
+
+bool SaveFileAtomicallyWith(const std::filesystem::path& path, const std::function<bool(int fd)>& fill) {
   if (path.empty()) return false;
   std::error_code ec;
   std::filesystem::path target = path;
@@ -168,7 +170,7 @@ bool SaveFileAtomically(const std::filesystem::path& path, std::string_view byte
   if (fd < 0) return false;
   struct stat old {};
   if (::stat(target.c_str(), &old) == 0) ::fchmod(fd, old.st_mode & 07777);
-  bool ok = WriteAll(fd, bytes) && ::fsync(fd) == 0;
+  bool ok = fill(fd) && ::fsync(fd) == 0;
   ok = (::close(fd) == 0) && ok;
   if (ok) ok = ::rename(temp.c_str(), target.c_str()) == 0;
   if (!ok) {
@@ -187,9 +189,15 @@ bool SaveFileAtomically(const std::filesystem::path& path, std::string_view byte
 bool ReadWholeFile(const std::string& path, std::string& bytes) {
   bytes.clear();
   if (path.empty()) return false;
+  return ReadWholeFile(ToFsPath(path), bytes);
+}
+
+bool ReadWholeFile(const std::filesystem::path& path, std::string& bytes) {
+  bytes.clear();
+  if (path.empty()) return false;
   // Non-blocking open and a regular-file check: a pipe or device in place of
   // a data file must not hang the program.
-  const int fd = ::open(ToFsPath(path).c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
   if (fd < 0) return false;
   struct stat st {};
   if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {

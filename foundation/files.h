@@ -2,6 +2,7 @@
 // File tests, shell "open", and the safe way to save a data file.
 #include <cstdint>
 #include <filesystem>
+#include <functional>
 #include <string>
 #include <string_view>
 
@@ -62,8 +63,15 @@ bool ShellExec(const std::string& verb, const std::string& file, const std::stri
 // removed, the old file untouched).
 bool SaveFileAtomically(const std::string& path, std::string_view bytes);
 bool SaveFileAtomically(const std::filesystem::path& path, std::string_view bytes);
+// The same for content too large to hold at once: fill writes it to the open
+// temporary file (fd) and returns false on failure.
+bool SaveFileAtomicallyWith(const std::filesystem::path& path, const std::function<bool(int fd)>& fill);
+// Writes all of bytes to fd, going on after interrupted writes.
+bool WriteAll(int fd, std::string_view bytes);
 
-// Reads a whole file; false when it cannot be read.
+// Reads a whole regular file; false when it cannot be read (a pipe or device
+// is refused at once instead of blocking).
 bool ReadWholeFile(const std::string& path, std::string& bytes);
+bool ReadWholeFile(const std::filesystem::path& path, std::string& bytes);
 
 }  // namespace foundation

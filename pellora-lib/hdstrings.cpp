@@ -12,6 +12,7 @@
 #include <new>
 #include <stdexcept>
 
+#include "foundation/files.h"
 #include "foundation/msgbox.h"
 #include "pellora-lib/hdstorage.h"
 #include "pellora-lib/memblock.h"
@@ -88,54 +89,6 @@ uint32_t GetLe32(const char* p) {
   uint32_t v = 0;
   for (int i = 0; i < 4; ++i) v |= static_cast<uint32_t>(static_cast<unsigned char>(p[i])) << (8 * i);
   return v;
-}
-
-// Writes data to a fresh, exclusively created file beside target and renames
-// it over target, so a failed write never leaves a cut-off file. Returns the
-// errno of the failure, 0 on success.
-int WriteFileReplacing(const std::string& target, const std::function<bool(int fd)>& fill) {
-  std::string pattern = target + ".XXXXXX";
-  std::vector<char> name(pattern.begin(), pattern.end());
-  name.push_back('\0');
-  const int fd = mkstemp(name.data());
-  if (fd < 0) return errno ? errno : EIO;
-  struct stat old {};
-  if (::stat(target.c_str(), &old) == 0) fchmod(fd, old.st_mode & 07777);
-  else fchmod(fd, 0644);
-  bool ok = fill(fd);
-  int err = ok ? 0 : (errno ? errno : EIO);
-  if (ok && fsync(fd) != 0) { ok = false; err = errno; }
-  if (::close(fd) != 0 && ok) { ok = false; err = errno; }
-  if (ok && ::rename(name.data(), target.c_str()) != 0) { ok = false; err = errno; }
-  if (!ok) ::unlink(name.data());
-  return ok ? 0 : (err ? err : EIO);
-}
-
-// The whole file, or empty when it cannot be read.
-std::string ReadWholeFile(const std::string& name) {
-  std::string out;
-  const int fd = ::open(name.c_str(), O_RDONLY | O_CLOEXEC);
-  if (fd < 0) return out;
-  char piece[65536];
-  for (;;) {
-    const ssize_t r = ::read(fd, piece, sizeof piece);
-    if (r < 0 && errno == EINTR) continue;
-    if (r <= 0) break;
-    out.append(piece, static_cast<size_t>(r));
-  }
-  ::close(fd);
-  return out;
-}
-
-bool WriteAll(int fd, const char* p, size_t n) {
-  while (n > 0) {
-    const ssize_t r = ::write(fd, p, n);
-    if (r < 0 && errno == EINTR) continue;
-    if (r <= 0) return false;
-    p += r;
-    n -= static_cast<size_t>(r);
-  }
-  return true;
 }
 
 const char* kMoveRefused =
@@ -760,9 +713,13 @@ bool THdStrings::SaveIndex(bool onlyIfPresent) {
   }
   // Equal times alone do not prove the index current: file times are coarse,
   // so a text changed within the same tick keeps its time.
-  if (present && SameTime(idx.st_mtim, text.st_mtim) && ReadWholeFile(idxName) == data) return true;
-  const int err = WriteFileReplacing(idxName, [&](int fd) { return WriteAll(fd, data.data(), data.size()); });
-  if (err != 0) return false;
+  std::string onDisk;
+  if (present && SameTime(idx.st_mtim, text.st_mtim) &&
+      foundation::ReadWholeFile(std::filesystem::path(idxName), onDisk) && onDisk == data)
+    return true;
+  if (!foundation::SaveFileAtomicallyWith(std::filesystem::path(idxName),
+                                          [&](int fd) { return foundation::WriteAll(fd, data); }))
+    return false;
   const struct timespec times[2] = {text.st_atim, text.st_mtim};
   if (utimensat(AT_FDCWD, idxName.c_str(), times, 0) != 0) ShowSystemError(-1);
   return true;
@@ -794,11 +751,12 @@ bool THdStrings::SaveFile(const std::string& name) {
     return false;
   }
   bool copyFailed = false;
-  const int err = WriteFileReplacing(target, [&](int fd) {
+  const bool saved = foundation::SaveFileAtomicallyWith(std::filesystem::path(target), [&](int fd) {
     std::vector<char> piece(static_cast<size_t>(std::min<int64_t>(std::max<int64_t>(used_, 1), 1 << 24)));
     for (int64_t done = 0; done < used_;) {
       const int64_t n = std::min<int64_t>(static_cast<int64_t>(piece.size()), used_ - done);
-      if (storage_->Read(done, piece.data(), n) != n || !WriteAll(fd, piece.data(), static_cast<size_t>(n))) {
+      if (storage_->Read(done, piece.data(), n) != n ||
+          !foundation::WriteAll(fd, std::string_view(piece.data(), static_cast<size_t>(n)))) {
         copyFailed = true;
         return false;
       }
@@ -806,7 +764,7 @@ bool THdStrings::SaveFile(const std::string& name) {
     }
     return true;
   });
-  if (err != 0) {
+  if (!saved) {
     SaveBox(copyFailed ? "Copy to" + target + "failed" : "Failed to open file " + target, "HdStrings - Save");
     return false;
   }

@@ -696,7 +696,7 @@ TEST(HdStrings, TemporaryStorageIsCreatedExclusively) {
   WriteFile(dir.File("xoStr31.Txt"), "someone else's");
   {
     THdStrings list;
-    list.SetPath(1, dir.Path());
+    list.SetPath(1, dir.Path().string());
     list.SetStorage(0, pellora::HdTempFile);
     EXPECT_EQ(list.ActiveStorageKind(), pellora::HdTempFile);
     EXPECT_EQ(list.GetPath(2), dir.File("xoStr31_1.Txt"));
@@ -772,7 +772,7 @@ TEST(HdStrings, OpenFileOfMissingAndReadOnlyFiles) {
   // What is there but no file is neither made nor read (a pipe would block).
   ASSERT_EQ(mkfifo(dir.File("pipe").c_str(), 0600), 0);
   EXPECT_FALSE(own.OpenFile(dir.File("pipe"), false));
-  EXPECT_FALSE(own.OpenFile(dir.Path(), false));
+  EXPECT_FALSE(own.OpenFile(dir.Path().string(), false));
   EXPECT_TRUE(fs::is_directory(dir.Path()));
   const std::string ro = dir.File("ro.txt");
   WriteFile(ro, "x\r\n");

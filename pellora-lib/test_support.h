@@ -12,29 +12,12 @@
 #include <sstream>
 #include <string>
 
+#include "platform/test_support.h"
+
 namespace pellora::testkit {
 
 // A scratch folder that goes with everything in it (read-only parts too).
-class TempDir {
- public:
-  explicit TempDir(const std::string& prefix = "pellora_") {
-    std::string pattern = (std::filesystem::temp_directory_path() / (prefix + "XXXXXX")).string();
-    if (mkdtemp(pattern.data())) path_ = pattern;
-  }
-  ~TempDir() {
-    if (path_.empty()) return;
-    std::error_code ec;
-    std::filesystem::permissions(path_, std::filesystem::perms::owner_all, std::filesystem::perm_options::add, ec);
-    std::filesystem::remove_all(path_, ec);
-  }
-  TempDir(const TempDir&) = delete;
-  TempDir& operator=(const TempDir&) = delete;
-  std::string File(const std::string& name) const { return (std::filesystem::path(path_) / name).string(); }
-  const std::string& Path() const { return path_; }
-
- private:
-  std::string path_;
-};
+using platform::testkit::TempDir;
 
 inline void WriteFile(const std::string& name, const std::string& data) {
   std::ofstream out(name, std::ios::binary | std::ios::trunc);

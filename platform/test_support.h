@@ -48,11 +48,15 @@ class TempDir {
   }
   ~TempDir() {
     std::error_code ignored;
+    // A test may have made the folder read-only; it still goes.
+    std::filesystem::permissions(path_, std::filesystem::perms::owner_all, std::filesystem::perm_options::add,
+                                 ignored);
     std::filesystem::remove_all(path_, ignored);
   }
   TempDir(const TempDir&) = delete;
   TempDir& operator=(const TempDir&) = delete;
   std::string operator/(const std::string& name) const { return (path_ / name).string(); }
+  std::string File(const std::string& name) const { return *this / name; }
   const std::filesystem::path& Path() const { return path_; }
 
  private:
