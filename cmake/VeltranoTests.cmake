@@ -1,9 +1,14 @@
 # One test program per *_test.cpp file beside the code, labelled with its top
-# folder so `ctest -L <folder>` runs one subsystem.
+# folder so `ctest -L <folder>` runs one subsystem. RECURSE also takes the
+# tests of the folder's subfolders (one per codec, say).
 function(veltrano_add_tests label)
-  cmake_parse_arguments(ARG "" "" "LIBS" ${ARGN})
-  file(GLOB test_sources CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*_test.cpp
-                                           ${CMAKE_CURRENT_SOURCE_DIR}/tests/*_test.cpp)
+  cmake_parse_arguments(ARG "RECURSE" "" "LIBS" ${ARGN})
+  if(ARG_RECURSE)
+    file(GLOB_RECURSE test_sources CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*_test.cpp)
+  else()
+    file(GLOB test_sources CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*_test.cpp
+                                             ${CMAKE_CURRENT_SOURCE_DIR}/tests/*_test.cpp)
+  endif()
   foreach(src IN LISTS test_sources)
     get_filename_component(name ${src} NAME_WE)
     set(target ${label}_${name})
