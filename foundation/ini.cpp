@@ -68,6 +68,112 @@ std::string ListKey(std::string_view key, long long n) {
   return k;
 }
 
+// The key part of a key line as the key search sees it (right-trimmed, from
+// the line's first character), and the 1-based position of its separator
+// (left alone for a bare key). False for a line that is no key line.
+bool KeyPartOf(std::string_view line, int flags, std::string_view& keyPart, int& separatorPos) {
+  if (line.empty()) return false;
+  const bool indented = (flags & ifkIndentedKeys) != 0;
+  size_t start = 0;
+  if (!indented) {
+    while (start < line.size() && IsBlank(line[start])) ++start;
+    if (start == line.size()) return false;
+  }
+  const bool colon = (flags & ifkColonSeparator) != 0;
+  size_t sep = std::string_view::npos;
+  for (size_t k = start + 1; k < line.size(); ++k) {
+    if (line[k] == '=' || (colon && line[k] == ':')) {
+      sep = k;
+      break;
+    }
+  }
+  if (sep != std::string_view::npos) {
+    separatorPos = static_cast<int>(sep + 1);
+    keyPart = line.substr(0, sep);
+  } else if (flags & ifkBareKeys) {
+    keyPart = line;
+  } else {
+    return false;
+  }
+  keyPart = TrimRight(keyPart);
+  // With indented keys allowed the key begins at its first non-blank;
+  // lines that start in the first column are unaffected.
+  if (indented) keyPart = TrimLeft(keyPart);
+  return true;
+}
+
+// The value of a key line: from the separator to the first ";" after it, or
+// to the end of the line with whole-line values.
+std::string_view ValueOf(std::string_view line, int separatorPos, int flags) {
+  const size_t from = std::min(static_cast<size_t>(separatorPos), line.size());
+  size_t to = line.size();
+  if (!(flags & ivfWholeLine)) {
+    const size_t semi = line.find(';', from);
+    if (semi != std::string_view::npos) to = semi;
+  }
+  return line.substr(from, to - from);
+}
+
+// The key line with a new value after its separator; unless whole-line
+// values are asked for, an old comment stays in its column.
+std::string ReplacedValue(const std::string& line, int separatorPos, const std::string& text, int flags) {
+  const size_t keep = std::min(static_cast<size_t>(separatorPos), line.size());
+  std::string fresh = line.substr(0, keep);
+  fresh += text;
+  if (!(flags & ivfWholeLine)) {
+    const size_t semi = line.find(';', keep);
+    if (semi != std::string::npos) {
+      if (fresh.size() < semi) fresh.append(semi - fresh.size(), ' ');
+      fresh.append(line, semi, std::string::npos);
+    }
+  }
+  return fresh;
+}
+
+// The entries key#0, key#1, ... of one section, found in one pass: for each
+// entry number below the limit, the line of its first occurrence and its
+// separator position. Reading or writing a list entry by entry would search
+// the section once per entry.
+struct ListEntries {
+  int result = -3;  // as IniFindKey with an empty key
+  int firstLine = 0;
+  int endLine = 0;
+  std::vector<int> line;  // -1: no such entry
+  std::vector<int> separator;
+};
+
+ListEntries FindListEntries(const StringList& list, std::string_view section, std::string_view key,
+                            size_t limit) {
+  ListEntries found;
+  int unused = 0;
+  found.result = IniFindKey(&list, section, std::string_view(), 0, found.firstLine, found.endLine, unused, 0);
+  found.line.assign(limit, -1);
+  found.separator.assign(limit, 0);
+  if (found.firstLine < 0) return found;
+  // Entry n's key is Trim(key + "#" + n): the key's left-trimmed text, "#"
+  // and n in plain decimal.
+  std::string prefix(TrimLeft(key));
+  prefix.push_back('#');
+  const auto& lines = list.Lines();
+  for (int i = found.firstLine; i < found.endLine; ++i) {
+    std::string_view keyPart;
+    int sep = 0;
+    if (!KeyPartOf(lines[static_cast<size_t>(i)].text, 0, keyPart, sep)) continue;
+    if (keyPart.size() <= prefix.size() || !SameTextAscii(keyPart.substr(0, prefix.size()), prefix)) continue;
+    const std::string_view digits = keyPart.substr(prefix.size());
+    // Only the number's own spelling: no sign, no leading zero, and short
+    // enough that it cannot overflow.
+    if (digits.size() > 18 || (digits.size() > 1 && digits[0] == '0')) continue;
+    if (!std::all_of(digits.begin(), digits.end(), [](char c) { return c >= '0' && c <= '9'; })) continue;
+    size_t n = 0;
+    for (char c : digits) n = n * 10 + static_cast<size_t>(c - '0');
+    if (n >= limit || found.line[n] >= 0) continue;
+    found.line[n] = i;
+    found.separator[n] = sep;
+  }
+  return found;
+}
+
 }  // namespace
 
 // ---------------------------------------------------------------- StringList
@@ -186,36 +292,9 @@ int IniFindKey(const StringList* list, std::string_view section, std::string_vie
 
   const std::string_view wantedKey = Trim(key);
   if (wantedKey.empty()) return result;
-  const bool colon = (flags & ifkColonSeparator) != 0;
-  const bool indented = (flags & ifkIndentedKeys) != 0;
   for (int i = firstLine; i < endLine; ++i) {
-    const std::string_view line = lines[static_cast<size_t>(i)].text;
-    if (line.empty()) continue;
-    size_t start = 0;
-    if (!indented) {
-      while (start < line.size() && IsBlank(line[start])) ++start;
-      if (start == line.size()) continue;
-    }
-    size_t sep = std::string_view::npos;
-    for (size_t k = start + 1; k < line.size(); ++k) {
-      if (line[k] == '=' || (colon && line[k] == ':')) {
-        sep = k;
-        break;
-      }
-    }
     std::string_view keyPart;
-    if (sep != std::string_view::npos) {
-      separatorPos = static_cast<int>(sep + 1);
-      keyPart = line.substr(0, sep);
-    } else if (flags & ifkBareKeys) {
-      keyPart = line;
-    } else {
-      continue;
-    }
-    keyPart = TrimRight(keyPart);
-    // With indented keys allowed the key begins at its first non-blank;
-    // lines that start in the first column are unaffected.
-    if (indented) keyPart = TrimLeft(keyPart);
+    if (!KeyPartOf(lines[static_cast<size_t>(i)].text, flags, keyPart, separatorPos)) continue;
     if (!SameTextAscii(keyPart, wantedKey)) continue;
     if (nth > 1) {
       --nth;
@@ -232,14 +311,7 @@ Variant IniReadValue(const StringList* list, std::string_view section, std::stri
   const int at = IniFindKey(list, section, key, nth, first, end, sep, 0);
   if (at < 0) return defaultValue;
   if (type < 0) type = defaultValue.type();
-  const std::string_view line = (*list)[at];
-  const size_t from = std::min(static_cast<size_t>(sep), line.size());
-  size_t to = line.size();
-  if (!(flags & ivfWholeLine)) {
-    const size_t semi = line.find(';', from);
-    if (semi != std::string_view::npos) to = semi;
-  }
-  const std::string_view value = line.substr(from, to - from);
+  const std::string_view value = ValueOf((*list)[at], sep, flags);
   switch (KindOf(type)) {
     case VarKind::Integer:
       return Variant(TextToInt(value));
@@ -290,18 +362,7 @@ int IniWriteValue(StringList* list, std::string_view section, std::string_view k
   const std::string text = ValueText(value);
   if (at >= 0) {
     std::string& line = (*list)[at];
-    const size_t keep = std::min(static_cast<size_t>(sep), line.size());
-    std::string fresh = line.substr(0, keep);
-    fresh += text;
-    if (!(flags & ivfWholeLine)) {
-      const size_t semi = line.find(';', keep);
-      if (semi != std::string::npos) {
-        // Keep the old comment in its column.
-        if (fresh.size() < semi) fresh.append(semi - fresh.size(), ' ');
-        fresh.append(line, semi, std::string::npos);
-      }
-    }
-    line = std::move(fresh);
+    line = ReplacedValue(line, sep, text, flags);
     return at;
   }
   // A blank key could never be found again: every write would add a line.
@@ -322,10 +383,12 @@ int IniWriteValue(StringList* list, std::string_view section, std::string_view k
 int IniReadList(const StringList* list, std::string_view section, std::string_view key, StringList* dest,
                 int flags) {
   if (list == nullptr || dest == nullptr) return 0;
+  // A list without gaps cannot have more entries than its section has lines.
+  const ListEntries entries = FindListEntries(*list, section, key, static_cast<size_t>(list->Count()) + 1);
   // Read everything first: dest may be the list itself.
   std::vector<StringList::Line> found;
-  for (long long n = 0; n < 10000000; ++n) {
-    std::string text = IniReadValue(list, section, ListKey(key, n), Variant(std::string())).AsString();
+  for (size_t n = 0; n < entries.line.size() && entries.line[n] >= 0; ++n) {
+    std::string text(Trim(ValueOf((*list)[entries.line[n]], entries.separator[n], 0)));
     if (text.empty()) break;
     std::intptr_t number = 0;
     if (flags & ilfNumbers) {
@@ -347,21 +410,49 @@ void IniWriteList(StringList* list, std::string_view section, std::string_view k
   if (list == nullptr || source == nullptr) return;
   // The source may be the list itself; take its items before writing.
   const std::vector<StringList::Line> items = source->Lines();
+  // Entries at or above the item count that are left over from a longer
+  // list are deleted while they follow each other without a gap.
+  const size_t limit = items.size() + static_cast<size_t>(list->Count()) + 1;
+  const ListEntries entries = FindListEntries(*list, section, key, limit);
+  std::vector<StringList::Line> missing;
   for (size_t i = 0; i < items.size(); ++i) {
     std::string value = items[i].text;
     if ((flags & ilfNumbers) && items[i].object != 0) {
       value.push_back('\x1f');
       value += std::to_string(static_cast<long long>(items[i].object));
     }
-    IniWriteValue(list, section, ListKey(key, static_cast<long long>(i)), Variant(std::move(value)));
+    const std::string text = ValueText(Variant(std::move(value)));
+    if (entries.line[i] >= 0) {
+      std::string& line = (*list)[entries.line[i]];
+      line = ReplacedValue(line, entries.separator[i], text, 0);
+    } else {
+      missing.push_back(StringList::Line{OneLine(Trim(ListKey(key, static_cast<long long>(i)))) + "=" + text, 0});
+    }
   }
-  if (flags & ilfKeepHigher) return;
-  for (long long n = static_cast<long long>(items.size()); n < 10000000; ++n) {
-    int first = 0, end = 0, sep = 0;
-    const int at = IniFindKey(list, section, ListKey(key, n), 1, first, end, sep, 0);
-    if (at < 0) break;
-    list->Delete(at);
+  std::vector<bool> drop;
+  if (!(flags & ilfKeepHigher)) {
+    drop.assign(static_cast<size_t>(list->Count()), false);
+    for (size_t n = items.size(); n < limit && n < 10000000 && entries.line[n] >= 0; ++n)
+      drop[static_cast<size_t>(entries.line[n])] = true;
   }
+  // New entries go where single writes would put them, in order: before the
+  // header that ends the section, or at the end of the list (a missing
+  // named section gets its header first).
+  auto& lines = list->Lines();
+  const bool newSection = entries.result == -2 && !Trim(section).empty();
+  std::vector<StringList::Line> out;
+  out.reserve(lines.size() + missing.size() + 1);
+  const size_t insertAt = newSection ? lines.size() : static_cast<size_t>(std::max(entries.endLine, 0));
+  for (size_t i = 0; i <= lines.size(); ++i) {
+    if (i == insertAt && !missing.empty()) {
+      if (newSection) out.push_back(StringList::Line{OneLine(Bracketed(Trim(section))), 0});
+      for (auto& m : missing) out.push_back(std::move(m));
+    }
+    if (i == lines.size()) break;
+    if (!drop.empty() && drop[i]) continue;
+    out.push_back(std::move(lines[i]));
+  }
+  lines = std::move(out);
 }
 
 int IniReadSection(const StringList* list, std::string_view section, StringList* dest, int flags) {
