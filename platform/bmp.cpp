@@ -11,6 +11,14 @@ namespace {
 
 constexpr std::uint32_t kRgb = 0, kRle8 = 1, kRle4 = 2, kBitFields = 3;
 
+// Run-length data can leave most of a picture out (a move, or the
+// end-of-picture code), so a file of a few bytes may declare a picture of a
+// gigabyte. Two bytes of runs fill at most 255 pixels; a picture that needs
+// more than 256 pixels per byte of data is taken as damaged once it is
+// larger than a picture anyone stores that sparsely (16 million pixels).
+constexpr std::uint64_t kRlePixelsPerByte = 256;
+constexpr std::uint64_t kRleSparsePixels = std::uint64_t{1} << 24;
+
 [[noreturn]] void Damaged(const std::string& why) { throw GraphicError("Invalid or damaged bitmap: " + why); }
 
 std::uint32_t Get32(const std::uint8_t* p) {
@@ -201,6 +209,13 @@ void ReadBmp(Stream& stream, Bitmap& bitmap) {
     const std::uint64_t needed = static_cast<std::uint64_t>(fileStride) * static_cast<std::uint64_t>(height - 1) +
                                  (static_cast<std::uint64_t>(width) * static_cast<std::uint64_t>(bits) + 7) / 8;
     if (needed > static_cast<std::uint64_t>(dataSize)) Damaged("the pixel data is truncated");
+  }
+
+  if (compression == kRle4 || compression == kRle8) {
+    const std::uint64_t pixels = static_cast<std::uint64_t>(width) * static_cast<std::uint64_t>(height);
+    if (pixels > kRleSparsePixels && pixels > static_cast<std::uint64_t>(dataSize) * kRlePixelsPerByte)
+      Damaged("run-length data of " + std::to_string(dataSize) + " bytes for a picture of " + std::to_string(width) +
+              " x " + std::to_string(height));
   }
 
   Bitmap out(static_cast<int>(width), static_cast<int>(height), format);

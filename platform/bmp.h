@@ -9,7 +9,10 @@
 namespace platform {
 
 // Reads a BMP file from the stream's position into bitmap. A damaged or
-// truncated file throws GraphicError and leaves bitmap as it was.
+// truncated file throws GraphicError and leaves bitmap as it was. A
+// run-length picture of more than 16 million pixels must carry at least one
+// byte of data per 256 pixels: a small file cannot claim a huge picture that
+// it leaves out with moves and an early end.
 void ReadBmp(Stream& stream, Bitmap& bitmap);
 // Writes bitmap as an uncompressed bottom-up BMP in its own pixel format
 // (Device as 32 bits), with its palette for the indexed formats.

@@ -271,6 +271,30 @@ TEST(Bmp, TruncatedRunLengthDataRaisesOurError) {
   EXPECT_EQ(b.PixelIndex(1, 0), 1);
 }
 
+TEST(Bmp, RunLengthFileCannotClaimAHugePictureItLeavesOut) {
+  // A kilobyte whose data ends the picture at once would declare a gigabyte.
+  auto sparse = [](int width, int height, std::size_t dataBytes) {
+    Writer w;
+    w.header(54 + 8);
+    w.info(width, height, 8, 1, 2);
+    w.u32(0x000000); w.u32(0xFFFFFF);
+    for (std::size_t k = 0; k + 2 < dataBytes; k += 2) {  // end-of-line codes, then the end
+      w.u8(0); w.u8(0);
+    }
+    w.u8(0); w.u8(1);
+    return w.b;
+  };
+  ExpectDamaged(sparse(65535, 16384, 1024), "1 KiB for 65535 x 16384");
+  ExpectDamaged(sparse(8192, 8192, 2), "end of picture alone for 8192 x 8192");
+  // Small sparse pictures (an icon left mostly blank) still load, and a
+  // large one whose data is in proportion does too.
+  const Bitmap icon = FromBmp(sparse(256, 256, 2));
+  EXPECT_EQ(icon.Width(), 256);
+  EXPECT_EQ(icon.PixelIndex(100, 100), 0);
+  const Bitmap big = FromBmp(sparse(4096, 4352, (std::size_t{4096} * 4352) / 256 + 2));
+  EXPECT_EQ(big.Height(), 4352);
+}
+
 TEST(Bmp, ImpossibleHeadersRaiseOurError) {
   auto base = [] {
     Writer w;
