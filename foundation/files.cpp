@@ -1,6 +1,8 @@
 #include "foundation/files.h"
 
+#include <dirent.h>
 #include <fcntl.h>
+#include <signal.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -13,6 +15,7 @@
 #include <atomic>
 #include <cerrno>
 #include <chrono>
+#include <optional>
 #include <system_error>
 
 #include "platform/text.h"
@@ -144,27 +147,110 @@ bool SaveFileAtomically(const std::filesystem::path& path, std::string_view byte
   return SaveFileAtomicallyWith(path, [bytes](int fd) { return WriteAll(fd, bytes); });
 }
 
+namespace {
+
+// The name of a save's temporary file: hidden, beside the target, and
+// carrying the writer's process number so that a later save can tell a file
+// whose writer was killed from one that is still being written.
+constexpr const char* kTempInfix = ".tmp";
+
+std::string TempPrefix(const std::filesystem::path& target) {
+  // Kept within the file system's name limit.
+  return "." + target.filename().native().substr(0, 100) + kTempInfix;
+}
+
+bool WritableByOthers(const struct stat& st) { return (st.st_mode & (S_IWGRP | S_IWOTH)) != 0; }
+
+bool MayWrite(const std::filesystem::path& path, const struct stat& st) {
+  if (::geteuid() == 0) return (st.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) != 0;
+  return ::access(path.c_str(), W_OK) == 0;
+}
+
+// Where a save to path may write: path itself, or the file a link there
+// points at. Nothing when the save must not happen: a link that someone else
+// planted, or that sits in a folder others may write to; a link to a file of
+// another user; anything but a regular file; a file the user may not write.
+std::optional<std::filesystem::path> SaveTarget(const std::filesystem::path& path) {
+  struct stat st {};
+  if (::lstat(path.c_str(), &st) != 0) {
+    if (errno == ENOENT) return path;  // a new file
+    return std::nullopt;
+  }
+  std::filesystem::path target = path;
+  if (S_ISLNK(st.st_mode)) {
+    const std::filesystem::path dir = path.has_parent_path() ? path.parent_path() : std::filesystem::path(".");
+    struct stat dirSt {};
+    if (::stat(dir.c_str(), &dirSt) != 0 || WritableByOthers(dirSt) || st.st_uid != ::geteuid())
+      return std::nullopt;
+    std::error_code ec;
+    target = std::filesystem::canonical(path, ec);
+    // A link to nothing has no owner to check: not followed.
+    if (ec || ::lstat(target.c_str(), &st) != 0 || st.st_uid != ::geteuid()) return std::nullopt;
+  }
+  if (!S_ISREG(st.st_mode) || !MayWrite(target, st)) return std::nullopt;
+  return target;
+}
+
+// Removes temporary files of earlier saves to target whose writer is gone
+// (killed in the middle of a save). Only names of our own pattern, only
+// regular files of this user, never a file whose writer still runs.
+void RemoveStaleTempFiles(const std::filesystem::path& dir, const std::filesystem::path& target) {
+  const std::string prefix = TempPrefix(target);
+  DIR* folder = ::opendir(dir.c_str());
+  if (folder == nullptr) return;
+  while (const struct dirent* entry = ::readdir(folder)) {
+    const std::string_view name = entry->d_name;
+    if (name.size() <= prefix.size() || name.substr(0, prefix.size()) != prefix) continue;
+    // <pid>_<counter>_<stamp>, digits only.
+    const std::string_view rest = name.substr(prefix.size());
+    int parts = 1;
+    bool digits = true;
+    for (char c : rest) {
+      if (c == '_') {
+        ++parts;
+      } else if (c < '0' || c > '9') {
+        digits = false;
+      }
+    }
+    const size_t pidEnd = rest.find('_');
+    if (!digits || parts != 3 || pidEnd == 0 || pidEnd > 9 || rest.back() == '_' || rest.find("__") != rest.npos)
+      continue;
+    const pid_t pid = static_cast<pid_t>(std::stol(std::string(rest.substr(0, pidEnd))));
+    if (pid <= 0 || pid == ::getpid() || ::kill(pid, 0) == 0 || errno != ESRCH) continue;
+    struct stat st {};
+    const std::filesystem::path file = dir / std::string(name);
+    if (::lstat(file.c_str(), &st) != 0 || !S_ISREG(st.st_mode) || st.st_uid != ::geteuid()) continue;
+    ::unlink(file.c_str());
+  }
+  ::closedir(folder);
+}
+
+}  // namespace
+
+bool MayWritePath(const std::filesystem::path& path) {
+  struct stat st {};
+  return ::stat(path.c_str(), &st) == 0 && MayWrite(path, st);
+}
+
 bool SaveFileAtomicallyWith(const std::filesystem::path& path, const std::function<bool(int fd)>& fill) {
   if (path.empty()) return false;
-  std::error_code ec;
-  std::filesystem::path target = path;
-  // Saving through a link replaces what the link points at, not the link.
-  if (std::filesystem::is_symlink(target, ec)) {
-    auto resolved = std::filesystem::canonical(target, ec);
-    if (!ec) target = resolved;
-  }
-  if (std::filesystem::is_directory(target, ec)) return false;
+  const std::optional<std::filesystem::path> resolved = SaveTarget(path);
+  if (!resolved) return false;
+  const std::filesystem::path& target = *resolved;
   const std::filesystem::path dir = target.has_parent_path() ? target.parent_path() : std::filesystem::path(".");
+  // A folder that nobody may write to is read-only on purpose, also for the
+  // superuser.
+  if (!MayWritePath(dir)) return false;
+  RemoveStaleTempFiles(dir, target);
   static std::atomic<unsigned> counter{0};
   const auto stamp = static_cast<unsigned long long>(
       std::chrono::steady_clock::now().time_since_epoch().count());
   int fd = -1;
   std::filesystem::path temp;
   for (int attempt = 0; attempt < 100 && fd < 0; ++attempt) {
-    // Keep the temporary name within the file system's name limit.
-    temp = dir / ("." + target.filename().native().substr(0, 100) + ".tmp" + std::to_string(::getpid()) + "_" +
-                  std::to_string(counter.fetch_add(1)) + "_" + std::to_string((stamp + attempt) % 1000000));
-    fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+    temp = dir / (TempPrefix(target) + std::to_string(::getpid()) + "_" + std::to_string(counter.fetch_add(1)) + "_" +
+                  std::to_string((stamp + attempt) % 1000000));
+    fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0666);
     if (fd < 0 && errno != EEXIST) return false;
   }
   if (fd < 0) return false;

@@ -1,11 +1,16 @@
 #include "foundation/files.h"
 
 #include <gtest/gtest.h>
+#include <signal.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <QTemporaryDir>
 #include <filesystem>
 #include <fstream>
+#include <string>
+#include <vector>
 
 #include "foundation/test_support.h"
 
@@ -130,6 +135,112 @@ TEST_F(FilesTest, FailedSaveLeavesTheOldFileWhole) {
   ASSERT_TRUE(foundation::ReadWholeFile(p, bytes));
   EXPECT_EQ(bytes, "hello");
   EXPECT_EQ(EntriesIn(Dir()), 1u);
+}
+
+std::string Content(const std::string& path) {
+  std::string bytes;
+  return foundation::ReadWholeFile(path, bytes) ? bytes : "<unreadable>";
+}
+
+TEST_F(FilesTest, SaveRefusesWhatItMustNotReplace) {
+  // A write-protected file stays, for the superuser too.
+  const std::string locked = Make("locked.ini", "keep");
+  ASSERT_EQ(::chmod(locked.c_str(), 0444), 0);
+  EXPECT_FALSE(foundation::SaveFileAtomically(locked, "new"));
+  EXPECT_EQ(Content(locked), "keep");
+
+  // A pipe (or device) in place of the file, directly or through a link:
+  // nothing replaces the node.
+  const std::string fifo = Dir() + "/fifo.ini";
+  ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+  EXPECT_FALSE(foundation::SaveFileAtomically(fifo, "x"));
+  const std::string toFifo = Dir() + "/to-fifo.ini";
+  fs::create_symlink(fifo, toFifo);
+  EXPECT_FALSE(foundation::SaveFileAtomically(toFifo, "x"));
+  EXPECT_TRUE(fs::is_fifo(fifo));
+  EXPECT_TRUE(fs::is_symlink(toFifo));
+
+  // A link to nothing is not followed, and not replaced by a file.
+  const std::string dangling = Dir() + "/dangling.ini";
+  fs::create_symlink(Dir() + "/nowhere.ini", dangling);
+  EXPECT_FALSE(foundation::SaveFileAtomically(dangling, "x"));
+  EXPECT_FALSE(fs::exists(Dir() + "/nowhere.ini"));
+  EXPECT_TRUE(fs::is_symlink(dangling));
+
+  // A link in a folder that everybody may write to (a shared temporary
+  // folder) may have been planted there: the file it points at stays.
+  const std::string victim = Make("victim.txt", "precious");
+  const std::string shared = Dir() + "/shared";
+  fs::create_directory(shared);
+  ASSERT_EQ(::chmod(shared.c_str(), 01777), 0);
+  fs::create_symlink(victim, shared + "/Pellora20.Ini");
+  EXPECT_FALSE(foundation::SaveFileAtomically(shared + "/Pellora20.Ini", "settings"));
+  EXPECT_EQ(Content(victim), "precious");
+  // A plain new file in such a folder is no link and is written.
+  EXPECT_TRUE(foundation::SaveFileAtomically(shared + "/fresh.ini", "ok"));
+}
+
+TEST_F(FilesTest, LinksAndFilesOfAnotherUserAreNeverFollowed) {
+  if (::geteuid() != 0) GTEST_SKIP() << "needs the superuser to give files to another user";
+  constexpr uid_t kOther = 65534;  // nobody
+  // Another user's link in a folder of ours.
+  const std::string victim = Make("victim.txt", "precious");
+  const std::string link = Dir() + "/theirs.ini";
+  fs::create_symlink(victim, link);
+  ASSERT_EQ(::lchown(link.c_str(), kOther, kOther), 0);
+  EXPECT_FALSE(foundation::SaveFileAtomically(link, "settings"));
+  EXPECT_EQ(Content(victim), "precious");
+  // Our own link to another user's file.
+  const std::string foreign = Make("foreign.txt", "theirs");
+  ASSERT_EQ(::chown(foreign.c_str(), kOther, kOther), 0);
+  const std::string mine = Dir() + "/mine.ini";
+  fs::create_symlink(foreign, mine);
+  EXPECT_FALSE(foundation::SaveFileAtomically(mine, "settings"));
+  EXPECT_EQ(Content(foreign), "theirs");
+}
+
+TEST_F(FilesTest, TemporaryFilesOfKilledSavesAreRemovedByTheNextSave) {
+  const std::string p = Make("data.ini", "old");
+  // A writer killed in the middle of its save leaves its temporary file.
+  const pid_t writer = ::fork();
+  ASSERT_GE(writer, 0);
+  if (writer == 0) {
+    foundation::SaveFileAtomicallyWith(fs::path(p), [](int fd) {
+      foundation::WriteAll(fd, std::string(5000, 'x'));
+      ::raise(SIGKILL);
+      return true;
+    });
+    ::_exit(0);
+  }
+  int status = 0;
+  ASSERT_EQ(::waitpid(writer, &status, 0), writer);
+  ASSERT_TRUE(WIFSIGNALED(status));
+  std::vector<std::string> left;
+  for (const auto& e : fs::directory_iterator(Dir())) left.push_back(e.path().filename().string());
+  ASSERT_EQ(left.size(), 2u) << "the killed save leaves its temporary file";
+  const std::string stale = left[0] == "data.ini" ? left[1] : left[0];
+  EXPECT_EQ(Content(p), "old");
+
+  // A save in progress in another (live) process, and files that only look
+  // alike, are left alone.
+  const pid_t live = ::fork();
+  ASSERT_GE(live, 0);
+  if (live == 0) {
+    ::pause();
+    ::_exit(0);
+  }
+  const std::string liveTemp = Make(".data.ini.tmp" + std::to_string(live) + "_0_1", "in progress");
+  const std::string deadPrefix = stale.substr(0, stale.find('_'));
+  const std::vector<std::string> unrelated = {Make(".data.ini.tmpnotes", "a"), Make(deadPrefix + "_x_1", "b"),
+                                              Make(".other.ini" + deadPrefix.substr(9) + "_0_1", "c"),
+                                              Make(deadPrefix.substr(1) + "_0_1", "d")};
+  ASSERT_TRUE(foundation::SaveFileAtomically(p, "new"));
+  EXPECT_EQ(Content(p), "new");
+  EXPECT_FALSE(fs::exists(Dir() + "/" + stale));
+  EXPECT_TRUE(fs::exists(liveTemp));
+  for (const std::string& u : unrelated) EXPECT_TRUE(fs::exists(u)) << u;
+  ::kill(live, SIGKILL);
+  ::waitpid(live, &status, 0);
 }
 
 TEST_F(FilesTest, ReadWholeFileAndShellExecFailures) {

@@ -572,8 +572,8 @@ TEST(IniRandomLists, ListsReadAndWriteAsEntryByEntryWould) {
   // the separator, duplicates, zero-padded and signed numbers, gaps,
   // comments, other keys and headers around them.
   const std::vector<std::string> lineForms = {
-      "cPlr#0=Anna", "CPLR#1 = Beth ;c", "cplr#2=", "cPlr#3=Cleo\x1f7", "cPlr#01=Zero", "cPlr#+2=Sign",
-      "  cPlr#4=Indented", "cPlr#4=Dora", "cPlr#4=Dup", "cPlr#5=Eve\x1f 12 \x1f3", "cPlr#9=Far", "other=1",
+      "cPlr#0=Anna", "CPLR#1 = Beth ;c", "cplr#2=", "cPlr#3=Cleo\x1f" "7", "cPlr#01=Zero", "cPlr#+2=Sign",
+      "  cPlr#4=Indented", "cPlr#4=Dora", "cPlr#4=Dup", "cPlr#5=Eve\x1f 12 \x1f" "3", "cPlr#9=Far", "other=1",
       "; comment", "", "[Sol040]", "[Other]", "cPlr#=none", "cPlr#6=Fay", "cPlr #1=Spaced"};
   const std::vector<std::string> sections = {"Sol040", "", "Other", "Missing"};
   std::mt19937 rng(20261209);

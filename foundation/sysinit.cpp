@@ -1,6 +1,7 @@
 #include "foundation/sysinit.h"
 
 #include <pwd.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <QCoreApplication>
@@ -26,6 +27,7 @@ std::string BaseDir;
 std::string VolsPath;
 std::string VolsBase;
 std::string AppDir;
+std::string ProgramDir;
 std::string AppName;
 std::string AppIniFile;
 StringList* AppIni = nullptr;
@@ -41,6 +43,8 @@ namespace {
 bool gAppIniUnread = false;
 // Set once AppIni has held what the file held (or there was no file).
 bool gAppIniEverRead = false;
+// Set once the user was told that no private folder could be had.
+bool gToldNoPrivateFolder = false;
 
 constexpr const char* kBaseFileName = "Veltrano.Ini";
 constexpr const char* kCaption = "Veltrano SysInit";
@@ -58,7 +62,10 @@ std::string WithSlash(std::string dir) {
 }
 
 // $VAR/Veltrano/ or $HOME/<fallback>/Veltrano/, created on demand; empty when
-// neither variable is set or the folder cannot be made.
+// neither variable is set or the folder cannot be made. The folder must be
+// the user's own and closed to others: a folder of that fixed name in a
+// place others may write to may have been made by someone else, and files
+// saved there could be read, replaced or redirected by them.
 std::string XdgFolder(const char* var, const char* homeFallback) {
   std::filesystem::path base;
   const char* v = std::getenv(var);
@@ -71,8 +78,14 @@ std::string XdgFolder(const char* var, const char* homeFallback) {
   }
   const std::filesystem::path dir = base / "Veltrano";
   std::error_code ec;
-  std::filesystem::create_directories(dir, ec);
-  if (!std::filesystem::is_directory(dir, ec)) return std::string();
+  std::filesystem::create_directories(base, ec);
+  ::mkdir(dir.c_str(), 0700);
+  struct stat link {};
+  struct stat st {};
+  if (::lstat(dir.c_str(), &link) != 0 || ::stat(dir.c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) return std::string();
+  if (link.st_uid != ::geteuid() || st.st_uid != ::geteuid()) return std::string();
+  // Ours, but opened to others by a loose umask: closed again.
+  if ((st.st_mode & (S_IWGRP | S_IWOTH)) != 0 && ::chmod(dir.c_str(), st.st_mode & 0755) != 0) return std::string();
   return WithSlash(FromFsPath(dir));
 }
 
@@ -137,6 +150,21 @@ bool EnsureBaseFile() {
     BaseIniFile = inAppDir;
     return true;
   }
+  // A base file shipped beside a program whose folder cannot be written is
+  // the application folder's first copy; when no copy can be made, it is
+  // used where it is (read, but never saved).
+  const std::string beside = ProgramDir + kBaseFileName;
+  if (!ProgramDir.empty() && ProgramDir != AppDir && FileExistsVar(Variant(beside), 0)) {
+    std::string bytes;
+    if (!AppDir.empty() && ReadWholeFile(beside, bytes) && SaveFileAtomically(inAppDir, bytes)) {
+      BaseDir = AppDir;
+      BaseIniFile = inAppDir;
+    } else {
+      BaseDir = ProgramDir;
+      BaseIniFile = beside;
+    }
+    return true;
+  }
   const std::string windowsDir = GetWindowsDir();
   if (!windowsDir.empty() && FileExistsVar(Variant(windowsDir + kBaseFileName), 0)) {
     BaseDir = windowsDir;
@@ -194,16 +222,23 @@ bool InitSysPaths() {
   UserName = QueryUserName(PasswdLookup);
   ComputerName = QueryComputerName();
 
-  SplitExecutablePath(ExecutablePath(), AppDir, AppName);
+  SplitExecutablePath(ExecutablePath(), ProgramDir, AppName);
+  AppDir = ProgramDir;
   // A program folder we cannot write to (installed read-only) keeps its ini
-  // and base file in the user's data folder instead.
-  if (AppDir.empty() || ::access(ToFsPath(AppDir).c_str(), W_OK) != 0) {
-    std::string data = XdgFolder("XDG_DATA_HOME", ".local/share");
-    if (data.empty()) {
-      std::error_code ec;
-      data = WithSlash(FromFsPath(std::filesystem::temp_directory_path(ec)));
+  // and base file in the user's data folder instead. Without a private data
+  // folder nothing can be saved safely: the program folder's files are read
+  // and the user is told, once, that settings are not kept.
+  if (AppDir.empty() || !MayWritePath(ToFsPath(AppDir))) {
+    const std::string data = XdgFolder("XDG_DATA_HOME", ".local/share");
+    if (!data.empty()) {
+      AppDir = data;
+    } else if (!gToldNoPrivateFolder) {
+      gToldNoPrivateFolder = true;
+      MsgBoxEx(Variant("The program's folder cannot be written, and no folder of your own could be made for "
+                       "the settings (set HOME, or XDG_DATA_HOME, to a folder of your own).\r\n"
+                       "Settings and results of this session will not be saved."),
+               Variant(kCaption), platform::MbIconWarning);
     }
-    AppDir = data;
   }
   AppIniFile = AppDir + AppName + ".Ini";
   if (QCoreApplication::instance() != nullptr && !QCoreApplication::applicationName().isEmpty() &&
@@ -235,9 +270,15 @@ void LoadAppIni() {
   // Read into a fresh list first: a read error leaves the lines held so far
   // in place instead of an empty list that a later save would write out.
   StringList fresh;
-  if (FileExistsVar(Variant(AppIniFile), 1)) {
+  // Until the application folder has its own copy, an ini shipped beside
+  // the program (a folder that cannot be written) is the starting content;
+  // the first save writes the application folder's copy.
+  std::string source = AppIniFile;
+  const std::string beside = ProgramDir + AppName + ".Ini";
+  if (!FileExistsVar(Variant(AppIniFile), 1) && !ProgramDir.empty() && ProgramDir != AppDir) source = beside;
+  if (FileExistsVar(Variant(source), 1)) {
     try {
-      fresh.LoadFromFile(AppIniFile);
+      fresh.LoadFromFile(source);
     } catch (const IniFileError&) {
       gAppIniUnread = !gAppIniEverRead;
       throw;
@@ -299,15 +340,18 @@ void ResetSysGlobals() {
   VolsPath.clear();
   VolsBase.clear();
   AppDir.clear();
+  ProgramDir.clear();
   AppName.clear();
   AppIniFile.clear();
   if (AppIni != nullptr) AppIni->Clear();
   gAppIniUnread = false;
   gAppIniEverRead = false;
+  gToldNoPrivateFolder = false;
 }
 
 void SetAppLocation(const std::string& appDir, const std::string& appName) {
   AppDir = WithSlash(appDir);
+  ProgramDir = AppDir;
   AppName = appName;
   AppIniFile = AppDir + AppName + ".Ini";
   gAppIniUnread = false;

@@ -19,7 +19,12 @@ extern std::string BaseIniFile;
 extern std::string BaseDir;
 extern std::string VolsPath;  // filled by the card game's volumes configuration
 extern std::string VolsBase;  // likewise
+// The folder of the program's ini and data files: the executable's folder,
+// or the user's data folder when that cannot be written.
 extern std::string AppDir;
+// The executable's folder: files shipped with the program, and the starting
+// content of the ini and base file while AppDir (elsewhere) has none.
+extern std::string ProgramDir;
 extern std::string AppName;
 extern std::string AppIniFile;
 // Lines of the application ini; created by the first LoadAppIni and kept to
@@ -57,7 +62,7 @@ void BuildEntityTables();
 
 // For tests and tools: clears every global (AppIni is emptied, not freed).
 void ResetSysGlobals();
-// For tests: sets AppDir (a "/" is added when missing), AppName and AppIniFile
+// For tests: sets AppDir and ProgramDir (a "/" is added when missing), AppName and AppIniFile
 // = AppDir + AppName + ".Ini", without running the bootstrap.
 void SetAppLocation(const std::string& appDir, const std::string& appName);
 // For tests: the executable path the bootstrap derives its paths from

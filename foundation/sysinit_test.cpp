@@ -1,6 +1,7 @@
 #include "foundation/sysinit.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <QTemporaryDir>
 #include <cerrno>
@@ -240,6 +241,101 @@ TEST_F(BootstrapTest, ProgramFolderThatCannotBeWrittenMovesToTheDataFolder) {
   EXPECT_EQ(foundation::AppDir, root_ + "/data/Veltrano/");
   EXPECT_EQ(foundation::AppIniFile, root_ + "/data/Veltrano/Pellora20.Ini");
   EXPECT_TRUE(fs::is_directory(root_ + "/data/Veltrano"));
+}
+
+// A program installed in a folder the user cannot write: its ini and base
+// file are the starting content of the user's data folder.
+TEST_F(BootstrapTest, ReadOnlyProgramFolderSettingsAreReadAndCarriedOver) {
+  {
+    std::ofstream(appDir_ + "Veltrano.Ini", std::ios::binary) << "[Vols]\r\nVolsPath=/media/\r\n";
+    std::ofstream(appDir_ + "Gravlo.Ini", std::ios::binary) << "[Grv010]\r\nLeft=33\r\n";
+  }
+  ASSERT_EQ(::chmod(appDir_.c_str(), 0555), 0);
+  struct Restore {
+    std::string dir;
+    ~Restore() { ::chmod(dir.c_str(), 0755); }
+  } restore{appDir_};
+
+  // No question: the base file is there, beside the program.
+  ASSERT_TRUE(foundation::InitSystem());
+  const std::string data = root_ + "/data/Veltrano/";
+  EXPECT_EQ(foundation::AppDir, data);
+  EXPECT_EQ(foundation::ProgramDir, appDir_);
+  EXPECT_EQ(foundation::BaseIniFile, data + "Veltrano.Ini");
+  std::string bytes;
+  ASSERT_TRUE(foundation::ReadWholeFile(foundation::BaseIniFile, bytes));
+  EXPECT_EQ(bytes, "[Vols]\r\nVolsPath=/media/\r\n");
+  EXPECT_EQ(foundation::IniReadValue(foundation::AppIni, "Grv010", "Left", Variant(0)).AsInt(), 33);
+
+  // The first save writes the data folder's copy; the shipped file stays.
+  foundation::IniWriteValue(foundation::AppIni, "Grv010", "Top", Variant(7));
+  foundation::SaveAppIni();
+  ASSERT_TRUE(foundation::ReadWholeFile(data + "Gravlo.Ini", bytes));
+  EXPECT_EQ(bytes, "[Grv010]\r\nLeft=33\r\nTop=7\r\n");
+  ASSERT_TRUE(foundation::ReadWholeFile(appDir_ + "Gravlo.Ini", bytes));
+  EXPECT_EQ(bytes, "[Grv010]\r\nLeft=33\r\n");
+  // From then on the data folder's own copy is read.
+  foundation::LoadAppIni();
+  EXPECT_EQ(foundation::IniReadValue(foundation::AppIni, "Grv010", "Top", Variant(0)).AsInt(), 7);
+}
+
+// With the program folder read-only and no private folder to be had, the
+// settings never go to a shared folder under a fixed name: the user is told
+// once and nothing is saved.
+TEST_F(BootstrapTest, NoPrivateFolderMeansNothingSavedAndTheUserToldOnce) {
+  Touch(appDir_ + "Veltrano.Ini");
+  ASSERT_EQ(::chmod(appDir_.c_str(), 0555), 0);
+  struct Restore {
+    std::string dir;
+    ~Restore() { ::chmod(dir.c_str(), 0755); }
+  } restore{appDir_};
+  const std::string temp = root_ + "/tmp";
+  fs::create_directories(temp);
+  ScopedEnv tmpdir("TMPDIR", temp);
+  ScopedEnv home("HOME", "");
+  ScopedEnv xdg("XDG_DATA_HOME", "relative/not/allowed");
+  int told = 0;
+  platform::ScopedMsgBoxAnswerer answer([&](const platform::MsgBoxRequest& r) {
+    ++told;
+    EXPECT_EQ(r.caption, "Veltrano SysInit");
+    EXPECT_NE(r.text.find("will not be saved"), std::string::npos) << r.text;
+    return static_cast<int>(platform::IdOk);
+  });
+  ASSERT_TRUE(foundation::InitSystem());
+  ASSERT_TRUE(foundation::InitSysPaths());
+  EXPECT_EQ(told, 1);
+  EXPECT_EQ(foundation::AppDir, appDir_);
+  foundation::IniWriteValue(foundation::AppIni, "Grv010", "Left", Variant(1));
+  foundation::SaveAppIni();
+  EXPECT_TRUE(fs::is_empty(temp));
+  EXPECT_FALSE(fs::exists(appDir_ + "Gravlo.Ini"));
+}
+
+// A data folder of the fixed name that someone else made in a shared place
+// is not taken.
+TEST_F(BootstrapTest, DataFolderOfAnotherUserIsNotTaken) {
+  if (::geteuid() != 0) GTEST_SKIP() << "needs the superuser to make a folder of another user";
+  const std::string shared = root_ + "/shared";
+  fs::create_directories(shared + "/Veltrano");
+  ASSERT_EQ(::chmod(shared.c_str(), 01777), 0);
+  ASSERT_EQ(::chmod((shared + "/Veltrano").c_str(), 0777), 0);
+  ASSERT_EQ(::chown((shared + "/Veltrano").c_str(), 65534, 65534), 0);
+  ScopedEnv xdg("XDG_DATA_HOME", shared);
+  Touch(appDir_ + "Veltrano.Ini");
+  ASSERT_EQ(::chmod(appDir_.c_str(), 0555), 0);
+  struct Restore {
+    std::string dir;
+    ~Restore() { ::chmod(dir.c_str(), 0755); }
+  } restore{appDir_};
+  int told = 0;
+  platform::ScopedMsgBoxAnswerer answer([&](const platform::MsgBoxRequest&) {
+    ++told;
+    return static_cast<int>(platform::IdOk);
+  });
+  ASSERT_TRUE(foundation::InitSysPaths());
+  EXPECT_EQ(told, 1);
+  EXPECT_EQ(foundation::AppDir, appDir_);
+  EXPECT_TRUE(fs::is_empty(shared + "/Veltrano"));
 }
 
 TEST_F(BootstrapTest, LoadAndSaveTheApplicationIni) {
