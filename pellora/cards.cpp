@@ -108,10 +108,10 @@ QPainterPath ClubPath() {
 QPainterPath DiamondPath() {
   QPainterPath p;
   p.moveTo(0, -0.5);
-  p.quadTo(0.15, -0.22, 0.38, 0);
-  p.quadTo(0.15, 0.22, 0, 0.5);
-  p.quadTo(-0.15, 0.22, -0.38, 0);
-  p.quadTo(-0.15, -0.22, 0, -0.5);
+  p.quadTo(0.19, -0.21, 0.42, 0);
+  p.quadTo(0.19, 0.21, 0, 0.5);
+  p.quadTo(-0.19, 0.21, -0.42, 0);
+  p.quadTo(-0.19, -0.21, 0, -0.5);
   p.closeSubpath();
   return p;
 }
@@ -257,7 +257,8 @@ class CardPainter {
  public:
   CardPainter()
       : heart_(HeartPath()), spade_(SpadePath()), club_(ClubPath()), diamond_(DiamondPath()),
-        table_(FromColor(kCardTableColour)), work_(kSuper * kCardPictureWidth, kSuper * kCardPictureHeight, QImage::Format_RGB32),
+        table_(FromColor(kCardTableColour)),
+        work_(kSuper * kCardPictureWidth, kSuper * kCardPictureHeight, QImage::Format_RGB32),
         blankCard_(work_.size(), QImage::Format_RGB32) {
     blankCard_.fill(table_);
     QPainter g(&blankCard_);
@@ -380,7 +381,7 @@ class CardPainter {
 
   void DrawAce(QPainter& g, Suit s) {
     if (s == Suit::Spades) {
-      // The ace of spades carries the deck's ornament: a bigger spade in a ring.
+      // The ace of spades carries the deck's ornament: a double ring.
       g.setPen(QPen(kInk, 0.7));
       g.setBrush(Qt::NoBrush);
       g.drawEllipse(QPointF(kCx, kCy), 19.5, 19.5);
@@ -518,21 +519,21 @@ class CardPainter {
     const double cx = kCx, my = kCy;
     const QColor hair = rank == kJack ? kHairBlond : kHairDark;
     const double headY = 25.5;
-    const QPointF hand(rank == kQueen ? cx - 12.0 : cx + 12.5, 41.0);
+    const QPointF hand(rank == kQueen ? cx - 12.0 : cx + 12.5, rank == kQueen ? 41.0 : 39.0);
 
     // Held item, behind the figure.
     if (rank == kKing) {
       QPainterPath blade;
-      blade.moveTo(hand.x() - 0.9, 38);
+      blade.moveTo(hand.x() - 0.9, hand.y() - 2.5);
       blade.lineTo(hand.x() - 0.9, 13.5);
       blade.lineTo(hand.x(), 11.0);
       blade.lineTo(hand.x() + 0.9, 13.5);
-      blade.lineTo(hand.x() + 0.9, 38);
+      blade.lineTo(hand.x() + 0.9, hand.y() - 2.5);
       blade.closeSubpath();
       Outlined(g, blade, kSteel, 0.4);
       QPainterPath guard;
-      guard.moveTo(hand.x() - 3.4, 37.5);
-      guard.lineTo(hand.x() + 3.4, 37.5);
+      guard.moveTo(hand.x() - 3.4, hand.y() - 2.8);
+      guard.lineTo(hand.x() + 3.4, hand.y() - 2.8);
       Stroke(g, guard, kGoldDark, 1.6);
       Stroke(g, guard, kGold, 0.8);
     } else if (rank == kJack) {
