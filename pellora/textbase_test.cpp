@@ -360,6 +360,20 @@ TEST(LoadTextbase, PresentSectionsAreCompletedKeyByKey) {
   }
   EXPECT_EQ(tb.GroomNames(), (std::vector<std::string>{"Tim", "Tom"}));
   EXPECT_EQ(tb.BrideNames(), (std::vector<std::string>{"Zoe"}));
+
+  // The completed lines in memory: a missing key is written once, with the
+  // built-in line's value only, inside its section.
+  foundation::StringList lines;
+  lines.SetText(ReadFile(name));
+  TextBase again;
+  again.LoadTextbaseLines(lines, name);
+  EXPECT_EQ(lines.IndexOf("Brides = My brides"), 8);
+  EXPECT_EQ(lines.IndexOf("Grooms=Grooms {color=FF44DD}"), 9);
+  EXPECT_EQ(lines.IndexOf("Omens.Triple=Stars and Gods, Constellations, are they on your side {color=FF44DD}"), 21);
+  EXPECT_EQ(lines.IndexOf("Omen7=" + DefaultTbLine(7)), 24);
+  EXPECT_EQ(lines.IndexOf("brdPa=" + DefaultTbLine(4)), 47);
+  EXPECT_EQ(lines.IndexOf("[Groups]"), 7);
+  EXPECT_EQ(again.Persons().size(), tb.Persons().size());
 }
 
 TEST(LoadTextbase, ReloadReplacesPersonsAndClearsFlags) {
@@ -418,6 +432,15 @@ TEST(LoadTextbase, AFileThatCannotBeReadIsReported) {
   EXPECT_EQ(log.texts[0].rfind("TxLoad error", 0), 0u);
   EXPECT_TRUE(tb.Persons().empty());
   EXPECT_EQ(tb.FileName(), name);
+
+  // A file beyond any text base's size is not read at all.
+  const std::string huge = dir / "huge.ini";
+  WriteFile(huge, "[Brides]\nAnna\n");
+  std::filesystem::resize_file(huge, (65ull << 20));
+  tb.LoadTextbase(huge);
+  ASSERT_EQ(log.texts.size(), 2u);
+  EXPECT_EQ(log.texts[1], "TxLoad error 0");
+  EXPECT_TRUE(tb.Persons().empty());
 }
 
 // --- Damaged text bases -----------------------------------------------------
