@@ -1,7 +1,5 @@
 #include "pellora/textbase.h"
 
-#include <algorithm>
-#include <climits>
 #include <exception>
 #include <string>
 
