@@ -9,6 +9,11 @@ packages=(
   xvfb xauth fonts-dejavu-core
   python3 python3-pil imagemagick libjpeg-turbo-progs
   locales
+  # Independent readers and writers the codec tests compare against, and the
+  # benchmark-only comparator libraries.
+  pngcheck libtiff-tools giflib-tools libpng-dev libtiff-dev libgif-dev
+  # The fuzz targets: clang with libFuzzer and the sanitizer runtimes.
+  clang libclang-rt-14-dev
 )
 missing=()
 for p in "${packages[@]}"; do
