@@ -11,8 +11,8 @@
 #include "foundation/ini.h"
 #include "foundation/placement.h"
 #include "foundation/sysinit.h"
-#include "gravlo/grv000.h"
-#include "gravlo/grv010.h"
+#include "gravlo/window_factory.h"
+#include "gravlo/main_window.h"
 #include "gravlo/variantstats.h"
 
 namespace {

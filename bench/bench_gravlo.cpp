@@ -5,7 +5,6 @@
 #include <QApplication>
 #include <QImage>
 #include <QPainter>
-#include <QWidget>
 #include <cstdlib>
 #include <memory>
 
@@ -17,11 +16,10 @@
 namespace {
 
 struct BigBoard {
-  QWidget panel;
   std::unique_ptr<gravlo::TGravlo> g;
   BigBoard() {
-    panel.resize(1920, 1080);
-    g = std::make_unique<gravlo::TGravlo>(&panel);
+    g = std::make_unique<gravlo::TGravlo>();
+    g->SetClientSize(1920, 1080);
     g->GameCols = 100;
     g->GameRows = 100;
     foundation::SetRandSeed(0x1234567u);

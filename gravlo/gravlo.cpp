@@ -3,13 +3,13 @@
 #include "gravlo/gravlo.h"
 
 #include <QDateTime>
-#include <QWidget>
 #include <algorithm>
 #include <ctime>
 #include <limits>
 
 #include "foundation/random.h"
 #include "gravlo/gravlo_internal.h"
+#include "platform/bitmap.h"
 
 namespace gravlo {
 
@@ -45,11 +45,11 @@ constexpr std::array<Mask, kMasterShapeCount> kMasterShapes = {
     MaskFromRows("....", "#.#.", "#.#.", "...."),  // 17
 };
 
-constexpr std::array<Colour, kMasterShapeCount> kPieceColours = {
-    Rgb(0, 255, 0),     Rgb(0, 0, 255),     Rgb(192, 192, 0),   Rgb(255, 0, 0),     Rgb(0, 255, 255),
-    Rgb(255, 255, 255), Rgb(255, 80, 160),  Rgb(128, 255, 0),   Rgb(0, 255, 128),   Rgb(0, 128, 255),
-    Rgb(255, 80, 160),  Rgb(80, 80, 216),   Rgb(216, 80, 216),  Rgb(192, 192, 80),  Rgb(192, 128, 192),
-    Rgb(216, 80, 128),  Rgb(208, 160, 216), Rgb(128, 208, 216),
+constexpr std::array<Color, kMasterShapeCount> kPieceColours = {
+    RGBColor(0, 255, 0),     RGBColor(0, 0, 255),     RGBColor(192, 192, 0),   RGBColor(255, 0, 0),     RGBColor(0, 255, 255),
+    RGBColor(255, 255, 255), RGBColor(255, 80, 160),  RGBColor(128, 255, 0),   RGBColor(0, 255, 128),   RGBColor(0, 128, 255),
+    RGBColor(255, 80, 160),  RGBColor(80, 80, 216),   RGBColor(216, 80, 216),  RGBColor(192, 192, 80),  RGBColor(192, 128, 192),
+    RGBColor(216, 80, 128),  RGBColor(208, 160, 216), RGBColor(128, 208, 216),
 };
 
 constexpr uint32_t kAllShapesMask = (1u << kMasterShapeCount) - 1;
@@ -60,7 +60,7 @@ constexpr int64_t kJulianDayOfDateZero = 2415019;
 }  // namespace
 
 const std::array<Mask, kMasterShapeCount>& MasterShapes() { return kMasterShapes; }
-const std::array<Colour, kMasterShapeCount>& PieceColours() { return kPieceColours; }
+const std::array<Color, kMasterShapeCount>& PieceColours() { return kPieceColours; }
 
 int32_t ClampInt(int32_t value, int32_t lo, int32_t hi) {
   if (value < lo) return lo;
@@ -139,12 +139,11 @@ void EnsureRandomSeed(int32_t seed, const std::function<uint32_t()>& tickCount) 
 
 // ---------------------------------------------------------------------------
 
-TGravlo::TGravlo(QWidget* panel) : panel_(panel) {
+TGravlo::TGravlo() : boardBitmap_(std::make_unique<platform::Bitmap>(0, 0, platform::PixelFormat::Bit32)) {
   activeShapes_.assign(kMasterShapes.begin(), kMasterShapes.end());
-  board_.assign(15, std::vector<Colour>(20, 0));
+  board_.assign(15, std::vector<Color>(20, 0));
   TopRow = 20;
   State = StateIdle;
-  createBoardBitmap();
 }
 
 TGravlo::~TGravlo() = default;
@@ -155,12 +154,12 @@ int32_t TGravlo::PlayCols() const { return std::max<int32_t>(0, Columns() - kPre
 
 int32_t TGravlo::RowCount() const { return board_.empty() ? 0 : static_cast<int32_t>(board_[0].size()); }
 
-Colour TGravlo::Cell(int32_t x, int32_t y) const {
+Color TGravlo::Cell(int32_t x, int32_t y) const {
   if (x < 0 || y < 0 || x >= Columns() || y >= RowCount()) return 0;
   return board_[static_cast<size_t>(x)][static_cast<size_t>(y)];
 }
 
-void TGravlo::SetCell(int32_t x, int32_t y, Colour colour) {
+void TGravlo::SetCell(int32_t x, int32_t y, Color colour) {
   if (x < 0 || y < 0 || x >= Columns() || y >= RowCount()) return;
   board_[static_cast<size_t>(x)][static_cast<size_t>(y)] = colour;
 }
@@ -169,13 +168,12 @@ void TGravlo::raise(const Event& event) {
   if (event) event(*this);
 }
 
-void TGravlo::invalidatePanel() {
-  if (panel_) panel_->update();
+void TGravlo::invalidatePanel() { raise(OnInvalidate); }
+
+void TGravlo::SetClientSize(int32_t width, int32_t height) {
+  clientWidth_ = std::max<int32_t>(0, width);
+  clientHeight_ = std::max<int32_t>(0, height);
 }
-
-int32_t TGravlo::panelWidth() const { return panel_ ? std::max(0, panel_->width()) : 0; }
-
-int32_t TGravlo::panelHeight() const { return panel_ ? std::max(0, panel_->height()) : 0; }
 
 void TGravlo::setActiveShapes(uint32_t mask) {
   // Only a mask that selects nothing at all among the 18 shapes falls back to
@@ -364,46 +362,69 @@ void TGravlo::LockPiece() {
   raise(OnBoardChange);
 }
 
+// The board with the bottom row gone: every playing column moves down one
+// row and row 0 starts empty; the preview columns stay.
+std::vector<std::vector<Color>> TGravlo::boardWithoutBottomRow() const {
+  std::vector<std::vector<Color>> next = board_;
+  const size_t cols = static_cast<size_t>(PlayCols());
+  for (size_t x = 0; x < cols; ++x) {
+    auto& column = next[x];
+    if (column.empty()) continue;
+    std::copy_backward(column.begin(), column.end() - 1, column.end());
+    column[0] = 0;
+  }
+  return next;
+}
+
+// The board one row taller: every playing column moves down one row with an
+// empty row 0 on top; the preview columns get an empty row at the bottom.
+std::vector<std::vector<Color>> TGravlo::boardWithRowAdded() const {
+  const size_t cols = static_cast<size_t>(PlayCols());
+  std::vector<std::vector<Color>> next;
+  next.reserve(board_.size());
+  for (size_t x = 0; x < board_.size(); ++x) {
+    const auto& column = board_[x];
+    std::vector<Color> taller(column.size() + 1, 0);
+    if (x < cols)
+      std::copy(column.begin(), column.end(), taller.begin() + 1);
+    else
+      std::copy(column.begin(), column.end(), taller.begin());
+    next.push_back(std::move(taller));
+  }
+  return next;
+}
+
 void TGravlo::BonusAction(uint8_t code) {
   if (State != StateFalling) return;
+  // A board-changing action builds its new board before anything changes:
+  // when that fails the game stands as it was, and a board once in place has
+  // columns of one length.
+  std::vector<std::vector<Color>> next;
+  const bool resetTimer = code == BonusResetTimer && BonusesLeft >= CostOfTmr;
+  const bool removeRow = code == BonusRemoveRow && BonusesLeft >= CostOfRem;
+  // The row count is shown and counted in 16 bits: no rows past that.
+  const bool addRow = code == BonusAddRow && BonusesLeft >= CostOfRow && RowCount() < kMaxBoardRows;
+  if (removeRow) next = boardWithoutBottomRow();
+  if (addRow) next = boardWithRowAdded();
+
   State = StateBonus;
-  try {
-    switch (code) {
-      case 5:
-        if (BonusesLeft >= CostOfTmr) {
-          Interval = detail::ClampInterval(TimerNew);
-          TimerResets = detail::Sat16(static_cast<int64_t>(TimerResets) + 1);
-          BonusesLeft = detail::Sat16(static_cast<int64_t>(BonusesLeft) - CostOfTmr);
-        }
-        break;
-      case 6:
-        if (BonusesLeft >= CostOfRem) {
-          const int32_t bottom = RowCount() - 1;
-          for (int32_t x = 0; x < PlayCols() && bottom >= 0; ++x) board_[static_cast<size_t>(x)][static_cast<size_t>(bottom)] = 0;
-          shiftRowsDown(bottom);
-          TopRow = detail::Sat16(static_cast<int64_t>(TopRow) + 1);
-          LinesRemoved = detail::Sat16(static_cast<int64_t>(LinesRemoved) + 1);
-          BonusesLeft = detail::Sat16(static_cast<int64_t>(BonusesLeft) - CostOfRem);
-          RenderBoard();
-          invalidatePanel();
-        }
-        break;
-      case 7:
-        // The row count is shown and counted in 16 bits: no rows past that.
-        if (BonusesLeft >= CostOfRow && RowCount() < kMaxBoardRows) {
-          for (auto& column : board_) column.push_back(0);
-          shiftRowsDown(RowCount() - 1);
-          LinesAdded = detail::Sat16(static_cast<int64_t>(LinesAdded) + 1);
-          ResizeCells();
-          invalidatePanel();
-          BonusesLeft = detail::Sat16(static_cast<int64_t>(BonusesLeft) - CostOfRow);
-        }
-        break;
-      default:
-        break;
-    }
-  } catch (...) {
-    // A failed action leaves the game as it stands; play goes on.
+  if (resetTimer) {
+    Interval = detail::ClampInterval(TimerNew);
+    TimerResets = detail::Sat16(static_cast<int64_t>(TimerResets) + 1);
+    BonusesLeft = detail::Sat16(static_cast<int64_t>(BonusesLeft) - CostOfTmr);
+  } else if (removeRow) {
+    board_.swap(next);
+    TopRow = detail::Sat16(static_cast<int64_t>(TopRow) + 1);
+    LinesRemoved = detail::Sat16(static_cast<int64_t>(LinesRemoved) + 1);
+    BonusesLeft = detail::Sat16(static_cast<int64_t>(BonusesLeft) - CostOfRem);
+    RenderBoard();
+    invalidatePanel();
+  } else if (addRow) {
+    board_.swap(next);
+    LinesAdded = detail::Sat16(static_cast<int64_t>(LinesAdded) + 1);
+    ResizeCells();
+    invalidatePanel();
+    BonusesLeft = detail::Sat16(static_cast<int64_t>(BonusesLeft) - CostOfRow);
   }
   State = StateFalling;
   Interval = detail::ClampInterval(Interval);

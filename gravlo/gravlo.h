@@ -2,8 +2,9 @@
 // TGravlo: the whole game model of Gravlo. It owns no timer and no window: the
 // main window calls Tick from its timer (copying Interval into the timer after
 // every event) and the move, rotate and bonus operations from its key, mouse
-// and wheel handlers. The engine keeps an off-screen picture of the board and
-// paints the panel it was given when asked to.
+// and wheel handlers. The engine keeps an off-screen picture of the board in
+// the client size the window gives it, asks to be repainted through
+// OnInvalidate, and paints onto the canvas it is given.
 #include <array>
 #include <cstdint>
 #include <functional>
@@ -11,12 +12,11 @@
 #include <string>
 #include <vector>
 
-class QWidget;
+#include "platform/graphic.h"
 
 namespace platform {
 class Bitmap;
 class Canvas;
-class Graphic;
 }  // namespace platform
 
 namespace gravlo {
@@ -25,11 +25,9 @@ namespace gravlo {
 // offset dy (both 0..3, dy downwards) is element dx * 4 + dy; non-zero = set.
 using Mask = std::array<int32_t, 16>;
 
-// Colours are 0x00BBGGRR (red in the low byte), 0 = empty cell.
-using Colour = uint32_t;
-constexpr Colour Rgb(int r, int g, int b) {
-  return static_cast<Colour>(r & 0xFF) | (static_cast<Colour>(g & 0xFF) << 8) | (static_cast<Colour>(b & 0xFF) << 16);
-}
+// Cell and piece colours are the platform's (0x00BBGGRR); 0 = empty cell.
+using platform::Color;
+using platform::RGBColor;
 
 inline constexpr int kMasterShapeCount = 18;
 inline constexpr int kQueueLength = 10;
@@ -41,7 +39,7 @@ inline constexpr int kMaxBoardRows = 32767;
 // The constant master shapes (index k = bit k of the shape mask) and the
 // piece colour table indexed by the active index.
 const std::array<Mask, kMasterShapeCount>& MasterShapes();
-const std::array<Colour, kMasterShapeCount>& PieceColours();
+const std::array<Color, kMasterShapeCount>& PieceColours();
 
 // lo when value < lo, else hi when value > hi, else value.
 int32_t ClampInt(int32_t value, int32_t lo, int32_t hi);
@@ -66,13 +64,19 @@ enum GravloState : uint8_t {
   StateGameOver = 8,
 };
 
+// The bonus actions of BonusAction, one a key (F5 to F8) and a button.
+enum BonusCode : uint8_t {
+  BonusResetTimer = 5,  // the interval back to TimerNew, for CostOfTmr
+  BonusRemoveRow = 6,   // the bottom row goes, for CostOfRem
+  BonusAddRow = 7,      // one more row at the top of the board, for CostOfRow
+  BonusUnassigned = 8,  // no action (the key F8)
+};
+
 class TGravlo {
  public:
   using Event = std::function<void(TGravlo& sender)>;
 
-  // `panel` is the surface the engine sizes itself to and invalidates; it is
-  // not owned and may be null (the client size is then 0 x 0).
-  explicit TGravlo(QWidget* panel = nullptr);
+  TGravlo();
   ~TGravlo();
   TGravlo(const TGravlo&) = delete;
   TGravlo& operator=(const TGravlo&) = delete;
@@ -105,13 +109,13 @@ class TGravlo {
   int16_t LinesAdded = 0;    // uses of action 7
   int16_t LinesRemoved = 0;  // uses of action 6
   int16_t TimerResets = 0;   // uses of action 5
-  uint8_t State = StateIdle;
+  GravloState State = StateIdle;
   int32_t CellWidth = 0;     // pixel size of one board cell
   int32_t CellHeight = 0;
   int16_t TopRow = 20;       // highest row holding a playing cell; the row count when none
 
   // ---- the falling piece and the queue ----
-  Colour PieceColour = 0;
+  Color PieceColour = 0;
   std::array<uint8_t, kQueueLength> Queue{};  // indices into ActiveShapes, Queue[0] next
   int32_t PieceX = 0;        // board column of the piece box's left cell
   int32_t PieceY = 0;        // board row of the piece box's top cell (may be negative)
@@ -121,6 +125,8 @@ class TGravlo {
   Event OnGameOver;
   Event OnGameStarted;
   Event OnBoardChange;
+  // The panel's picture has changed and wants a repaint.
+  Event OnInvalidate;
 
   // Picture shown while State is 0; not owned (set by the main window).
   platform::Graphic* Logo = nullptr;
@@ -135,7 +141,9 @@ class TGravlo {
   void MoveLeft();
   void MoveRight();
   void Rotate();
-  void BonusAction(uint8_t code);
+  void BonusAction(uint8_t code);  // a BonusCode; other codes act as BonusUnassigned
+  // A piece is locked or falling: the game takes moves and the clock runs.
+  bool InPlay() const { return State == StateLocked || State == StateFalling; }
 
   // ---- operations the engine runs itself (public for the window and tests) ----
   void SpawnPiece();
@@ -149,19 +157,23 @@ class TGravlo {
   int32_t PlayCols() const;  // playing columns of the current board
   int32_t RowCount() const;  // rows of the current board
   // Cell colour; 0 for a position outside the board.
-  Colour Cell(int32_t x, int32_t y) const;
+  Color Cell(int32_t x, int32_t y) const;
   // Sets a cell; positions outside the board are ignored.
-  void SetCell(int32_t x, int32_t y, Colour colour);
+  void SetCell(int32_t x, int32_t y, Color colour);
   const std::vector<Mask>& ActiveShapes() const { return activeShapes_; }
 
   // ---- rendering ----
-  void ResizeCells();   // fit cells and the off-screen bitmap to the panel
+  // The panel's client size in pixels (negative counts as 0); ResizeCells
+  // fits the board to it.
+  void SetClientSize(int32_t width, int32_t height);
+  int32_t ClientWidth() const { return clientWidth_; }
+  int32_t ClientHeight() const { return clientHeight_; }
+  void ResizeCells();   // fit cells and the off-screen bitmap to the client size
   void DrawPreview();   // write the queue into the preview columns
   void RenderBoard();   // draw all cells into the off-screen bitmap
   void Paint(platform::Canvas& canvas);      // the panel's picture
   void PaintLogo(platform::Canvas& canvas);  // the logo, before the first game
   const platform::Bitmap& BoardBitmap() const;
-  QWidget* Panel() const { return panel_; }
 
   // ---- statistics ----
   // "_GW..._SS..." key of the current parameters with `prefix` in front.
@@ -170,19 +182,19 @@ class TGravlo {
   std::string ResultLine(const std::string& player) const;
 
  private:
-  void createBoardBitmap();
   void setActiveShapes(uint32_t mask);
   void shiftRowsDown(int32_t bottom);
+  std::vector<std::vector<Color>> boardWithoutBottomRow() const;
+  std::vector<std::vector<Color>> boardWithRowAdded() const;
   void updateTopRow();
   void invalidatePanel();
   void raise(const Event& event);
-  int32_t panelWidth() const;
-  int32_t panelHeight() const;
 
-  QWidget* panel_;
+  int32_t clientWidth_ = 0;
+  int32_t clientHeight_ = 0;
   std::vector<Mask> activeShapes_;
-  std::vector<std::vector<Colour>> board_;  // board_[x][y]
-  std::shared_ptr<platform::Bitmap> boardBitmap_;
+  std::vector<std::vector<Color>> board_;  // board_[x][y]
+  std::unique_ptr<platform::Bitmap> boardBitmap_;
 };
 
 }  // namespace gravlo

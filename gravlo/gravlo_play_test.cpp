@@ -3,7 +3,6 @@
 // well: any write outside the board or overflow stops the run there.
 #include <gtest/gtest.h>
 
-#include <QWidget>
 #include <random>
 #include <limits>
 #include <set>
@@ -19,7 +18,7 @@ using namespace gravlo;
 
 namespace {
 
-const std::set<Colour> kPreviewColours = {Rgb(130, 126, 112), Rgb(116, 96, 128), Rgb(96, 80, 80)};
+const std::set<Color> kPreviewColours = {RGBColor(130, 126, 112), RGBColor(116, 96, 128), RGBColor(96, 80, 80)};
 
 struct Player {
   std::mt19937 rng;
@@ -105,11 +104,11 @@ void CheckInvariants(const TGravlo& g, int32_t lastDrops, int32_t lastLines) {
 // The playing field before a step, and what the step may do to it.
 struct Field {
   int32_t cols = 0, rows = 0;
-  std::vector<Colour> cells;  // column by column
+  std::vector<Color> cells;  // column by column
   uint8_t state = 0;
   Mask piece{};
   int32_t x = 0, y = 0;
-  Colour colour = 0;
+  Color colour = 0;
   int32_t lines = 0;
   int16_t removed = 0, added = 0;
 
@@ -121,7 +120,7 @@ struct Field {
     for (int32_t cx = 0; cx < cols; ++cx)
       for (int32_t cy = 0; cy < rows; ++cy) cells.push_back(g.Cell(cx, cy));
   }
-  Colour& at(int32_t cx, int32_t cy) { return cells[static_cast<size_t>(cx) * static_cast<size_t>(rows) + static_cast<size_t>(cy)]; }
+  Color& at(int32_t cx, int32_t cy) { return cells[static_cast<size_t>(cx) * static_cast<size_t>(rows) + static_cast<size_t>(cy)]; }
   bool fullRow(int32_t cy) {
     for (int32_t cx = 0; cx < cols; ++cx)
       if (!at(cx, cy)) return false;
@@ -239,9 +238,8 @@ TEST(GravloPlay, RandomSettingsTheSettingsWindowAccepts) {
 }
 
 TEST(GravloPlay, RenderedWhilePlaying) {
-  QWidget panel;
-  panel.resize(173, 251);
-  TGravlo g(&panel);
+  TGravlo g;
+  g.SetClientSize(173, 251);
   g.TickCount = [] { return 5u; };
   g.LocalNow = [] { return 45000.5; };
   platform::Bitmap target(173, 251, platform::PixelFormat::Bit32);
@@ -250,7 +248,7 @@ TEST(GravloPlay, RenderedWhilePlaying) {
   Player player(99);
   PlayGames(g, player, 300, true, &canvas);
   // Resizing between and during games keeps the picture the panel's size.
-  panel.resize(61, 40);
+  g.SetClientSize(61, 40);
   g.ResizeCells();
   g.Paint(canvas);
   EXPECT_EQ(g.BoardBitmap().Width(), 61);

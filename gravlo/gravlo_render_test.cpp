@@ -2,7 +2,6 @@
 // off-screen board picture, the panel's paint and the logo.
 #include <gtest/gtest.h>
 
-#include <QWidget>
 #include <memory>
 
 #include "foundation/random.h"
@@ -14,15 +13,15 @@ using namespace gravlo;
 
 namespace {
 
-constexpr Colour kStrip = Rgb(130, 126, 112);
-constexpr Colour kQueuedSet = Rgb(116, 96, 128);
-constexpr Colour kQueuedEmpty = Rgb(96, 80, 80);
-constexpr Colour kEmptyCell = Rgb(24, 28, 32);
-constexpr Colour kLogoBack = Rgb(81, 78, 64);
+constexpr Color kStrip = RGBColor(130, 126, 112);
+constexpr Color kQueuedSet = RGBColor(116, 96, 128);
+constexpr Color kQueuedEmpty = RGBColor(96, 80, 80);
+constexpr Color kEmptyCell = RGBColor(24, 28, 32);
+constexpr Color kLogoBack = RGBColor(81, 78, 64);
 
-Colour Minus(Colour c, int by) {
+Color Minus(Color c, int by) {
   auto ch = [&](int shift) { return std::max(0, static_cast<int>((c >> shift) & 0xFF) - by); };
-  return Rgb(ch(0), ch(8), ch(16));
+  return RGBColor(ch(0), ch(8), ch(16));
 }
 
 // A picture that only remembers where it was asked to draw itself.
@@ -43,11 +42,12 @@ class RecordingPicture : public platform::Graphic {
 };
 
 struct Scene {
-  QWidget panel;
   std::unique_ptr<TGravlo> g;
+  int invalidated = 0;  // repaints the engine asked for
   explicit Scene(int w, int h) {
-    panel.resize(w, h);
-    g = std::make_unique<TGravlo>(&panel);
+    g = std::make_unique<TGravlo>();
+    g->SetClientSize(w, h);
+    g->OnInvalidate = [this](TGravlo&) { ++invalidated; };
     g->TickCount = [] { return 1000u; };
     g->LocalNow = [] { return 45000.0; };
   }
@@ -57,14 +57,14 @@ struct Scene {
     foundation::SetRandSeed(0x5A5A5A5Au);
     g->NewGame();
   }
-  // Colour of the board picture at the centre of cell (x, y).
-  Colour centre(int x, int y) const {
+  // Color of the board picture at the centre of cell (x, y).
+  Color centre(int x, int y) const {
     return g->BoardBitmap().Pixel(x * g->CellWidth + g->CellWidth / 2, y * g->CellHeight + g->CellHeight / 2);
   }
   // Paints the panel into a picture of the panel's size.
   platform::Bitmap paint() {
-    platform::Bitmap out(panel.width(), panel.height(), platform::PixelFormat::Bit32);
-    out.Fill(Rgb(1, 2, 3));
+    platform::Bitmap out(g->ClientWidth(), g->ClientHeight(), platform::PixelFormat::Bit32);
+    out.Fill(RGBColor(1, 2, 3));
     platform::Canvas canvas(&out);
     g->Paint(canvas);
     return out;
@@ -81,12 +81,38 @@ TEST(GravloRender, CellsFitThePanel) {
   EXPECT_EQ(s.g->BoardBitmap().Width(), 310);
   EXPECT_EQ(s.g->BoardBitmap().Height(), 410);
   // The panel is resized: the window calls ResizeCells.
-  s.panel.resize(150, 100);
+  s.g->SetClientSize(150, 100);
   s.g->ResizeCells();
   EXPECT_EQ(s.g->CellWidth, 10);
   EXPECT_EQ(s.g->CellHeight, 5);
   EXPECT_EQ(s.g->BoardBitmap().Width(), 150);
   EXPECT_EQ(s.g->BoardBitmap().Height(), 100);
+}
+
+TEST(GravloRender, EveryChangeOfThePictureAsksForARepaint) {
+  Scene s(150, 200);
+  s.start();  // a new game fits the board to the client size
+  EXPECT_GE(s.invalidated, 1);
+  int before = s.invalidated;
+  s.g->Tick();  // a piece enters
+  EXPECT_GT(s.invalidated, before);
+  before = s.invalidated;
+  s.g->SetClientSize(90, 120);  // the size alone draws nothing yet
+  EXPECT_EQ(s.invalidated, before);
+  s.g->ResizeCells();
+  EXPECT_GT(s.invalidated, before);
+  EXPECT_EQ(s.g->BoardBitmap().Width(), 90);
+  // Bonus actions that change the board.
+  s.g->BonusesLeft = 10;
+  for (uint8_t code : {BonusRemoveRow, BonusAddRow}) {
+    before = s.invalidated;
+    s.g->BonusAction(code);
+    EXPECT_GT(s.invalidated, before) << int(code);
+  }
+  // A negative size counts as none.
+  s.g->SetClientSize(-5, -1);
+  EXPECT_EQ(s.g->ClientWidth(), 0);
+  EXPECT_EQ(s.g->ClientHeight(), 0);
 }
 
 TEST(GravloRender, BoardPictureColoursAtCellCentres) {
@@ -101,17 +127,17 @@ TEST(GravloRender, BoardPictureColoursAtCellCentres) {
   // The falling piece is not part of the board picture.
   EXPECT_EQ(s.centre(5, 0), kEmptyCell);
 
-  const Colour c = Rgb(200, 100, 40);
+  const Color c = RGBColor(200, 100, 40);
   s.g->SetCell(3, 7, c);
   s.g->RenderBoard();
   EXPECT_EQ(s.centre(3, 7), Minus(c, 64));       // darker inner part
   EXPECT_EQ(bmp.Pixel(60, 150), 0u);             // outline on the left edge
   EXPECT_EQ(bmp.Pixel(61, 141), c);              // the cell's own colour peeks out top-left
   EXPECT_EQ(bmp.Pixel(60 + 19, 140 + 10), 0u);   // inner outline on the right
-  const Colour dark = Rgb(30, 70, 10);
+  const Color dark = RGBColor(30, 70, 10);
   s.g->SetCell(4, 7, dark);
   s.g->RenderBoard();
-  EXPECT_EQ(s.centre(4, 7), Rgb(0, 6, 0));  // lowered, not below 0
+  EXPECT_EQ(s.centre(4, 7), RGBColor(0, 6, 0));  // lowered, not below 0
 
   // Empty cells leave their last column and row black.
   EXPECT_EQ(bmp.Pixel(0 * 20 + 19, 19 * 20 + 10), 0u);
@@ -141,7 +167,7 @@ TEST(GravloRender, PaintShowsThePictureAndTheFallingPiece) {
   s.g->Tick();
   s.g->Tick();  // now at PieceY 0: cells in rows 1 and 2, columns 5 and 6
   ASSERT_EQ(s.g->PieceY, 0);
-  const Colour piece = s.g->PieceColour;
+  const Color piece = s.g->PieceColour;
   const platform::Bitmap out = s.paint();
   auto at = [&](int x, int y) { return out.Pixel(x * 20 + 10, y * 20 + 10); };
   EXPECT_EQ(at(5, 1), Minus(piece, 48));
@@ -185,10 +211,10 @@ TEST(GravloRender, PaintBeforeTheFirstGameShowsTheLogo) {
   // A real picture is stretched into the place.
   Scene t(160, 446);
   platform::Bitmap red(8, 11, platform::PixelFormat::Bit24);
-  red.Fill(Rgb(250, 0, 0));
+  red.Fill(RGBColor(250, 0, 0));
   t.g->Logo = &red;
   const platform::Bitmap out = t.paint();
-  EXPECT_EQ(out.Pixel(80, 223), Rgb(250, 0, 0));
+  EXPECT_EQ(out.Pixel(80, 223), RGBColor(250, 0, 0));
   EXPECT_EQ(out.Pixel(80, 50), kLogoBack);
 }
 
@@ -221,7 +247,7 @@ TEST(GravloRender, PanelLargerThanAnyPictureLeavesTheBoardUndrawn) {
   EXPECT_EQ(s.g->State, StateFalling);
   EXPECT_TRUE(s.g->BoardBitmap().Empty());
   EXPECT_EQ(s.g->CellWidth, 2000);
-  s.panel.resize(300, 200);
+  s.g->SetClientSize(300, 200);
   s.g->ResizeCells();
   EXPECT_EQ(s.g->BoardBitmap().Width(), 300);
 }
@@ -233,7 +259,7 @@ TEST(GravloRender, TallBoardShowsTenQueuedShapesThenTheStrip) {
   for (int y = 0; y < 60; ++y) {
     EXPECT_EQ(s.g->Cell(10, y), kStrip);
     for (int col = 0; col < 4; ++col) {
-      const Colour c = s.g->Cell(11 + col, y);
+      const Color c = s.g->Cell(11 + col, y);
       if (y < 40) {
         const Mask& shape = s.g->ActiveShapes()[s.g->Queue[static_cast<size_t>(y / 4)]];
         EXPECT_EQ(c, shape[static_cast<size_t>(col * 4 + y % 4)] ? kQueuedSet : kQueuedEmpty) << y;
@@ -268,9 +294,9 @@ TEST(GravloRender, RemovedBottomRowIsRedrawn) {
   Scene s(300, 400);
   s.start();
   s.g->Tick();
-  for (int x = 0; x < 9; ++x) s.g->SetCell(x, 19, Rgb(0, 200, 0));
+  for (int x = 0; x < 9; ++x) s.g->SetCell(x, 19, RGBColor(0, 200, 0));
   s.g->RenderBoard();
-  EXPECT_EQ(s.centre(2, 19), Minus(Rgb(0, 200, 0), 64));
+  EXPECT_EQ(s.centre(2, 19), Minus(RGBColor(0, 200, 0), 64));
   s.g->BonusAction(6);
   EXPECT_EQ(s.centre(2, 19), kEmptyCell);
 }
@@ -279,7 +305,7 @@ TEST(GravloRender, RemovedBottomRowIsRedrawn) {
 // look exactly as the two outlined rounded rectangles drawn by the canvas,
 // whatever the cell size, and must not reach into its neighbours.
 TEST(GravloRender, SetCellMatchesTheCanvasRoundedRectangles) {
-  const Colour c = Rgb(200, 150, 90);
+  const Color c = RGBColor(200, 150, 90);
   for (int cw = 1; cw <= 7; ++cw) {
     for (int ch = 1; ch <= 7; ++ch) {
       Scene s(15 * cw, 20 * ch);

@@ -66,7 +66,7 @@ struct Rig {
   // Puts master shape k as the falling piece at (x, y).
   void place(int k, int x, int y) {
     g.Piece = MasterShapes()[static_cast<size_t>(k)];
-    g.PieceColour = Rgb(10, 20, 30);
+    g.PieceColour = RGBColor(10, 20, 30);
     g.PieceX = x;
     g.PieceY = y;
     g.State = StateFalling;
@@ -76,7 +76,7 @@ struct Rig {
   // Fills the playing cells of row y except the listed columns.
   void fillRow(int y, std::set<int> except = {}) {
     for (int x = 0; x < g.PlayCols(); ++x)
-      if (!except.count(x)) g.SetCell(x, y, Rgb(1, 2, 3));
+      if (!except.count(x)) g.SetCell(x, y, RGBColor(1, 2, 3));
   }
   int rowCells(int y) const {
     int n = 0;
@@ -113,11 +113,11 @@ TEST(GravloShapes, MasterShapesMatchTheRowsAndColoursTheTable) {
                           {255, 80, 160}, {80, 80, 216},  {216, 80, 216},  {192, 192, 80},  {192, 128, 192},
                           {216, 80, 128}, {208, 160, 216}, {128, 208, 216}};
   for (size_t k = 0; k < 18; ++k) {
-    EXPECT_EQ(c[k] & 0xFFu, static_cast<Colour>(rgb[k][0])) << "red of " << k;
-    EXPECT_EQ((c[k] >> 8) & 0xFFu, static_cast<Colour>(rgb[k][1])) << "green of " << k;
-    EXPECT_EQ(c[k] >> 16, static_cast<Colour>(rgb[k][2])) << "blue of " << k;
+    EXPECT_EQ(c[k] & 0xFFu, static_cast<Color>(rgb[k][0])) << "red of " << k;
+    EXPECT_EQ((c[k] >> 8) & 0xFFu, static_cast<Color>(rgb[k][1])) << "green of " << k;
+    EXPECT_EQ(c[k] >> 16, static_cast<Color>(rgb[k][2])) << "blue of " << k;
   }
-  std::set<Colour> distinct(c.begin(), c.end());
+  std::set<Color> distinct(c.begin(), c.end());
   EXPECT_EQ(distinct.size(), 17u);  // only 6 and 10 coincide
 }
 
@@ -254,12 +254,12 @@ TEST(GravloEngine, ColourFollowsTheActiveIndex) {
   rig.g.Queue[0] = 0;
   rig.g.Tick();
   EXPECT_EQ(rig.g.Piece, MasterShapes()[7]);
-  EXPECT_EQ(rig.g.PieceColour, Rgb(0, 255, 0));
+  EXPECT_EQ(rig.g.PieceColour, RGBColor(0, 255, 0));
   rig.g.Queue[0] = 1;
   rig.g.State = StateLocked;
   rig.g.Tick();
   EXPECT_EQ(rig.g.Piece, MasterShapes()[8]);
-  EXPECT_EQ(rig.g.PieceColour, Rgb(0, 0, 255));
+  EXPECT_EQ(rig.g.PieceColour, RGBColor(0, 0, 255));
 }
 
 TEST(GravloEngine, SpawnPositionAndEntry) {
@@ -295,7 +295,7 @@ TEST(GravloEngine, SpawnCollisionEndsTheGameWithoutCountingThePiece) {
   // Nothing moves after game over.
   rig.g.Tick();
   rig.g.MoveLeft();
-  rig.g.BonusAction(5);
+  rig.g.BonusAction(BonusResetTimer);
   EXPECT_EQ(rig.events.size(), 1u);
   EXPECT_EQ(rig.g.State, StateGameOver);
 }
@@ -535,8 +535,8 @@ TEST(GravloInterval, StaysInRangeAfterEveryEntry) {
 }
 
 TEST(GravloBonus, NothingHappensOutsideTheFallingState) {
-  for (uint8_t state : {uint8_t{0}, uint8_t{1}, uint8_t{2}, uint8_t{6}, uint8_t{8}}) {
-    for (uint8_t code : {uint8_t{5}, uint8_t{6}, uint8_t{7}, uint8_t{8}}) {
+  for (GravloState state : {StateIdle, StateNewGame, StateLocked, StateBonus, StateGameOver}) {
+    for (uint8_t code : {BonusResetTimer, BonusRemoveRow, BonusAddRow, BonusUnassigned}) {
       Rig rig;
       rig.start();
       rig.g.BonusesLeft = 10;
@@ -559,7 +559,7 @@ TEST(GravloBonus, ResetTheInterval) {
   rig.start();
   rig.place(0, 3, 0);
   rig.g.Interval = 400;
-  rig.g.BonusAction(5);
+  rig.g.BonusAction(BonusResetTimer);
   EXPECT_EQ(rig.g.Interval, 1000);
   EXPECT_EQ(rig.g.TimerResets, 1);
   EXPECT_EQ(rig.g.BonusesLeft, 0);
@@ -567,7 +567,7 @@ TEST(GravloBonus, ResetTheInterval) {
   EXPECT_EQ(rig.events, std::vector<std::string>{"change"});
   // Not enough bonuses: nothing, but the event still comes.
   rig.g.Interval = 400;
-  rig.g.BonusAction(5);
+  rig.g.BonusAction(BonusResetTimer);
   EXPECT_EQ(rig.g.Interval, 400);
   EXPECT_EQ(rig.g.TimerResets, 1);
   EXPECT_EQ(rig.events.size(), 2u);
@@ -575,15 +575,15 @@ TEST(GravloBonus, ResetTheInterval) {
   // window's timer never sees a value outside 5..10000.
   rig.g.BonusesLeft = 5;
   rig.g.TimerNew = 0;
-  rig.g.BonusAction(5);
+  rig.g.BonusAction(BonusResetTimer);
   EXPECT_EQ(rig.intervalAtEvent.back(), 5);
   rig.g.TimerNew = 50000;
-  rig.g.BonusAction(5);
+  rig.g.BonusAction(BonusResetTimer);
   EXPECT_EQ(rig.intervalAtEvent.back(), 10000);
   // A negative price adds bonuses.
   rig.g.CostOfTmr = -2;
   rig.g.BonusesLeft = 0;
-  rig.g.BonusAction(5);
+  rig.g.BonusAction(BonusResetTimer);
   EXPECT_EQ(rig.g.BonusesLeft, 2);
 }
 
@@ -595,7 +595,7 @@ TEST(GravloBonus, RemoveTheBottomRow) {
   rig.g.SetCell(3, 17, 4);
   rig.g.TopRow = 17;
   rig.place(0, 3, 2);
-  rig.g.BonusAction(6);
+  rig.g.BonusAction(BonusRemoveRow);
   EXPECT_EQ(rig.rowCells(19), 8);
   EXPECT_EQ(rig.g.Cell(1, 19), 0u);
   EXPECT_EQ(rig.g.Cell(3, 18), 4u);
@@ -609,7 +609,7 @@ TEST(GravloBonus, RemoveTheBottomRow) {
   // Empty board: still paid for, and the top row counter passes the row count.
   rig.start();
   rig.place(0, 3, 2);
-  rig.g.BonusAction(6);
+  rig.g.BonusAction(BonusRemoveRow);
   EXPECT_EQ(rig.g.TopRow, 21);
   EXPECT_EQ(rig.g.BonusesLeft, 0);
   EXPECT_EQ(rig.g.LinesRemoved, 1);
@@ -623,7 +623,7 @@ TEST(GravloBonus, AddARowAsOftenAsPaidFor) {
   rig.g.SetCell(2, 0, 6);
   rig.place(0, 3, 2);
   for (int i = 1; i <= 25; ++i) {
-    rig.g.BonusAction(7);
+    rig.g.BonusAction(BonusAddRow);
     EXPECT_EQ(rig.g.RowCount(), 20 + i);
     EXPECT_EQ(rig.g.LinesAdded, i);
   }
@@ -637,16 +637,16 @@ TEST(GravloBonus, AddARowAsOftenAsPaidFor) {
   // Price and refusal.
   rig.g.CostOfRow = 2;
   rig.g.BonusesLeft = 1;
-  rig.g.BonusAction(7);
+  rig.g.BonusAction(BonusAddRow);
   EXPECT_EQ(rig.g.RowCount(), 45);
   rig.g.BonusesLeft = 2;
-  rig.g.BonusAction(7);
+  rig.g.BonusAction(BonusAddRow);
   EXPECT_EQ(rig.g.RowCount(), 46);
   EXPECT_EQ(rig.g.BonusesLeft, 0);
   // The rules run on the grown board: a bar dropped to the floor lands on row 45.
   rig.place(0, 3, 0);
   for (int i = 0; i < 60 && rig.g.State == StateFalling; ++i) rig.g.Tick();
-  EXPECT_EQ(rig.g.Cell(3, 44), Rgb(10, 20, 30));
+  EXPECT_EQ(rig.g.Cell(3, 44), RGBColor(10, 20, 30));
 }
 
 TEST(GravloBonus, OtherCodesOnlyRaiseTheEvent) {
@@ -665,17 +665,17 @@ TEST(GravloCounters, SaturateInsteadOfWrapping) {
   rig.place(0, 3, 2);
   rig.g.BonusesLeft = 32767;
   rig.g.CostOfTmr = -32768;
-  rig.g.BonusAction(5);
+  rig.g.BonusAction(BonusResetTimer);
   EXPECT_EQ(rig.g.BonusesLeft, 32767);
   rig.g.BonusesLeft = -32768;
   rig.g.CostOfRem = -5;
   rig.g.CostOfTmr = 32767;
-  rig.g.BonusAction(5);  // -32768 < 32767: refused
+  rig.g.BonusAction(BonusResetTimer);  // -32768 < 32767: refused
   EXPECT_EQ(rig.g.BonusesLeft, -32768);
   rig.g.TimerResets = 32767;
   rig.g.BonusesLeft = 0;
   rig.g.CostOfTmr = 0;
-  rig.g.BonusAction(5);
+  rig.g.BonusAction(BonusResetTimer);
   EXPECT_EQ(rig.g.TimerResets, 32767);
 
   // Bottom bonus on a full counter.
@@ -793,7 +793,7 @@ TEST(GravloState, PlayingWidthChangedDuringAGameWaitsForTheNextGame) {
   }
   EXPECT_EQ(rig.g.Columns(), 15);
   EXPECT_EQ(rig.g.RowCount(), 20);
-  const std::set<Colour> previewColours = {Rgb(130, 126, 112), Rgb(116, 96, 128), Rgb(96, 80, 80)};
+  const std::set<Color> previewColours = {RGBColor(130, 126, 112), RGBColor(116, 96, 128), RGBColor(96, 80, 80)};
   for (int x = 10; x < 15; ++x)  // the preview strip was never played on
     for (int y = 0; y < 20; ++y) EXPECT_TRUE(previewColours.count(rig.g.Cell(x, y))) << x << "," << y;
   rig.g.NewGame();

@@ -5,8 +5,8 @@
 #include <exception>
 
 #include "foundation/sysinit.h"
-#include "gravlo/grv000.h"
-#include "gravlo/grv010.h"
+#include "gravlo/window_factory.h"
+#include "gravlo/main_window.h"
 #include "platform/msgbox.h"
 #include "platform/picture.h"
 

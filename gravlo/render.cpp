@@ -2,7 +2,6 @@
 // last five columns, the off-screen picture of all cells, and the panel's paint
 // (picture, falling piece, or the logo before the first game).
 #include <QImage>
-#include <QWidget>
 #include <algorithm>
 #include <cstring>
 #include <exception>
@@ -16,23 +15,23 @@ namespace gravlo {
 
 namespace {
 
-constexpr Colour kStripColour = Rgb(130, 126, 112);
-constexpr Colour kQueuedSetColour = Rgb(116, 96, 128);
-constexpr Colour kQueuedEmptyColour = Rgb(96, 80, 80);
-constexpr Colour kEmptyCellColour = Rgb(24, 28, 32);
-constexpr Colour kLogoBackground = Rgb(81, 78, 64);
+constexpr Color kStripColour = RGBColor(130, 126, 112);
+constexpr Color kQueuedSetColour = RGBColor(116, 96, 128);
+constexpr Color kQueuedEmptyColour = RGBColor(96, 80, 80);
+constexpr Color kEmptyCellColour = RGBColor(24, 28, 32);
+constexpr Color kLogoBackground = RGBColor(81, 78, 64);
 constexpr int kPreviewRows = kQueueLength * 4;
 
 // Each of red, green and blue lowered by `by`, not below 0.
-Colour Darker(Colour c, int by) {
+Color Darker(Color c, int by) {
   const int r = ClampInt(static_cast<int32_t>(c & 0xFF) - by, 0, 255);
   const int g = ClampInt(static_cast<int32_t>((c >> 8) & 0xFF) - by, 0, 255);
   const int b = ClampInt(static_cast<int32_t>((c >> 16) & 0xFF) - by, 0, 255);
-  return Rgb(r, g, b);
+  return RGBColor(r, g, b);
 }
 
 // A 32-bit pixel as it lies in the bitmap's memory: blue, green, red, 255.
-inline uint32_t Pixel32(Colour c) {
+inline uint32_t Pixel32(Color c) {
   return 0xFF000000u | ((c & 0xFFu) << 16) | (c & 0xFF00u) | ((c >> 16) & 0xFFu);
 }
 
@@ -106,15 +105,11 @@ int64_t DivRoundHalfEven(int64_t value, int64_t num, int64_t den) {
 
 }  // namespace
 
-void TGravlo::createBoardBitmap() {
-  boardBitmap_ = std::make_shared<platform::Bitmap>(0, 0, platform::PixelFormat::Bit32);
-}
-
 const platform::Bitmap& TGravlo::BoardBitmap() const { return *boardBitmap_; }
 
 void TGravlo::ResizeCells() {
-  const int32_t w = std::min<int32_t>(panelWidth(), platform::Bitmap::kMaxSide);
-  const int32_t h = std::min<int32_t>(panelHeight(), platform::Bitmap::kMaxSide);
+  const int32_t w = std::min<int32_t>(clientWidth_, platform::Bitmap::kMaxSide);
+  const int32_t h = std::min<int32_t>(clientHeight_, platform::Bitmap::kMaxSide);
   CellWidth = Columns() > 0 ? w / Columns() : 0;
   CellHeight = RowCount() > 0 ? h / RowCount() : 0;
   // Emptied first, so the whole picture starts black.
@@ -163,7 +158,7 @@ void TGravlo::RenderBoard() {
     const int left = static_cast<int>(x * cw);
     for (int32_t y = 0; y < visibleRows; ++y) {
       const int top = static_cast<int>(y * ch);
-      const Colour c = column[static_cast<size_t>(y)];
+      const Color c = column[static_cast<size_t>(y)];
       const int right = static_cast<int>(left + cw), bottom = static_cast<int>(top + ch);
       if (c != 0) {
         painter.RoundRect(left, top, right - 1, bottom - 1, true, black, Pixel32(c));
@@ -189,7 +184,7 @@ void TGravlo::Paint(platform::Canvas& canvas) {
   }
   canvas.pen().style = platform::PenStyle::Clear;
   canvas.brush().style = platform::BrushStyle::Solid;
-  const Colour inner = Darker(PieceColour, 48);
+  const Color inner = Darker(PieceColour, 48);
   const int64_t cw = CellWidth, ch = CellHeight;
   // Cells without size show nothing (the panel is smaller than the board).
   if (cw <= 0 || ch <= 0) return;
@@ -211,7 +206,7 @@ void TGravlo::Paint(platform::Canvas& canvas) {
 }
 
 void TGravlo::PaintLogo(platform::Canvas& canvas) {
-  const int64_t W = panelWidth(), H = panelHeight();
+  const int64_t W = clientWidth_, H = clientHeight_;
   canvas.pen().style = platform::PenStyle::Clear;
   canvas.brush().style = platform::BrushStyle::Solid;
   canvas.brush().color = kLogoBackground;

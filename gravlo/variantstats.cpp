@@ -192,10 +192,12 @@ void AddResultLine(foundation::StringList& ini, const std::string& wsSection, co
   }
 }
 
-void RecordGameOver(foundation::StringList& ini, const TGravlo& engine, const std::string& player,
-                    int32_t statEntries) {
-  UpdateAverages(ini, engine.VariantKey("AV"), SummaryOf(engine));
-  AddResultLine(ini, engine.VariantKey("WS"), engine.ResultLine(player), statEntries);
+VariantSections VariantSectionsOf(const TGravlo& engine) { return {engine.VariantKey("AV"), engine.VariantKey("WS")}; }
+
+void RecordGameOver(foundation::StringList& ini, const TGravlo& engine, const VariantSections& sections,
+                    const std::string& player, int32_t statEntries) {
+  UpdateAverages(ini, sections.av, SummaryOf(engine));
+  AddResultLine(ini, sections.ws, engine.ResultLine(player), statEntries);
 }
 
 }  // namespace gravlo

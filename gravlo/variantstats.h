@@ -45,9 +45,17 @@ void UpdateAverages(foundation::StringList& ini, const std::string& avSection, c
 void AddResultLine(foundation::StringList& ini, const std::string& wsSection, const std::string& line,
                    int32_t statEntries);
 
-// The whole game-over update: averages in "AV" + key, the result line of
-// `player` in "WS" + key.
-void RecordGameOver(foundation::StringList& ini, const TGravlo& engine, const std::string& player,
-                    int32_t statEntries);
+// The two sections a game is filed under: "AV" + key and "WS" + key of the
+// variant it started with.
+struct VariantSections {
+  std::string av;
+  std::string ws;
+};
+VariantSections VariantSectionsOf(const TGravlo& engine);
+
+// The whole game-over update: the averages in sections.av, the result line of
+// `player` in sections.ws.
+void RecordGameOver(foundation::StringList& ini, const TGravlo& engine, const VariantSections& sections,
+                    const std::string& player, int32_t statEntries);
 
 }  // namespace gravlo

@@ -309,24 +309,30 @@ TEST(Averages, DamagedOrMissingValuesCountAsZero) {
   EXPECT_DOUBLE_EQ(ReadAverage(negative, "AV_n", "Lines"), 4);
 }
 
-TEST(Averages, StartsAndEndsOfAGameCanFallIntoTwoVariants) {
+TEST(Averages, AGameIsFiledUnderTheVariantItStartedWith) {
   StringList ini;
   TGravlo g;
   g.TickCount = [] { return 10u; };
   g.LocalNow = [] { return 45000.25; };
   g.NewGame();
-  CountGameStarted(ini, g.VariantKey("AV"));
-  CountGameStarted(ini, g.VariantKey("AV"));
-  EXPECT_EQ(ReadInt(ini, g.VariantKey("AV"), "GamesStarted"), 2);
-  const std::string startKey = g.VariantKey("AV");
+  const VariantSections started = VariantSectionsOf(g);
+  EXPECT_EQ(started.av, g.VariantKey("AV"));
+  EXPECT_EQ(started.ws, g.VariantKey("WS"));
+  CountGameStarted(ini, started.av);
+  CountGameStarted(ini, started.av);
+  EXPECT_EQ(ReadInt(ini, started.av, "GamesStarted"), 2);
   g.DropAdd = -9;  // the settings window saves during the game
+  ASSERT_NE(g.VariantKey("AV"), started.av);
   g.GameOver();
-  RecordGameOver(ini, g, "Zoe", 100);
-  EXPECT_EQ(ReadInt(ini, startKey, "GamesFinished"), -1);  // missing there
-  EXPECT_EQ(ReadInt(ini, g.VariantKey("AV"), "GamesFinished"), 1);
-  EXPECT_EQ(ReadInt(ini, g.VariantKey("AV"), "GamesStarted"), -1);
+  RecordGameOver(ini, g, started, "Zoe", 100);
+  EXPECT_EQ(ReadInt(ini, started.av, "GamesFinished"), 1);
+  EXPECT_EQ(ReadInt(ini, started.av, "GamesStarted"), 2);
+  // The settings the game ended with have no sections.
+  int first = 0, end = 0, sep = 0;
+  EXPECT_EQ(foundation::IniFindKey(&ini, g.VariantKey("AV"), "", 0, first, end, sep), -2);
+  EXPECT_EQ(foundation::IniFindKey(&ini, g.VariantKey("WS"), "", 0, first, end, sep), -2);
   StringList ws;
-  ASSERT_EQ(foundation::IniReadSection(&ini, g.VariantKey("WS"), &ws), 1);
+  ASSERT_EQ(foundation::IniReadSection(&ini, started.ws, &ws), 1);
   EXPECT_EQ(ws[0], g.ResultLine("Zoe"));
-  EXPECT_EQ(ini[ini.Count() - 2], "[" + g.VariantKey("WS") + "]");
+  EXPECT_EQ(ini[ini.Count() - 2], "[" + started.ws + "]");
 }

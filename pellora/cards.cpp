@@ -8,6 +8,8 @@
 #include <cstring>
 #include <string>
 
+#include "platform/canvas.h"
+
 namespace pellora {
 namespace {
 
@@ -27,30 +29,26 @@ constexpr int kKing = 13;
 
 // The palette. Every colour keeps its blue well above kCardMinBlue, so that
 // blends of them (antialiasing, averaging) do too.
-QColor Rgb(int r, int g, int b) { return QColor(r, g, b); }
-const QColor kInk = Rgb(26, 26, 34);
-const QColor kRed = Rgb(204, 22, 38);
-const QColor kWhite = Rgb(255, 255, 255);
-const QColor kCardEdge = Rgb(112, 112, 122);
-const QColor kGold = Rgb(232, 180, 52);
-const QColor kGoldDark = Rgb(150, 104, 32);
-const QColor kBlue = Rgb(36, 62, 156);
-const QColor kSkin = Rgb(250, 220, 190);
-const QColor kHairDark = Rgb(96, 60, 36);
-const QColor kHairBlond = Rgb(206, 150, 62);
-const QColor kSteel = Rgb(196, 202, 214);
-const QColor kWood = Rgb(128, 86, 46);
-const QColor kLeaf = Rgb(54, 128, 70);
-const QColor kBackBlue = Rgb(30, 56, 138);
-const QColor kBackDeep = Rgb(20, 38, 100);
-const QColor kBackLine = Rgb(92, 126, 206);
+const QColor kInk = QColor(26, 26, 34);
+const QColor kRed = QColor(204, 22, 38);
+const QColor kWhite = QColor(255, 255, 255);
+const QColor kCardEdge = QColor(112, 112, 122);
+const QColor kGold = QColor(232, 180, 52);
+const QColor kGoldDark = QColor(150, 104, 32);
+const QColor kBlue = QColor(36, 62, 156);
+const QColor kSkin = QColor(250, 220, 190);
+const QColor kHairDark = QColor(96, 60, 36);
+const QColor kHairBlond = QColor(206, 150, 62);
+const QColor kSteel = QColor(196, 202, 214);
+const QColor kWood = QColor(128, 86, 46);
+const QColor kLeaf = QColor(54, 128, 70);
+const QColor kBackBlue = QColor(30, 56, 138);
+const QColor kBackDeep = QColor(20, 38, 100);
+const QColor kBackLine = QColor(92, 126, 206);
 
-QColor FromColor(platform::Color c) {
-  return Rgb(platform::GetRValue(c), platform::GetGValue(c), platform::GetBValue(c));
-}
 QColor Tint(platform::Color c, int towards, double share) {
   auto mix = [&](int v) { return static_cast<int>(v + (towards - v) * share + 0.5); };
-  return Rgb(mix(platform::GetRValue(c)), mix(platform::GetGValue(c)), mix(platform::GetBValue(c)));
+  return QColor(mix(platform::GetRValue(c)), mix(platform::GetGValue(c)), mix(platform::GetBValue(c)));
 }
 
 bool IsRed(Suit s) { return s == Suit::Diamonds || s == Suit::Hearts; }
@@ -257,7 +255,7 @@ class CardPainter {
  public:
   CardPainter()
       : heart_(HeartPath()), spade_(SpadePath()), club_(ClubPath()), diamond_(DiamondPath()),
-        table_(FromColor(kCardTableColour)),
+        table_(platform::ToQColor(kCardTableColour)),
         work_(kSuper * kCardPictureWidth, kSuper * kCardPictureHeight, QImage::Format_RGB32),
         blankCard_(work_.size(), QImage::Format_RGB32) {
     blankCard_.fill(table_);

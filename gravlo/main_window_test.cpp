@@ -1,6 +1,6 @@
 // The main window driven as a player would: keys and mouse on the game panel,
 // the timer, the buttons, and what lands in the application ini.
-#include "gravlo/grv010.h"
+#include "gravlo/main_window.h"
 
 #include <gtest/gtest.h>
 
@@ -23,7 +23,7 @@
 #include "foundation/placement.h"
 #include "foundation/random.h"
 #include "foundation/sysinit.h"
-#include "gravlo/grv000.h"
+#include "gravlo/about_window.h"
 #include "gravlo/logo.h"
 #include "gravlo/test_support.h"
 #include "platform/jpeg.h"

@@ -1,4 +1,4 @@
-#include "gravlo/grv010.h"
+#include "gravlo/main_window.h"
 
 #include <QApplication>
 #include <QFrame>
@@ -25,8 +25,8 @@
 #include "foundation/keys.h"
 #include "foundation/random.h"
 #include "foundation/sysinit.h"
-#include "gravlo/grv000.h"
-#include "gravlo/grv016.h"
+#include "gravlo/window_factory.h"
+#include "gravlo/stats_window.h"
 #include "gravlo/logo.h"
 #include "gravlo/variantstats.h"
 #include "platform/bitmap.h"
@@ -130,10 +130,11 @@ TGrv010::TGrv010(QWidget* parent) : foundation::TFormSx(kSection, parent, Qt::Wi
   buildComponents();
 
   // The engine, with the logo as its picture before the first game.
-  engine_ = std::make_unique<TGravlo>(pnGme_);
+  engine_ = std::make_unique<TGravlo>();
+  engine_->SetClientSize(pnGme_->width(), pnGme_->height());
+  engine_->OnInvalidate = [this](TGravlo&) { pnGme_->update(); };
   logo_ = CreateLogoPicture();
   engine_->Logo = logo_.get();
-  panelRect_ = pnGme_->geometry();
   engine_->OnGameStarted = [this](TGravlo&) { GameStarted(); };
   engine_->OnGameOver = [this](TGravlo&) { GameFinished(); };
   engine_->OnBoardChange = [this](TGravlo&) { ShowCounters(); };
@@ -221,8 +222,8 @@ void TGrv010::buildComponents() {
     return c;
   };
 
-  left->addWidget(button("Button2", "New - F2", 2));
-  left->addWidget(button("Button1", "Pause - F3", 3));
+  left->addWidget(button("Button2", "New - F2", kCommandNewGame));
+  left->addWidget(button("Button1", "Pause - F3", kCommandPause));
   left->addSpacing(6);
   lcLin_ = counter("Label1", "Lines ", "lcLin");
   lcBns_ = counter("Label5", " Bonuses", "lcBns");
@@ -237,9 +238,9 @@ void TGrv010::buildComponents() {
     const char* caption;
     int tag;
     const char* hint;
-  } kBonus[] = {{"bcRes", "F5", 5, "Reset the timer interval (costs bonuses)"},
-                {"SpeedButton1", "F6", 6, "Remove the bottom line (costs bonuses)"},
-                {"bsLin", "F7", 7, "Add a line to the game (costs bonuses)"}};
+  } kBonus[] = {{"bcRes", "F5", BonusResetTimer, "Reset the timer interval (costs bonuses)"},
+                {"SpeedButton1", "F6", BonusRemoveRow, "Remove the bottom line (costs bonuses)"},
+                {"bsLin", "F7", BonusAddRow, "Add a line to the game (costs bonuses)"}};
   for (int i = 0; i < 3; ++i) {
     auto* b = new QToolButton(pnLft);
     b->setObjectName(kBonus[i].name);
@@ -282,9 +283,9 @@ void TGrv010::buildComponents() {
   lcDrp_ = counter("Label2", "Sprites . . .", "lcDrp");
   lcTme_ = counter("Label6", " Time", "lcTme");
   left->addStretch(1);
-  left->addWidget(button("Button3", "Stats", 1016));
-  left->addWidget(button("Button4", "Settings", 1018));
-  left->addWidget(button("Button5", "About", 1000));
+  left->addWidget(button("Button3", "Stats", kStatsFormId));
+  left->addWidget(button("Button4", "Settings", kSettingsFormId));
+  left->addWidget(button("Button5", "About", kAboutFormId));
 
   pnGme_ = new foundation::TPanelSx(this);
   pnGme_->setObjectName("pnGme");
@@ -371,8 +372,7 @@ void TGrv010::setTimerInterval(int32_t interval) {
 
 void TGrv010::xGme_KeyDown(int& key) {
   TGravlo& g = *engine_;
-  const bool playing = g.State >= StateLocked && g.State <= 4;
-  if (playing && !Paused) {
+  if (g.InPlay() && !Paused) {
     switch (key) {
       case foundation::VK_SPACE:
       case foundation::VK_DOWN:
@@ -392,10 +392,19 @@ void TGrv010::xGme_KeyDown(int& key) {
         key = 0;
         break;
       case foundation::VK_F5:
+        g.BonusAction(BonusResetTimer);
+        key = 0;
+        break;
       case foundation::VK_F6:
+        g.BonusAction(BonusRemoveRow);
+        key = 0;
+        break;
       case foundation::VK_F7:
+        g.BonusAction(BonusAddRow);
+        key = 0;
+        break;
       case foundation::VK_F8:
-        g.BonusAction(static_cast<uint8_t>(key - 111));
+        g.BonusAction(BonusUnassigned);
         key = 0;
         break;
       default:
@@ -403,10 +412,10 @@ void TGrv010::xGme_KeyDown(int& key) {
     }
   }
   if (key == foundation::VK_F2) {
-    Command(2);
+    Command(kCommandNewGame);
     key = 0;
   } else if (key == foundation::VK_F3) {
-    Command(3);
+    Command(kCommandPause);
     key = 0;
   }
   if (key == 0) FormPaint();
@@ -415,7 +424,7 @@ void TGrv010::xGme_KeyDown(int& key) {
 void TGrv010::xGme_MouseDown(Qt::MouseButtons buttons) {
   pnGme_->setFocus();
   TGravlo& g = *engine_;
-  if (Paused || (g.State != StateLocked && g.State != StateFalling)) return;
+  if (Paused || !g.InPlay()) return;
   if (buttons & Qt::LeftButton) g.MoveLeft();
   if (buttons & Qt::RightButton) g.MoveRight();
   if (buttons & Qt::MiddleButton) g.Rotate();
@@ -424,25 +433,27 @@ void TGrv010::xGme_MouseDown(Qt::MouseButtons buttons) {
 
 bool TGrv010::FormMouseWheel(int delta) {
   TGravlo& g = *engine_;
-  if (Paused || (g.State != StateLocked && g.State != StateFalling) || focusWidget() != pnGme_) return false;
+  if (Paused || !g.InPlay() || focusWidget() != pnGme_) return false;
   if (delta < 0)
     g.Rotate();
   else
     g.Tick();
   lInfo_->setText(QString::number(delta));
+  // Repainted when the event loop next runs; events are never processed
+  // inside this one, so a timer tick cannot run in the middle of a move.
   pnGme_->update();
-  QCoreApplication::processEvents();
   return true;
 }
 
 void TGrv010::Timer1Timer() {
   TGravlo& g = *engine_;
   if (!Paused) {
-    if (g.State == StateIdle || g.State > StateFalling) return;
+    // Only a new game's first piece and a game in play move on.
+    if (g.State != StateNewGame && !g.InPlay()) return;
     g.Tick();
     FormPaint();
   }
-  if (g.State == StateLocked || g.State == StateFalling) {
+  if (g.InPlay()) {
     const uint32_t elapsed = g.TickCount() - g.StartTick;
     showGameTime(elapsed);
   }
@@ -456,18 +467,18 @@ void TGrv010::Button1Click() {
 
 void TGrv010::Command(int command) {
   TGravlo& g = *engine_;
-  if (command == 2) {
+  if (command == kCommandNewGame) {
     g.NewGame();
     timer1_->start();
-  } else if (command == 3) {
-    if (g.State == StateLocked || g.State == StateFalling) {
+  } else if (command == kCommandPause) {
+    if (g.InPlay()) {
       Paused = !Paused;
       lHdr_->setText(Paused ? kPausedText : kPlaying);
     }
-  } else if (command >= 5 && command <= 8) {
+  } else if (command >= BonusResetTimer && command <= BonusUnassigned) {
     g.BonusAction(static_cast<uint8_t>(command));
     FormPaint();
-  } else if (command >= 1000 && command <= 1999) {
+  } else if (command >= kFirstFormId && command <= kLastFormId) {
     ShowFormById(command);
   }
 }
@@ -480,14 +491,13 @@ void TGrv010::GameStarted() {
   timer1_->start();
   // The game is filed under the variant it starts with, whatever the settings
   // say when it ends.
-  avSection_ = g.VariantKey("AV");
-  wsSection_ = g.VariantKey("WS");
+  sections_ = VariantSectionsOf(g);
   lHdr_->setText(kPlaying);
   GamesStarted = Inc(GamesStarted);
   foundation::ComboPushRecent(cPlr_, std::max(Players, 0));
   ReloadKeepingLines(LoadIni);
   if (foundation::AppIni != nullptr) {
-    CountGameStarted(*foundation::AppIni, avSection_);
+    CountGameStarted(*foundation::AppIni, sections_.av);
     foundation::SaveAppIni();
   }
 }
@@ -520,17 +530,15 @@ void TGrv010::GameFinished() {
 
   ReloadKeepingLines(LoadIni);
   if (foundation::AppIni == nullptr) return;
-  if (avSection_.empty()) {  // a game that was never started through this window
-    avSection_ = g.VariantKey("AV");
-    wsSection_ = g.VariantKey("WS");
-  }
-  UpdateAverages(*foundation::AppIni, avSection_, SummaryOf(g));
-  AddResultLine(*foundation::AppIni, wsSection_, g.ResultLine(platform::fromQString(cPlr_->currentText())),
-                std::max(StatEntries, 0));
+  // A game that was never started through this window is filed under the
+  // variant it ends with.
+  if (sections_.av.empty()) sections_ = VariantSectionsOf(g);
+  RecordGameOver(*foundation::AppIni, g, sections_, platform::fromQString(cPlr_->currentText()),
+                 std::max(StatEntries, 0));
   foundation::SaveAppIni();
 
-  if (Grv016 != nullptr && platform::fromQString(Grv016->VariantCombo()->currentText()) == wsSection_) {
-    Grv016->Command(11);
+  if (Grv016 != nullptr && platform::fromQString(Grv016->VariantCombo()->currentText()) == sections_.ws) {
+    Grv016->Command(TGrv016::kCommandLoadVariant);
   }
 }
 
@@ -563,8 +571,8 @@ void TGrv010::pnGmePaint() {
 }
 
 void TGrv010::xGme_Resize() {
+  engine_->SetClientSize(pnGme_->width(), pnGme_->height());
   engine_->ResizeCells();
-  panelRect_ = pnGme_->geometry();
 }
 
 // Only the vertical wheel plays: a sideways turn (tilt wheel, touchpad) has

@@ -14,6 +14,7 @@
 
 #include "foundation/placement.h"
 #include "gravlo/gravlo.h"
+#include "gravlo/variantstats.h"
 
 class QLabel;
 class QPushButton;
@@ -47,8 +48,10 @@ class TGrv010 : public foundation::TFormSx {
   int32_t StatEntries = 100;  // length limit of a variant's result list
   int32_t Players = 30;       // names kept in the player list
 
-  // Command numbers: 2 new game, 3 pause, 5..8 bonus actions, 1000..1999 the
-  // program's windows; others do nothing.
+  // Command numbers: kCommandNewGame, kCommandPause, a BonusCode (the bonus
+  // actions) or a window id of ShowFormById; others do nothing.
+  static constexpr int kCommandNewGame = 2;
+  static constexpr int kCommandPause = 3;
   void Command(int command);
 
   // Handlers, public so that the whole window can be driven without a person.
@@ -63,8 +66,8 @@ class TGrv010 : public foundation::TFormSx {
 
   // The section names under which the running game is filed ("AV..."/"WS..."),
   // fixed when the game starts; empty before the first game.
-  const std::string& GameAvSection() const { return avSection_; }
-  const std::string& GameWsSection() const { return wsSection_; }
+  const std::string& GameAvSection() const { return sections_.av; }
+  const std::string& GameWsSection() const { return sections_.ws; }
 
   // How the window reloads the application ini before it files a game (the
   // foundation's LoadAppIni; replaceable to try a failing file).
@@ -95,8 +98,7 @@ class TGrv010 : public foundation::TFormSx {
 
   std::unique_ptr<TGravlo> engine_;
   std::unique_ptr<platform::Graphic> logo_;  // the picture of iLogo
-  std::string avSection_;
-  std::string wsSection_;
+  VariantSections sections_;
 
   foundation::TPanelSx* pnGme_ = nullptr;
   foundation::TComboSx* cPlr_ = nullptr;
@@ -112,7 +114,6 @@ class TGrv010 : public foundation::TFormSx {
   QLabel* lsRem_ = nullptr;
   QLabel* lsAdd_ = nullptr;
   QTimer* timer1_ = nullptr;
-  QRect panelRect_;
 };
 
 // The main window, or nullptr.

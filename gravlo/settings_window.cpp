@@ -1,4 +1,4 @@
-#include "gravlo/grv018.h"
+#include "gravlo/settings_window.h"
 
 #include <QGridLayout>
 #include <QHBoxLayout>
@@ -9,7 +9,7 @@
 
 #include "foundation/controls.h"
 #include "foundation/placement.h"
-#include "gravlo/grv010.h"
+#include "gravlo/main_window.h"
 
 namespace gravlo {
 
@@ -90,7 +90,7 @@ TGrv018::TGrv018(QWidget* parent) : foundation::TFormSx("Grv018", parent, Qt::Wi
   const struct {
     const char* caption;
     int tag;
-  } kButtons[] = {{"Load", 20}, {"Save", 30}, {"Close", 90}};
+  } kButtons[] = {{"Load", kCommandLoad}, {"Save", kCommandSave}, {"Close", kCommandClose}};
   for (const auto& b : kButtons) {
     auto* button = new QPushButton(QString::fromLatin1(b.caption), this);
     button->setProperty("Tag", b.tag);
@@ -107,7 +107,7 @@ TGrv018::TGrv018(QWidget* parent) : foundation::TFormSx("Grv018", parent, Qt::Wi
   resize(sizeHint());
 
   RestorePlacement();
-  Command(20);
+  Command(kCommandLoad);
 }
 
 TGrv018::~TGrv018() {
@@ -130,7 +130,7 @@ void TGrv018::Button1Click() {
 void TGrv018::Command(int command) {
   TGrv010* main = Grv010;
   switch (command) {
-    case 20: {
+    case kCommandLoad: {
       if (main == nullptr) return;
       const TGravlo& g = main->Engine();
       for (size_t i = 0; i < edits_.size(); ++i) {
@@ -143,7 +143,7 @@ void TGrv018::Command(int command) {
       Field("esSprs")->setText(QString::number(g.SpriteSet));
       break;
     }
-    case 30: {
+    case kCommandSave: {
       if (main == nullptr) return;
       TGravlo& g = main->Engine();
       for (size_t i = 0; i < edits_.size(); ++i) {
@@ -156,8 +156,8 @@ void TGrv018::Command(int command) {
       main->Players = foundation::EditToInt(Field("esPlr"));
       break;
     }
-    case 90:
-      Command(30);
+    case kCommandClose:
+      Command(kCommandSave);
       close();
       break;
     default:

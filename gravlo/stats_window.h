@@ -27,8 +27,10 @@ class TGrv016 : public foundation::TFormSx {
   explicit TGrv016(QWidget* parent = nullptr);
   ~TGrv016() override;
 
-  // 10 fills the variant list and loads the wanted variant, 11 loads the
-  // selected variant; other numbers do nothing.
+  // kCommandFillVariants fills the variant list and loads the wanted variant,
+  // kCommandLoadVariant loads the selected variant; other numbers do nothing.
+  static constexpr int kCommandFillVariants = 10;
+  static constexpr int kCommandLoadVariant = 11;
   void Command(int command);
 
   foundation::TComboSx* VariantCombo() const { return cGme_; }

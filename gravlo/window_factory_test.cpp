@@ -1,17 +1,15 @@
-// The window factory, the about window and the life cycle shared by the
-// secondary windows.
-#include "gravlo/grv000.h"
+// The window factory and the life cycle shared by the secondary windows.
+#include "gravlo/window_factory.h"
 
 #include <gtest/gtest.h>
 
 #include <QApplication>
-#include <QFile>
-#include <QTextBrowser>
 #include <memory>
 
-#include "gravlo/grv010.h"
-#include "gravlo/grv016.h"
-#include "gravlo/grv018.h"
+#include "gravlo/about_window.h"
+#include "gravlo/main_window.h"
+#include "gravlo/settings_window.h"
+#include "gravlo/stats_window.h"
 #include "gravlo/test_support.h"
 
 namespace gravlo {
@@ -103,50 +101,58 @@ TEST_F(WindowFactoryTest, PlacementOfEveryWindowSurvivesCloseAndReopen) {
   EXPECT_EQ(main_->size(), QSize(500, 700));
 }
 
-TEST_F(WindowFactoryTest, AboutWindowShowsTheHelpPage) {
-  QFile page(dir_.filePath("gravlo.htm"));
-  ASSERT_TRUE(page.open(QIODevice::WriteOnly));
-  page.write("<html><body><h1>How to play</h1><p>Press F2.</p></body></html>");
-  page.close();
-  ShowFormById(1000);
-  ASSERT_NE(Grv000, nullptr);
-  EXPECT_EQ(TGrv000::PagePath(), dir_.filePath("gravlo.htm").toStdString());
-  EXPECT_TRUE(Grv000->Browser()->toPlainText().contains("How to play"));
-  EXPECT_EQ(Grv000->size(), QSize(617, 349));
-}
-
-TEST_F(WindowFactoryTest, AboutPageShippedBesideTheProgramServesAMovedApplicationFolder) {
-  // The application folder (here the temporary one) has no page; the copy
-  // next to the executable is shown.
-  const QString beside = QCoreApplication::applicationDirPath() + "/gravlo.htm";
-  if (QFile::exists(beside)) GTEST_SKIP() << "a page already lies next to the test program";
-  QFile page(beside);
-  ASSERT_TRUE(page.open(QIODevice::WriteOnly));
-  page.write("<html><body><p>Shipped with the program.</p></body></html>");
-  page.close();
-  EXPECT_EQ(TGrv000::PagePath(), beside.toStdString());
-  ShowFormById(1000);
-  const bool shown = Grv000 != nullptr && Grv000->Browser()->toPlainText().contains("Shipped with the program");
-  QFile::remove(beside);
-  EXPECT_TRUE(shown);
-}
-
-TEST_F(WindowFactoryTest, AboutWindowWithoutThePageSaysSo) {
-  ShowFormById(1000);
-  ASSERT_NE(Grv000, nullptr);
-  EXPECT_TRUE(Grv000->Browser()->toPlainText().contains("was not found"));
-}
-
-TEST_F(WindowFactoryTest, ThePageShippedWithTheProgramIsWellFormed) {
-  QFile page(QString(VELTRANO_SOURCE_DIR) + "/gravlo/gravlo.htm");
-  ASSERT_TRUE(page.open(QIODevice::ReadOnly));
-  const QString text = QString::fromLatin1(page.readAll());
-  QTextBrowser browser;
-  browser.setHtml(text);
-  const QString shown = browser.toPlainText();
-  for (const char* topic : {"F2", "F3", "F5", "F6", "F7", "Wheel", "bonus", "Statistics", "Settings"}) {
-    EXPECT_TRUE(shown.contains(topic)) << topic;
+TEST_F(WindowFactoryTest, AFirstOpenedWindowStandsBesideTheMainWindowAStoredPlacementWins) {
+  foundation::SetPlacementDesktopOverride(QSize(1920, 1080));
+  main_->move(40, 30);
+  main_->resize(440, 640);
+  main_->show();
+  QApplication::processEvents();
+  const QRect board = main_->frameGeometry();
+  for (int id : {kAboutFormId, kStatsFormId, kSettingsFormId}) {
+    SCOPED_TRACE(id);
+    QWidget* w = ShowFormById(id);
+    ASSERT_NE(w, nullptr);
+    QApplication::processEvents();
+    EXPECT_FALSE(w->frameGeometry().intersects(board)) << w->x() << "," << w->y();
+    EXPECT_EQ(w->y(), board.top());
+    EXPECT_GE(w->x(), 10);
+    EXPECT_LE(w->x() + w->width(), 1920 - 10);
   }
+  // The main window at the desktop's right edge: the window opens on its left.
+  FreeSecondaryForms();
+  WriteIni("");
+  main_->move(1920 - 10 - main_->frameGeometry().width(), 30);
+  QApplication::processEvents();
+  QWidget* settings = ShowFormById(kSettingsFormId);
+  QApplication::processEvents();
+  EXPECT_FALSE(settings->frameGeometry().intersects(main_->frameGeometry()));
+  EXPECT_LT(settings->x(), main_->x());
+  // A desktop too narrow for both: inside it, on the side with more room.
+  settings->close();
+  FlushDeletes();
+  WriteIni("");
+  foundation::SetPlacementDesktopOverride(QSize(800, 700));
+  main_->move(60, 30);
+  QApplication::processEvents();
+  QWidget* stats = ShowFormById(kStatsFormId);
+  QApplication::processEvents();
+  EXPECT_EQ(stats->x(), 10);  // wider than the desktop: its left edge stays reachable
+  settings = ShowFormById(kSettingsFormId);
+  QApplication::processEvents();
+  EXPECT_GT(settings->x(), main_->x());
+  EXPECT_LE(settings->x() + settings->width(), 800 - 10);
+  settings->close();
+  FlushDeletes();
+  WriteIni("");
+  foundation::SetPlacementDesktopOverride(QSize(1920, 1080));
+  settings = ShowFormById(kSettingsFormId);
+  // Once stored, the placement the player chose is restored as it was.
+  settings->move(300, 200);
+  QApplication::processEvents();
+  const QPoint chosen = settings->pos();
+  settings->close();
+  FlushDeletes();
+  EXPECT_EQ(ShowFormById(kSettingsFormId)->pos(), chosen);
 }
 
 }  // namespace

@@ -1,5 +1,5 @@
 // The statistics window shows the ranked results of one variant.
-#include "gravlo/grv016.h"
+#include "gravlo/stats_window.h"
 
 #include <gtest/gtest.h>
 
@@ -13,8 +13,8 @@
 #include "foundation/listview.h"
 #include "foundation/random.h"
 #include "foundation/sysinit.h"
-#include "gravlo/grv000.h"
-#include "gravlo/grv010.h"
+#include "gravlo/window_factory.h"
+#include "gravlo/main_window.h"
 #include "gravlo/test_support.h"
 
 namespace gravlo {

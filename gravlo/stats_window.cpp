@@ -1,4 +1,4 @@
-#include "gravlo/grv016.h"
+#include "gravlo/stats_window.h"
 
 #include <QHBoxLayout>
 #include <QVBoxLayout>
@@ -8,7 +8,7 @@
 #include "foundation/ini.h"
 #include "foundation/listview.h"
 #include "foundation/sysinit.h"
-#include "gravlo/grv010.h"
+#include "gravlo/main_window.h"
 #include "platform/text.h"
 
 namespace gravlo {
@@ -115,11 +115,11 @@ TGrv016::TGrv016(QWidget* parent) : foundation::TFormSx(kSection, parent, Qt::Wi
   cGme_->setObjectName("cGme");
   cGme_->setEditable(false);
   cGme_->SetAlign(foundation::TAlign::Client);
-  connect(cGme_, &QComboBox::activated, this, [this](int) { Command(11); });
+  connect(cGme_, &QComboBox::activated, this, [this](int) { Command(kCommandLoadVariant); });
   auto* refresh = new foundation::TButtonSx(pnBot);
   refresh->setObjectName("ButtonSx1");
   refresh->setText("Refresh");
-  refresh->setProperty("Tag", 11);
+  refresh->setProperty("Tag", kCommandLoadVariant);
   refresh->SetAlign(foundation::TAlign::Right);
   connect(refresh, &QPushButton::clicked, this, &TGrv016::xBtn_Click);
   auto* bottom = new QHBoxLayout(pnBot);
@@ -137,7 +137,7 @@ TGrv016::TGrv016(QWidget* parent) : foundation::TFormSx(kSection, parent, Qt::Wi
 
   RestorePlacement();
   lvSts_->LoadColumns(foundation::AppIni, kSection);
-  Command(10);
+  Command(kCommandFillVariants);
 }
 
 TGrv016::~TGrv016() {
@@ -158,7 +158,7 @@ void TGrv016::xBtn_Click() {
 }
 
 void TGrv016::Command(int command) {
-  if (command == 10) {
+  if (command == kCommandFillVariants) {
     cGme_->clear();
     foundation::StringList names;
     foundation::IniReadSectionNames(foundation::AppIni, &names);
@@ -177,8 +177,8 @@ void TGrv016::Command(int command) {
     }
     if (select < 0) select = cGme_->count() - 1;
     cGme_->setCurrentIndex(select);
-    Command(11);
-  } else if (command == 11) {
+    Command(kCommandLoadVariant);
+  } else if (command == kCommandLoadVariant) {
     lvSts_->ClearItems();
     if (cGme_->currentIndex() < 0) return;  // no variant: no lines
     const std::string section = platform::fromQString(cGme_->currentText());

@@ -20,8 +20,12 @@ class TGrv018 : public foundation::TFormSx {
   explicit TGrv018(QWidget* parent = nullptr);
   ~TGrv018() override;
 
-  // 20 load the fields from the engine and the main window, 30 store them,
-  // 90 store and close; other numbers do nothing.
+  // kCommandLoad loads the fields from the engine and the main window,
+  // kCommandSave stores them, kCommandClose stores and closes; other numbers
+  // do nothing.
+  static constexpr int kCommandLoad = 20;
+  static constexpr int kCommandSave = 30;
+  static constexpr int kCommandClose = 90;
   void Command(int command);
 
   // The field of a component name ("esWdt" ... "esSprs"), or nullptr.

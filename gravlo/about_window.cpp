@@ -1,7 +1,6 @@
-#include "gravlo/grv000.h"
+#include "gravlo/about_window.h"
 
 #include <QCoreApplication>
-#include <exception>
 #include <QFileInfo>
 #include <QTextBrowser>
 #include <QUrl>
@@ -9,10 +8,6 @@
 
 #include "foundation/placement.h"
 #include "foundation/sysinit.h"
-#include "gravlo/grv010.h"
-#include "gravlo/grv016.h"
-#include "gravlo/grv018.h"
-#include "platform/msgbox.h"
 #include "platform/text.h"
 
 namespace gravlo {
@@ -62,48 +57,6 @@ TGrv000::TGrv000(QWidget* parent)
 TGrv000::~TGrv000() {
   FinishForm();
   if (Grv000 == this) Grv000 = nullptr;
-}
-
-QWidget* ShowFormById(int32_t id) {
-  QWidget* form = nullptr;
-  try {
-    switch (id) {
-      case 1000:
-        form = Grv000 != nullptr ? static_cast<QWidget*>(Grv000) : new TGrv000;
-        break;
-      case 1010:
-        form = Grv010 != nullptr ? static_cast<QWidget*>(Grv010) : new TGrv010;
-        break;
-      case 1016:
-        form = Grv016 != nullptr ? static_cast<QWidget*>(Grv016) : new TGrv016;
-        break;
-      case 1018:
-        form = Grv018 != nullptr ? static_cast<QWidget*>(Grv018) : new TGrv018;
-        break;
-      default:
-        return nullptr;
-    }
-  } catch (const std::exception& e) {
-    // A window that failed half-way through its creation (the ini file could
-    // not be read) is gone; its reference must not point at it.
-    if (id == 1000) Grv000 = nullptr;
-    if (id == 1010) Grv010 = nullptr;
-    if (id == 1016) Grv016 = nullptr;
-    if (id == 1018) Grv018 = nullptr;
-    platform::ShowMessageBox(e.what(), "Gravlo", platform::MbIconError);
-    return nullptr;
-  }
-  if (form->isMinimized()) form->setWindowState(form->windowState() & ~Qt::WindowMinimized);
-  form->show();
-  form->raise();
-  form->activateWindow();
-  return form;
-}
-
-void FreeSecondaryForms() {
-  delete Grv016;
-  delete Grv018;
-  delete Grv000;
 }
 
 }  // namespace gravlo

@@ -1,5 +1,5 @@
 // The settings window edits the running engine and the main window's limits.
-#include "gravlo/grv018.h"
+#include "gravlo/settings_window.h"
 
 #include <gtest/gtest.h>
 
@@ -9,7 +9,7 @@
 #include <QPushButton>
 #include <memory>
 
-#include "gravlo/grv010.h"
+#include "gravlo/main_window.h"
 #include "gravlo/test_support.h"
 
 namespace gravlo {
