@@ -23,15 +23,7 @@
 namespace foundation {
 namespace {
 
-bool IsBlank(char c) { return static_cast<unsigned char>(c) <= 32; }
-
-std::string TrimBlanks(const std::string& s) {
-  size_t b = 0;
-  size_t e = s.size();
-  while (b < e && IsBlank(s[b])) ++b;
-  while (e > b && IsBlank(s[e - 1])) --e;
-  return s.substr(b, e - b);
-}
+using platform::TrimBlanks;
 
 bool IsPathType(int type) { return KindOf(type) == VarKind::Text; }
 
@@ -79,7 +71,7 @@ bool FileExistsVar(const Variant& path, int nonEmpty) {
 
 bool FindFileInfo(const Variant& path, FindData& data, int options) {
   if (!IsPathType(path.type())) return false;
-  std::string p = TrimBlanks(path.AsString());
+  std::string p(TrimBlanks(path.AsString()));
   if (p.empty()) return false;
   struct stat st {};
   bool found = ::stat(ToFsPath(p).c_str(), &st) == 0;

@@ -4,25 +4,16 @@
 
 #include "foundation/files.h"
 #include "foundation/msgbox.h"
+#include "platform/text.h"
 
 namespace foundation {
 namespace {
 
-bool IsBlank(char c) { return static_cast<unsigned char>(c) <= 32; }
-
-std::string_view TrimLeft(std::string_view s) {
-  size_t b = 0;
-  while (b < s.size() && IsBlank(s[b])) ++b;
-  return s.substr(b);
-}
-
-std::string_view TrimRight(std::string_view s) {
-  size_t e = s.size();
-  while (e > 0 && IsBlank(s[e - 1])) --e;
-  return s.substr(0, e);
-}
-
-std::string_view Trim(std::string_view s) { return TrimRight(TrimLeft(s)); }
+using platform::AsciiUpper;
+using platform::IsBlank;
+constexpr auto TrimLeft = platform::TrimLeftBlanks;
+constexpr auto TrimRight = platform::TrimRightBlanks;
+constexpr auto Trim = platform::TrimBlanks;
 
 // The line's trimmed text begins with "[".
 inline bool StartsHeader(std::string_view s) {
@@ -31,8 +22,6 @@ inline bool StartsHeader(std::string_view s) {
   }
   return false;
 }
-
-char AsciiUpper(char c) { return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 32) : c; }
 
 // Equal ignoring ASCII letter case only; no other characters are folded.
 bool SameTextAscii(std::string_view a, std::string_view b) {

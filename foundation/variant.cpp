@@ -6,18 +6,12 @@
 #include <cstdio>
 #include <limits>
 
+#include "platform/text.h"
+
 namespace foundation {
 namespace {
 
-bool IsBlank(char c) { return static_cast<unsigned char>(c) <= 32; }
-
-std::string_view TrimBlanks(std::string_view s) {
-  size_t b = 0;
-  size_t e = s.size();
-  while (b < e && IsBlank(s[b])) ++b;
-  while (e > b && IsBlank(s[e - 1])) --e;
-  return s.substr(b, e - b);
-}
+using platform::TrimBlanks;
 
 [[noreturn]] void NotANumber(std::string_view text, const char* what) {
   throw ConvertError("'" + std::string(text) + "' is not a valid " + what);

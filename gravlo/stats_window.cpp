@@ -19,12 +19,7 @@ namespace {
 
 const char* const kSection = "Grv016";
 
-// Blanks and control characters at both ends go.
-std::string_view TrimBlanks(std::string_view s) {
-  while (!s.empty() && static_cast<unsigned char>(s.front()) <= 32) s.remove_prefix(1);
-  while (!s.empty() && static_cast<unsigned char>(s.back()) <= 32) s.remove_suffix(1);
-  return s;
-}
+using platform::TrimBlanks;
 
 // The field before the first separator, trimmed; the rest after it, trimmed,
 // stays for the next field. Without a separator the field is the whole rest.

@@ -10,6 +10,7 @@
 #include "foundation/duration.h"
 #include "gravlo/gravlo.h"
 #include "gravlo/gravlo_internal.h"
+#include "platform/text.h"
 
 namespace gravlo {
 
@@ -61,8 +62,6 @@ std::string DateTimeText(double dateTime) {
   return std::string(year) + "-" + TwoDigits(p.month) + "-" + TwoDigits(p.day) + " " + TwoDigits(p.hour) + ":" +
          TwoDigits(p.minute) + ":" + TwoDigits(p.second);
 }
-
-unsigned char FoldAscii(unsigned char c) { return (c >= 'A' && c <= 'Z') ? static_cast<unsigned char>(c + 32) : c; }
 
 // A stored number that is damaged counts as missing.
 double ReadFloat(const foundation::StringList& ini, const std::string& section, const char* key) {
@@ -131,8 +130,8 @@ GameSummary SummaryOf(const TGravlo& e) {
 int CompareResultLines(std::string_view a, std::string_view b) {
   const size_t n = std::min(a.size(), b.size());
   for (size_t i = 0; i < n; ++i) {
-    const unsigned char ca = FoldAscii(static_cast<unsigned char>(a[i]));
-    const unsigned char cb = FoldAscii(static_cast<unsigned char>(b[i]));
+    const auto ca = static_cast<unsigned char>(platform::AsciiLower(a[i]));
+    const auto cb = static_cast<unsigned char>(platform::AsciiLower(b[i]));
     if (ca != cb) return ca < cb ? -1 : 1;
   }
   if (a.size() == b.size()) return 0;

@@ -131,14 +131,13 @@ THdStrings::THdStrings() {
 }
 
 THdStrings::~THdStrings() {
-  MemFree(readBuf_, readBufSize_);
   if (storage_ && storage_->Kind() == HdOwnFile) {
     // Only ever cut: growing here would pad the user's file with zeros.
     if (storage_->Size() > used_) storage_->SetSize(used_);
     // Edits made within the tick of the index's time leave both times
     // equal, which would pass an outdated index as current.
     struct stat text {}, idx {};
-    if (storage_->Path() == fileName_ && TextFileStat(fileName_, text) && StatFile(IndexFileName(fileName_), idx) &&
+    if (storage_->Path() == fileName_ && StatFile(fileName_, text) && StatFile(IndexFileName(fileName_), idx) &&
         SameTime(text.st_mtim, idx.st_mtim)) {
       SaveIndex(true);
     }
@@ -165,22 +164,22 @@ std::string THdStrings::Get(int index) {
   const int64_t start = EntryStart(index);
   const int64_t len = rec.end - start - ((rec.flags & 1) ? 0 : sepLen_);
   if (len <= 0) return std::string();
-  if (readBufSize_ < len) {
-    MemFree(readBuf_, readBufSize_);
-    readBufSize_ = 0;
-    readBuf_ = MemAlloc(0, len);
-    if (!readBuf_) {
+  // The buffer grows to the longest entry read and is reused after that.
+  if (static_cast<int64_t>(readBuf_.size()) < len) {
+    std::string().swap(readBuf_);
+    try {
+      readBuf_.assign(static_cast<size_t>(len), '\0');
+    } catch (const std::exception&) {  // out of memory, or longer than any string
       MsgBox("Memory Allocation failure with entry " + std::to_string(index));
       return std::string();
     }
-    readBufSize_ = len;
   } else {
-    std::memset(readBuf_, 0, static_cast<size_t>(len));
+    std::fill_n(readBuf_.begin(), len, '\0');
   }
-  char* buf = static_cast<char*>(readBuf_);
-  const int64_t got = storage_->Read(start, buf, len);
+  const int64_t got = storage_->Read(start, readBuf_.data(), len);
   if (got != len) error_ = true;
-  return std::string(buf, strnlen(buf, static_cast<size_t>(std::max<int64_t>(got, 0))));
+  // The entry ends at its first zero byte, as a text does.
+  return std::string(readBuf_.data(), strnlen(readBuf_.data(), static_cast<size_t>(std::clamp<int64_t>(got, 0, len))));
 }
 
 void THdStrings::Put(int index, const std::string& s) {
@@ -225,7 +224,13 @@ int THdStrings::InsertItem(int index, const std::string& s, void* object) {
     std::copy_backward(index_.begin() + index, index_.begin() + newHigh, index_.begin() + newHigh + 1);
     index_[static_cast<size_t>(index)] = IndexRecord{start + len, 0, object};
     high_ = newHigh;
-    WriteAt(start, bytes.data(), len);
+    if (!WriteAt(start, bytes.data(), len)) {
+      // The gap holds stale bytes: it goes again, so that the list says what
+      // the file holds; the error flag stays set.
+      Delete(index);
+      error_ = true;
+      return -1;
+    }
     return index;
   }
 
@@ -641,7 +646,6 @@ bool THdStrings::OpenFile(const std::string& fileName, bool readOnly) {
   return true;
 }
 
-bool THdStrings::TextFileStat(const std::string& name, struct stat& st) const { return StatFile(name, st); }
 
 std::string THdStrings::IndexFileName(const std::string& textFile) const {
   std::filesystem::path p(textFile);
@@ -654,7 +658,7 @@ bool THdStrings::LoadIndex(const std::string& name) {
   const std::string textName = name.empty() ? fileName_ : name;
   struct stat text {}, idx {};
   const std::string idxName = IndexFileName(textName);
-  if (!TextFileStat(textName, text) || !StatFile(idxName, idx)) return false;
+  if (!StatFile(textName, text) || !StatFile(idxName, idx)) return false;
   if (!SameTime(text.st_mtim, idx.st_mtim)) return false;
   // The index must describe this very text as the list holds it.
   if (text.st_size != used_) return false;
@@ -696,7 +700,7 @@ bool THdStrings::LoadIndex(const std::string& name) {
 
 bool THdStrings::SaveIndex(bool onlyIfPresent) {
   struct stat text {}, idx {};
-  if (!TextFileStat(fileName_, text)) return false;
+  if (!StatFile(fileName_, text)) return false;
   const std::string idxName = IndexFileName(fileName_);
   const bool present = StatFile(idxName, idx);
   if (onlyIfPresent && !present) return true;

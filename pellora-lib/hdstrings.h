@@ -5,7 +5,6 @@
 // edits move the rest of the text instead of copying strings, and the index
 // can be kept beside the text file (".Rni") so a big file opens without a
 // rescan while it is unchanged.
-#include <sys/stat.h>
 
 #include <cstdint>
 #include <functional>
@@ -122,7 +121,7 @@ class THdStrings {
   void SetGrowthStep(int32_t step) { growthStep_ = step > 0 ? step : 1; }
   uint8_t MoveBufferShare() const { return moveShare_; }
   void SetMoveBufferShare(uint8_t percent) { moveShare_ = percent; }
-  int64_t ReadBufferSize() const { return readBufSize_; }
+  int64_t ReadBufferSize() const { return static_cast<int64_t>(readBuf_.size()); }
   size_t MoveBufferSize() const { return moveBuf_.size(); }
   const IndexRecord& Record(int index) const { return index_.at(static_cast<size_t>(index)); }
   int64_t EntryStart(int index) const { return index > 0 ? index_[static_cast<size_t>(index - 1)].end : 0; }
@@ -149,7 +148,6 @@ class THdStrings {
   void GrowStorage(int64_t n);
   bool WriteAt(int64_t pos, const char* p, int64_t n);
   void ShrinkIndexTo(size_t n);
-  bool TextFileStat(const std::string& name, struct stat& st) const;
 
   std::unique_ptr<HdStorage> storage_;
   int32_t growthStep_ = 0x100000;
@@ -164,8 +162,7 @@ class THdStrings {
   bool option1_ = false;
   bool option0_ = false;
   uint32_t compareFlags_ = 0;
-  void* readBuf_ = nullptr;
-  int64_t readBufSize_ = 0;
+  std::string readBuf_;  // Get's buffer
   uint8_t moveShare_ = 15;
   std::vector<char> moveBuf_;
   uint8_t progress_ = 0;

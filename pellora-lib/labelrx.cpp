@@ -183,6 +183,9 @@ void TLabelRx::GroupUpdate() {
       });
     }
   } catch (...) {
+    // Whatever fails while the members change (a repaint, the default
+    // label's own update), the guard below must be reset, or the group would
+    // never update again; the members keep the states they reached.
   }
   groupUpdating_ = false;
 }

@@ -97,7 +97,7 @@ int64_t AvailMemShare(uint64_t availableBytes, uint8_t percent) {
 
 uint64_t AvailablePhysicalMemory() {
   // MemAvailable counts the reclaimable cache too, like the available figure
-  // the originals read; older kernels lack it and give the free pages.
+  // earlier versions read; older kernels lack it and give the free pages.
   std::ifstream meminfo("/proc/meminfo");
   std::string key;
   uint64_t value = 0;

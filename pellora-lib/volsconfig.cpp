@@ -33,7 +33,7 @@ bool HasKey(const foundation::StringList& list, std::string_view section, std::s
   return foundation::IniFindKey(&list, section, key, 0, first, end, sep) >= 0;
 }
 
-// Files of the originals hold some keys in the section and some above the
+// Files written by earlier versions hold some keys in the section and some above the
 // first header; the section is read first.
 std::string ReadText(const foundation::StringList& list, std::string_view key, const std::string& fallback,
                      int flags = 0) {
@@ -53,6 +53,48 @@ int32_t ReadNumber(const foundation::StringList& list, std::string_view key, int
     return fallback;  // malformed: the default, the start goes on
   }
 }
+
+// The keys of the volumes file, in the order a new file gets them. A text
+// key has a field of text, a number key a field of number; BackUp's default
+// lies under the volumes folder.
+struct VolsKey {
+  const char* key;
+  std::string recVsSys::*text;
+  int32_t recVsSys::*number;
+  const char* textDefault;
+  int32_t numberDefault;
+  int flags;
+  bool underVolsPath;
+};
+
+constexpr VolsKey Text(const char* key, std::string recVsSys::*field, const char* fallback, int flags = 0,
+                       bool underVolsPath = false) {
+  return {key, field, nullptr, fallback, 0, flags, underVolsPath};
+}
+constexpr VolsKey Number(const char* key, int32_t recVsSys::*field, int32_t fallback) {
+  return {key, nullptr, field, nullptr, fallback, 0, false};
+}
+
+const VolsKey kVolsKeys[] = {
+    Text("SystemPath", &recVsSys::systemPath, "zzSys\\"),
+    Text("Extensions", &recVsSys::extensions, "xdExt.Ini"),
+    Text("Programs", &recVsSys::programs, "xdPgm.Ini"),
+    Text("Icons16", &recVsSys::icons16, "xdIcons16.Bmp"),
+    Text("Icons32", &recVsSys::icons32, "xdIcons32.Bmp"),
+    Text("HdBase", &recVsSys::hdBase, "HdBase\\"),
+    Text("PcBase", &recVsSys::pcBase, "PcBase\\"),
+    Text("SdBase", &recVsSys::sdBase, "SdBase\\"),
+    Text("CdBase", &recVsSys::cdBase, "CdBase\\"),
+    Text("OsBase", &recVsSys::osBase, "OSBase\\"),
+    Text("Floppy", &recVsSys::floppy, "E:\\xdFloppy\\"),
+    Text("BackUp", &recVsSys::backUp, "xxBack\\", 0, true),
+    Number("DaysToGo.Days", &recVsSys::daysToGo, 0),
+    Number("DaysToGo.Hours", &recVsSys::hoursToGo, 0),
+    Number("DaysToGo.Minutes", &recVsSys::minutesToGo, 10),
+    // The default holds a ";", so the value is the whole line.
+    Text("ExcludeFromTotals", &recVsSys::excludeFromTotals, "thumbs.db;zzTmb.*", foundation::ivfWholeLine),
+    Text("WinDif", &recVsSys::winDif, ""),
+};
 
 }  // namespace
 
@@ -86,24 +128,14 @@ void LoadVolsConfig(recVsSys& config) {
   foundation::VolsBase = ReadText(list, "VsBase", "xdVols.Ini");
 
   LoadIfPresent(list, VolumesFile());
-  config.systemPath = ReadText(list, "SystemPath", "zzSys\\");
-  config.extensions = ReadText(list, "Extensions", "xdExt.Ini");
-  config.programs = ReadText(list, "Programs", "xdPgm.Ini");
-  config.icons16 = ReadText(list, "Icons16", "xdIcons16.Bmp");
-  config.icons32 = ReadText(list, "Icons32", "xdIcons32.Bmp");
-  config.hdBase = ReadText(list, "HdBase", "HdBase\\");
-  config.pcBase = ReadText(list, "PcBase", "PcBase\\");
-  config.sdBase = ReadText(list, "SdBase", "SdBase\\");
-  config.cdBase = ReadText(list, "CdBase", "CdBase\\");
-  config.osBase = ReadText(list, "OsBase", "OSBase\\");
-  config.floppy = ReadText(list, "Floppy", "E:\\xdFloppy\\");
-  config.backUp = ReadText(list, "BackUp", foundation::VolsPath + "xxBack\\");
-  config.daysToGo = ReadNumber(list, "DaysToGo.Days", 0);
-  config.hoursToGo = ReadNumber(list, "DaysToGo.Hours", 0);
-  config.minutesToGo = ReadNumber(list, "DaysToGo.Minutes", 10);
-  config.winDif = ReadText(list, "WinDif", "");
-  // The default holds a ";", so the value is the whole line.
-  config.excludeFromTotals = ReadText(list, "ExcludeFromTotals", "thumbs.db;zzTmb.*", foundation::ivfWholeLine);
+  for (const VolsKey& k : kVolsKeys) {
+    if (k.text != nullptr) {
+      const std::string fallback = k.underVolsPath ? foundation::VolsPath + k.textDefault : k.textDefault;
+      config.*k.text = ReadText(list, k.key, fallback, k.flags);
+    } else {
+      config.*k.number = ReadNumber(list, k.key, k.numberDefault);
+    }
+  }
   VolsExt = std::make_unique<TW32Ext>();
 }
 
@@ -118,27 +150,11 @@ bool SaveVolsConfig(const recVsSys& config) {
     if (!volumes.empty()) {
       foundation::StringList list;
       LoadIfPresent(list, volumes);
-      using foundation::Variant;
-      auto text = [&](const char* key, const std::string& value, int flags = 0) {
-        foundation::IniWriteValue(&list, kSection, key, Variant(value), flags);
-      };
-      text("SystemPath", config.systemPath);
-      text("Extensions", config.extensions);
-      text("Programs", config.programs);
-      text("Icons16", config.icons16);
-      text("Icons32", config.icons32);
-      text("HdBase", config.hdBase);
-      text("PcBase", config.pcBase);
-      text("SdBase", config.sdBase);
-      text("CdBase", config.cdBase);
-      text("OsBase", config.osBase);
-      text("Floppy", config.floppy);
-      text("BackUp", config.backUp);
-      foundation::IniWriteValue(&list, kSection, "DaysToGo.Days", Variant(config.daysToGo));
-      foundation::IniWriteValue(&list, kSection, "DaysToGo.Hours", Variant(config.hoursToGo));
-      foundation::IniWriteValue(&list, kSection, "DaysToGo.Minutes", Variant(config.minutesToGo));
-      text("ExcludeFromTotals", config.excludeFromTotals, foundation::ivfWholeLine);
-      text("WinDif", config.winDif);
+      for (const VolsKey& k : kVolsKeys) {
+        const foundation::Variant value =
+            k.text != nullptr ? foundation::Variant(config.*k.text) : foundation::Variant(config.*k.number);
+        foundation::IniWriteValue(&list, kSection, k.key, value, k.flags);
+      }
       ok = list.SaveToFile(volumes) && ok;
     }
     if (foundation::BaseIniFile.empty()) foundation::InitSysPaths();

@@ -73,8 +73,8 @@ extern recVsSys VolsConfig;
 extern std::unique_ptr<TW32Ext> VolsExt;
 
 // True when a stored place can be used as a folder here: an absolute path
-// without backslashes. Drive-letter places of the originals are kept as text
-// only.
+// without backslashes. Drive-letter places of files written by earlier
+// versions are kept as text only.
 bool IsUsablePlace(const std::string& path);
 // VolsPath + VolsBase, or empty when VolsPath is not a usable place.
 std::string VolumesFile();

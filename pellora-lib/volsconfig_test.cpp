@@ -141,7 +141,7 @@ TEST_F(VolsConfigTest, RoundTripThroughAVolumesFolder) {
 TEST_F(VolsConfigTest, MalformedNumbersAndKeysAboveTheFirstSection) {
   const std::string vols = dir_ + "v/";
   fs::create_directory(vols);
-  // The originals wrote VsPath above the first section and read
+  // Earlier versions wrote VsPath above the first section and read
   // ExcludeFromTotals from there.
   WriteFile(foundation::BaseIniFile, "VsPath=" + vols + "\r\n[Other]\r\nx=1\r\n");
   WriteFile(vols + "xdVols.Ini",

@@ -67,15 +67,7 @@ constexpr BuiltInLine kBuiltInLines[] = {
 // line numbering of the ini routines stays far inside 32 bits.
 constexpr uint64_t kMaxTextbaseBytes = 64ull << 20;
 
-bool IsBlank(char c) { return static_cast<unsigned char>(c) <= 32; }
-
-std::string Trimmed(std::string_view s) {
-  size_t b = 0;
-  size_t e = s.size();
-  while (b < e && IsBlank(s[b])) ++b;
-  while (e > b && IsBlank(s[e - 1])) --e;
-  return std::string(s.substr(b, e - b));
-}
+std::string Trimmed(std::string_view s) { return std::string(platform::TrimBlanks(s)); }
 
 std::string Cut(std::string s, size_t length) {
   if (s.size() > length) s.resize(length);
