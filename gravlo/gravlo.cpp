@@ -258,16 +258,10 @@ void TGravlo::SpawnPiece() {
 bool TGravlo::Fits(const Mask& shape, int32_t x, int32_t y) const {
   const int64_t cols = PlayCols();
   const int64_t rows = RowCount();
-  for (int dx = 0; dx < 4; ++dx) {
-    for (int dy = 0; dy < 4; ++dy) {
-      if (!shape[static_cast<size_t>(dx * 4 + dy)]) continue;
-      const int64_t cx = static_cast<int64_t>(x) + dx;
-      const int64_t cy = static_cast<int64_t>(y) + dy;
-      if (cx < 0 || cx >= cols || cy >= rows) return false;
-      if (cy >= 0 && board_[static_cast<size_t>(cx)][static_cast<size_t>(cy)] != 0) return false;
-    }
-  }
-  return true;
+  return detail::ForEachSetCell(shape, x, y, [&](int64_t cx, int64_t cy) {
+    if (cx < 0 || cx >= cols || cy >= rows) return false;
+    return cy < 0 || board_[static_cast<size_t>(cx)][static_cast<size_t>(cy)] == 0;
+  });
 }
 
 void TGravlo::MoveLeft() {
@@ -315,16 +309,12 @@ void TGravlo::LockPiece() {
   if (State != StateFalling) return;
   const int32_t cols = PlayCols();
   const int32_t rows = RowCount();
-  for (int dx = 0; dx < 4; ++dx) {
-    for (int dy = 0; dy < 4; ++dy) {
-      if (!Piece[static_cast<size_t>(dx * 4 + dy)]) continue;
-      const int64_t cx = static_cast<int64_t>(PieceX) + dx;
-      const int64_t cy = static_cast<int64_t>(PieceY) + dy;
-      // Cells above row 0 are lost: the board has no rows there.
-      if (cy < 0 || cy >= rows || cx < 0 || cx >= cols) continue;
+  detail::ForEachSetCell(Piece, PieceX, PieceY, [&](int64_t cx, int64_t cy) {
+    // Cells above row 0 are lost: the board has no rows there.
+    if (cy >= 0 && cy < rows && cx >= 0 && cx < cols)
       board_[static_cast<size_t>(cx)][static_cast<size_t>(cy)] = PieceColour;
-    }
-  }
+    return true;
+  });
   State = StateLocked;
 
   // Rows are counted and summed exactly; the addends are the 16-bit values of

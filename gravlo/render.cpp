@@ -188,21 +188,19 @@ void TGravlo::Paint(platform::Canvas& canvas) {
   const int64_t cw = CellWidth, ch = CellHeight;
   // Cells without size show nothing (the panel is smaller than the board).
   if (cw <= 0 || ch <= 0) return;
-  for (int dx = 0; dx < 4; ++dx) {
-    for (int dy = 0; dy < 4; ++dy) {
-      if (!Piece[static_cast<size_t>(dx * 4 + dy)]) continue;
-      const int64_t left = (static_cast<int64_t>(PieceX) + dx) * cw;
-      const int64_t top = (static_cast<int64_t>(PieceY) + dy) * ch;
-      // Far outside any panel (position set from outside): nothing to draw.
-      if (left < -1000000 || left > 1000000 || top < -1000000 || top > 1000000) continue;
-      const int l = static_cast<int>(left), t = static_cast<int>(top);
-      const int w = static_cast<int>(cw), h = static_cast<int>(ch);
-      canvas.brush().color = PieceColour;
-      canvas.RoundRect(l, t, l + w - 1, t + h - 1, 2, 2);
-      canvas.brush().color = inner;
-      canvas.RoundRect(l + 1, t + 1, l + w, t + h, 2, 2);
-    }
-  }
+  detail::ForEachSetCell(Piece, PieceX, PieceY, [&](int64_t cx, int64_t cy) {
+    const int64_t left = cx * cw;
+    const int64_t top = cy * ch;
+    // Far outside any panel (position set from outside): nothing to draw.
+    if (left < -1000000 || left > 1000000 || top < -1000000 || top > 1000000) return true;
+    const int l = static_cast<int>(left), t = static_cast<int>(top);
+    const int w = static_cast<int>(cw), h = static_cast<int>(ch);
+    canvas.brush().color = PieceColour;
+    canvas.RoundRect(l, t, l + w - 1, t + h - 1, 2, 2);
+    canvas.brush().color = inner;
+    canvas.RoundRect(l + 1, t + 1, l + w, t + h, 2, 2);
+    return true;
+  });
 }
 
 void TGravlo::PaintLogo(platform::Canvas& canvas) {

@@ -30,15 +30,6 @@ std::string CutField(std::string_view& rest, char separator) {
   return std::string(TrimBlanks(field));
 }
 
-bool SameTextIgnoringCase(std::string_view a, std::string_view b) {
-  if (a.size() != b.size()) return false;
-  for (size_t i = 0; i < a.size(); ++i) {
-    if (platform::latin1Upper(static_cast<unsigned char>(a[i])) !=
-        platform::latin1Upper(static_cast<unsigned char>(b[i])))
-      return false;
-  }
-  return true;
-}
 
 struct ColumnInfo {
   const char* caption;
@@ -168,7 +159,7 @@ void TGrv016::Command(int command) {
       const std::string& name = names[i];
       if (name.empty() || name[0] != 'W') continue;
       cGme_->addItem(platform::toQString(name));
-      if (select < 0 && SameTextIgnoringCase(name, wanted)) select = cGme_->count() - 1;
+      if (select < 0 && platform::SameTextLatin1(name, wanted)) select = cGme_->count() - 1;
     }
     if (select < 0) select = cGme_->count() - 1;
     cGme_->setCurrentIndex(select);

@@ -74,15 +74,7 @@ std::string Cut(std::string s, size_t length) {
   return s;
 }
 
-bool EqualLatin1NoCase(std::string_view a, std::string_view b) {
-  if (a.size() != b.size()) return false;
-  for (size_t i = 0; i < a.size(); ++i) {
-    if (platform::latin1Upper(static_cast<unsigned char>(a[i])) !=
-        platform::latin1Upper(static_cast<unsigned char>(b[i])))
-      return false;
-  }
-  return true;
-}
+using platform::SameTextLatin1;
 
 // Position (0-based) of the first `close` at or after `from`, or the end of
 // the line when there is none.
@@ -245,7 +237,7 @@ int TextBase::Parse(Parser parser, int kind, std::string_view line, int index) {
 
 int TextBase::FindPerson(int groupNumber, std::string_view id) const {
   for (size_t i = 0; i < persons_.size(); ++i) {
-    if (persons_[i].groupNumber == groupNumber && EqualLatin1NoCase(persons_[i].id, id)) return static_cast<int>(i);
+    if (persons_[i].groupNumber == groupNumber && SameTextLatin1(persons_[i].id, id)) return static_cast<int>(i);
   }
   return -1;
 }

@@ -52,6 +52,14 @@ unsigned char latin1Upper(unsigned char c) {
   return c;
 }
 
+bool SameTextLatin1(std::string_view a, std::string_view b) {
+  if (a.size() != b.size()) return false;
+  for (size_t i = 0; i < a.size(); ++i) {
+    if (latin1Upper(static_cast<unsigned char>(a[i])) != latin1Upper(static_cast<unsigned char>(b[i]))) return false;
+  }
+  return true;
+}
+
 unsigned char latin1Lower(unsigned char c) {
   if (c >= 'A' && c <= 'Z') return static_cast<unsigned char>(c + 32);
   if (c >= 0xC0 && c <= 0xDE && c != 0xD7) return static_cast<unsigned char>(c + 32);

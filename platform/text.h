@@ -14,6 +14,8 @@ std::string fromQString(const QString& text);  // unmappable characters become '
 // "locale" folding, never the process locale).
 unsigned char latin1Upper(unsigned char c);
 unsigned char latin1Lower(unsigned char c);
+// Equal with Latin-1 letters folded as above.
+bool SameTextLatin1(std::string_view a, std::string_view b);
 
 // ASCII letters only (a..z, A..Z); every other byte stays as it is.
 constexpr char AsciiUpper(char c) { return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c; }
