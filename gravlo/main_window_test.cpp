@@ -392,6 +392,23 @@ TEST_F(MainWindowTest, MouseButtonsAndWheelMoveThePiece) {
   // Over the window outside the panel the wheel plays as well.
   Wheel(120, false, main_.get());
   EXPECT_EQ(Engine().PieceY, y + 2);
+  // The wheel handler runs no other event inside itself: one waiting in the
+  // queue (a timer tick, say) comes after it.
+  struct Counter : QObject {
+    int seen = 0;
+    bool event(QEvent* e) override {
+      if (e->type() == QEvent::User) ++seen;
+      return QObject::event(e);
+    }
+  } counter;
+  QCoreApplication::postEvent(&counter, new QEvent(QEvent::User));
+  Wheel(-120);
+  EXPECT_EQ(counter.seen, 0);
+  QCoreApplication::sendPostedEvents(&counter);
+  EXPECT_EQ(counter.seen, 1);
+  Wheel(-120);  // the piece back as it was
+  Wheel(-120);
+  Wheel(-120);
 
   Key(Qt::Key_F3);
   Wheel(120);
