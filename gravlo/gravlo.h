@@ -128,7 +128,7 @@ class TGravlo {
   // The panel's picture has changed and wants a repaint.
   Event OnInvalidate;
 
-  // Picture shown while State is 0; not owned (set by the main window).
+  // Picture shown while State is StateIdle; not owned (set by the main window).
   platform::Graphic* Logo = nullptr;
 
   // Clock used for StartTick, TimeUsed, StartTime and seeding.
