@@ -76,6 +76,11 @@ bool SaveFileAtomically(const std::filesystem::path& path, std::string_view byte
 // The same for content too large to hold at once: fill writes it to the open
 // temporary file (fd) and returns false on failure.
 bool SaveFileAtomicallyWith(const std::filesystem::path& path, const std::function<bool(int fd)>& fill);
+// Removes the temporary files that saves to any file in dir left behind when
+// they were killed (a program's start calls it for its data folders). Only
+// names a save gives its temporary file, only regular files of this user
+// whose writer no longer runs; everything else stays.
+void RemoveStaleSaveFiles(const std::filesystem::path& dir);
 // Writes all of bytes to fd, going on after interrupted writes.
 bool WriteAll(int fd, std::string_view bytes);
 
