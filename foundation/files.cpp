@@ -168,25 +168,33 @@ bool MayWrite(const std::filesystem::path& path, const struct stat& st) {
 
 // Where a save to path may write: path itself, or the file a link there
 // points at. Nothing when the save must not happen: a link that someone else
-// planted, or that sits in a folder others may write to; a link to a file of
-// another user; anything but a regular file; a file the user may not write.
+// planted, or that sits in a folder others may write to, at any step of a
+// chain of links (one safe link to a planted one is no safer); a link to
+// nothing or to a file of another user; anything but a regular file; a file
+// the user may not write.
 std::optional<std::filesystem::path> SaveTarget(const std::filesystem::path& path) {
-  struct stat st {};
-  if (::lstat(path.c_str(), &st) != 0) {
-    if (errno == ENOENT) return path;  // a new file
-    return std::nullopt;
-  }
+  constexpr int kMaxLinks = 40;  // as the system itself follows
   std::filesystem::path target = path;
-  if (S_ISLNK(st.st_mode)) {
-    const std::filesystem::path dir = path.has_parent_path() ? path.parent_path() : std::filesystem::path(".");
+  struct stat st {};
+  int links = 0;
+  for (;; ++links) {
+    if (::lstat(target.c_str(), &st) != 0) {
+      if (errno == ENOENT && links == 0) return path;  // a new file
+      return std::nullopt;  // a link to nothing has no owner to check
+    }
+    if (!S_ISLNK(st.st_mode)) break;
+    if (links == kMaxLinks) return std::nullopt;
+    const std::filesystem::path dir =
+        target.has_parent_path() ? target.parent_path() : std::filesystem::path(".");
     struct stat dirSt {};
     if (::stat(dir.c_str(), &dirSt) != 0 || WritableByOthers(dirSt) || st.st_uid != ::geteuid())
       return std::nullopt;
     std::error_code ec;
-    target = std::filesystem::canonical(path, ec);
-    // A link to nothing has no owner to check: not followed.
-    if (ec || ::lstat(target.c_str(), &st) != 0 || st.st_uid != ::geteuid()) return std::nullopt;
+    const std::filesystem::path next = std::filesystem::read_symlink(target, ec);
+    if (ec || next.empty()) return std::nullopt;
+    target = next.is_absolute() ? next : dir / next;
   }
+  if (links > 0 && st.st_uid != ::geteuid()) return std::nullopt;
   if (!S_ISREG(st.st_mode) || !MayWrite(target, st)) return std::nullopt;
   return target;
 }

@@ -67,7 +67,8 @@ bool ShellExec(const std::string& verb, const std::string& file, const std::stri
 // or its folder (a write-protected file stays as it is, also for the
 // superuser), and when
 // path is a symbolic link that another user owns, that sits in a folder
-// others may write to, or that points at nothing or at another user's file.
+// others may write to (the same for every further link of a chain), or that
+// ends at nothing or at another user's file.
 // A link of the user's own in a folder of their own is followed: the file it
 // points at is replaced and the link kept. Temporary files that an earlier
 // save to the same file left behind when it was killed are removed.

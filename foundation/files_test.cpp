@@ -179,6 +179,27 @@ TEST_F(FilesTest, SaveRefusesWhatItMustNotReplace) {
   EXPECT_EQ(Content(victim), "precious");
   // A plain new file in such a folder is no link and is written.
   EXPECT_TRUE(foundation::SaveFileAtomically(shared + "/fresh.ini", "ok"));
+  // Our own link to a link that sits there is no safer: the chain is not
+  // followed.
+  const std::string mine = Dir() + "/Gravlo.Ini";
+  fs::create_symlink(shared + "/Pellora20.Ini", mine);
+  EXPECT_FALSE(foundation::SaveFileAtomically(mine, "settings"));
+  EXPECT_EQ(Content(victim), "precious");
+  EXPECT_TRUE(fs::is_symlink(mine));
+  // A chain of our own links in our own folders is followed to its end,
+  // relative links from the folder they sit in.
+  fs::create_directory(Dir() + "/sub");
+  const std::string end = Make("sub/end.ini", "old");
+  fs::create_symlink("end.ini", Dir() + "/sub/middle.ini");
+  fs::create_symlink("sub/middle.ini", Dir() + "/first.ini");
+  ASSERT_TRUE(foundation::SaveFileAtomically(Dir() + "/first.ini", "new"));
+  EXPECT_EQ(Content(end), "new");
+  EXPECT_TRUE(fs::is_symlink(Dir() + "/first.ini"));
+  EXPECT_TRUE(fs::is_symlink(Dir() + "/sub/middle.ini"));
+  // A loop of links ends in a refusal.
+  fs::create_symlink("loop-b.ini", Dir() + "/loop-a.ini");
+  fs::create_symlink("loop-a.ini", Dir() + "/loop-b.ini");
+  EXPECT_FALSE(foundation::SaveFileAtomically(Dir() + "/loop-a.ini", "x"));
 }
 
 TEST_F(FilesTest, LinksAndFilesOfAnotherUserAreNeverFollowed) {
