@@ -14,11 +14,12 @@
 
 namespace {
 
+// Decoded pictures are 24 bits per pixel: their rows compare as bytes.
 bool PixelsAlike(const platform::Bitmap& a, const platform::Bitmap& b) {
-  if (a.Width() != b.Width() || a.Height() != b.Height()) return false;
+  if (a.Width() != b.Width() || a.Height() != b.Height() || a.GetPixelFormat() != b.GetPixelFormat()) return false;
+  const std::size_t row = static_cast<std::size_t>(a.Width()) * static_cast<std::size_t>(a.BitsPerPixel()) / 8;
   for (int y = 0; y < a.Height(); ++y)
-    for (int x = 0; x < a.Width(); ++x)
-      if (a.Pixel(x, y) != b.Pixel(x, y)) return false;
+    if (row > 0 && std::memcmp(a.ScanLine(y), b.ScanLine(y), row) != 0) return false;
   return true;
 }
 
