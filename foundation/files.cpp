@@ -160,54 +160,75 @@ bool MayWrite(const std::filesystem::path& path, const struct stat& st) {
 
 // Where a save to path may write: path itself, or the file a link there
 // points at. Nothing when the save must not happen: a link that someone else
-// planted, or that sits in a folder others may write to; a link to a file of
-// another user; anything but a regular file; a file the user may not write.
+// planted, or that sits in a folder others may write to, at any step of a
+// chain of links (one safe link to a planted one is no safer); a link to
+// nothing or to a file of another user; anything but a regular file; a file
+// the user may not write.
 std::optional<std::filesystem::path> SaveTarget(const std::filesystem::path& path) {
-  struct stat st {};
-  if (::lstat(path.c_str(), &st) != 0) {
-    if (errno == ENOENT) return path;  // a new file
-    return std::nullopt;
-  }
+  constexpr int kMaxLinks = 40;  // as the system itself follows
   std::filesystem::path target = path;
-  if (S_ISLNK(st.st_mode)) {
-    const std::filesystem::path dir = path.has_parent_path() ? path.parent_path() : std::filesystem::path(".");
+  struct stat st {};
+  int links = 0;
+  for (;; ++links) {
+    if (::lstat(target.c_str(), &st) != 0) {
+      if (errno == ENOENT && links == 0) return path;  // a new file
+      return std::nullopt;  // a link to nothing has no owner to check
+    }
+    if (!S_ISLNK(st.st_mode)) break;
+    if (links == kMaxLinks) return std::nullopt;
+    const std::filesystem::path dir =
+        target.has_parent_path() ? target.parent_path() : std::filesystem::path(".");
     struct stat dirSt {};
     if (::stat(dir.c_str(), &dirSt) != 0 || WritableByOthers(dirSt) || st.st_uid != ::geteuid())
       return std::nullopt;
     std::error_code ec;
-    target = std::filesystem::canonical(path, ec);
-    // A link to nothing has no owner to check: not followed.
-    if (ec || ::lstat(target.c_str(), &st) != 0 || st.st_uid != ::geteuid()) return std::nullopt;
+    const std::filesystem::path next = std::filesystem::read_symlink(target, ec);
+    if (ec || next.empty()) return std::nullopt;
+    target = next.is_absolute() ? next : dir / next;
   }
+  if (links > 0 && st.st_uid != ::geteuid()) return std::nullopt;
   if (!S_ISREG(st.st_mode) || !MayWrite(target, st)) return std::nullopt;
   return target;
 }
 
-// Removes temporary files of earlier saves to target whose writer is gone
-// (killed in the middle of a save). Only names of our own pattern, only
-// regular files of this user, never a file whose writer still runs.
-void RemoveStaleTempFiles(const std::filesystem::path& dir, const std::filesystem::path& target) {
-  const std::string prefix = TempPrefix(target);
+// The writer's process number from what follows kTempInfix in a temporary
+// file's name (<pid>_<counter>_<stamp>, digits only); 0 when the name is not
+// of that form.
+pid_t WriterOf(std::string_view rest) {
+  int parts = 1;
+  for (char c : rest) {
+    if (c == '_') {
+      ++parts;
+    } else if (c < '0' || c > '9') {
+      return 0;
+    }
+  }
+  const size_t pidEnd = rest.find('_');
+  if (parts != 3 || pidEnd == 0 || pidEnd > 9 || rest.back() == '_' || rest.find("__") != rest.npos) return 0;
+  return static_cast<pid_t>(std::stol(std::string(rest.substr(0, pidEnd))));
+}
+
+// Removes the temporary files in dir whose writer is gone (killed in the
+// middle of a save): names of our own pattern only, of one target when
+// prefix is given (TempPrefix) or of any, only regular files of this user,
+// never a file whose writer still runs.
+void RemoveStale(const std::filesystem::path& dir, const std::string& prefix) {
   DIR* folder = ::opendir(dir.c_str());
   if (folder == nullptr) return;
   while (const struct dirent* entry = ::readdir(folder)) {
     const std::string_view name = entry->d_name;
-    if (name.size() <= prefix.size() || name.substr(0, prefix.size()) != prefix) continue;
-    // <pid>_<counter>_<stamp>, digits only.
-    const std::string_view rest = name.substr(prefix.size());
-    int parts = 1;
-    bool digits = true;
-    for (char c : rest) {
-      if (c == '_') {
-        ++parts;
-      } else if (c < '0' || c > '9') {
-        digits = false;
-      }
+    size_t restAt = 0;
+    if (!prefix.empty()) {
+      if (name.size() <= prefix.size() || name.substr(0, prefix.size()) != prefix) continue;
+      restAt = prefix.size();
+    } else {
+      // "." + the target's name (at least one character) + kTempInfix.
+      const size_t infix = name.rfind(kTempInfix);
+      if (name.size() < 2 || name[0] != '.' || infix == std::string_view::npos || infix < 2) continue;
+      restAt = infix + std::string_view(kTempInfix).size();
+      if (restAt >= name.size()) continue;
     }
-    const size_t pidEnd = rest.find('_');
-    if (!digits || parts != 3 || pidEnd == 0 || pidEnd > 9 || rest.back() == '_' || rest.find("__") != rest.npos)
-      continue;
-    const pid_t pid = static_cast<pid_t>(std::stol(std::string(rest.substr(0, pidEnd))));
+    const pid_t pid = WriterOf(name.substr(restAt));
     if (pid <= 0 || pid == ::getpid() || ::kill(pid, 0) == 0 || errno != ESRCH) continue;
     struct stat st {};
     const std::filesystem::path file = dir / std::string(name);
@@ -218,6 +239,10 @@ void RemoveStaleTempFiles(const std::filesystem::path& dir, const std::filesyste
 }
 
 }  // namespace
+
+void RemoveStaleSaveFiles(const std::filesystem::path& dir) {
+  if (!dir.empty()) RemoveStale(dir, std::string());
+}
 
 bool MayWritePath(const std::filesystem::path& path) {
   struct stat st {};
@@ -233,7 +258,7 @@ bool SaveFileAtomicallyWith(const std::filesystem::path& path, const std::functi
   // A folder that nobody may write to is read-only on purpose, also for the
   // superuser.
   if (!MayWritePath(dir)) return false;
-  RemoveStaleTempFiles(dir, target);
+  RemoveStale(dir, TempPrefix(target));
   static std::atomic<unsigned> counter{0};
   const auto stamp = static_cast<unsigned long long>(
       std::chrono::steady_clock::now().time_since_epoch().count());

@@ -67,7 +67,8 @@ bool ShellExec(const std::string& verb, const std::string& file, const std::stri
 // or its folder (a write-protected file stays as it is, also for the
 // superuser), and when
 // path is a symbolic link that another user owns, that sits in a folder
-// others may write to, or that points at nothing or at another user's file.
+// others may write to (the same for every further link of a chain), or that
+// ends at nothing or at another user's file.
 // A link of the user's own in a folder of their own is followed: the file it
 // points at is replaced and the link kept. Temporary files that an earlier
 // save to the same file left behind when it was killed are removed.
@@ -76,6 +77,11 @@ bool SaveFileAtomically(const std::filesystem::path& path, std::string_view byte
 // The same for content too large to hold at once: fill writes it to the open
 // temporary file (fd) and returns false on failure.
 bool SaveFileAtomicallyWith(const std::filesystem::path& path, const std::function<bool(int fd)>& fill);
+// Removes the temporary files that saves to any file in dir left behind when
+// they were killed (a program's start calls it for its data folders). Only
+// names a save gives its temporary file, only regular files of this user
+// whose writer no longer runs; everything else stays.
+void RemoveStaleSaveFiles(const std::filesystem::path& dir);
 // Writes all of bytes to fd, going on after interrupted writes.
 bool WriteAll(int fd, std::string_view bytes);
 

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -178,6 +179,27 @@ TEST_F(FilesTest, SaveRefusesWhatItMustNotReplace) {
   EXPECT_EQ(Content(victim), "precious");
   // A plain new file in such a folder is no link and is written.
   EXPECT_TRUE(foundation::SaveFileAtomically(shared + "/fresh.ini", "ok"));
+  // Our own link to a link that sits there is no safer: the chain is not
+  // followed.
+  const std::string mine = Dir() + "/Gravlo.Ini";
+  fs::create_symlink(shared + "/Pellora20.Ini", mine);
+  EXPECT_FALSE(foundation::SaveFileAtomically(mine, "settings"));
+  EXPECT_EQ(Content(victim), "precious");
+  EXPECT_TRUE(fs::is_symlink(mine));
+  // A chain of our own links in our own folders is followed to its end,
+  // relative links from the folder they sit in.
+  fs::create_directory(Dir() + "/sub");
+  const std::string end = Make("sub/end.ini", "old");
+  fs::create_symlink("end.ini", Dir() + "/sub/middle.ini");
+  fs::create_symlink("sub/middle.ini", Dir() + "/first.ini");
+  ASSERT_TRUE(foundation::SaveFileAtomically(Dir() + "/first.ini", "new"));
+  EXPECT_EQ(Content(end), "new");
+  EXPECT_TRUE(fs::is_symlink(Dir() + "/first.ini"));
+  EXPECT_TRUE(fs::is_symlink(Dir() + "/sub/middle.ini"));
+  // A loop of links ends in a refusal.
+  fs::create_symlink("loop-b.ini", Dir() + "/loop-a.ini");
+  fs::create_symlink("loop-a.ini", Dir() + "/loop-b.ini");
+  EXPECT_FALSE(foundation::SaveFileAtomically(Dir() + "/loop-a.ini", "x"));
 }
 
 TEST_F(FilesTest, LinksAndFilesOfAnotherUserAreNeverFollowed) {
@@ -241,6 +263,77 @@ TEST_F(FilesTest, TemporaryFilesOfKilledSavesAreRemovedByTheNextSave) {
   for (const std::string& u : unrelated) EXPECT_TRUE(fs::exists(u)) << u;
   ::kill(live, SIGKILL);
   ::waitpid(live, &status, 0);
+}
+
+// A process that has ended: its number names no running process.
+pid_t EndedProcess() {
+  const pid_t child = ::fork();
+  if (child == 0) ::_exit(0);
+  int status = 0;
+  ::waitpid(child, &status, 0);
+  return child;
+}
+
+TEST_F(FilesTest, StartRemovesTemporaryFilesOfKilledSavesToAnyFile) {
+  const std::string dead = std::to_string(EndedProcess());
+  const pid_t live = ::fork();
+  ASSERT_GE(live, 0);
+  if (live == 0) {
+    ::pause();
+    ::_exit(0);
+  }
+  const std::string victim = Make("victim.txt", "precious");
+  const std::vector<std::string> stale = {Make(".Gravlo.Ini.tmp" + dead + "_0_17", "half"),
+                                          Make(".Veltrano.Ini.tmp" + dead + "_3_999999", "half"),
+                                          Make(".a.tmp.b.tmp" + dead + "_1_2", "half")};
+  const std::vector<std::string> kept = {
+      Make(".Gravlo.Ini.tmp" + std::to_string(live) + "_0_1", "being written"),
+      Make("Gravlo.Ini.tmp" + dead + "_0_1", "not hidden"),
+      Make(".Gravlo.Ini.tmp" + dead + "_0", "two parts"),
+      Make(".Gravlo.Ini.tmp" + dead + "_0_1x", "not digits"),
+      Make(".tmp" + dead + "_0_1", "no file name"),
+      Make(".Gravlo.Ini.tmp", "no writer"),
+      Make("Gravlo.Ini", "settings")};
+  const std::string folder = Dir() + "/.Folder.tmp" + dead + "_0_1";
+  fs::create_directory(folder);
+  const std::string link = Dir() + "/.Link.tmp" + dead + "_0_1";
+  fs::create_symlink(victim, link);
+
+  foundation::RemoveStaleSaveFiles(fs::path(Dir()));
+  for (const std::string& f : stale) EXPECT_FALSE(fs::exists(f)) << f;
+  for (const std::string& f : kept) EXPECT_TRUE(fs::exists(f)) << f;
+  EXPECT_TRUE(fs::is_directory(folder));
+  EXPECT_TRUE(fs::is_symlink(link));
+  EXPECT_EQ(Content(victim), "precious");
+  int status = 0;
+  ::kill(live, SIGKILL);
+  ::waitpid(live, &status, 0);
+}
+
+TEST_F(FilesTest, TemporaryFilesOfAnotherUserStay) {
+  if (::geteuid() != 0) GTEST_SKIP() << "needs the superuser to give a file to another user";
+  const std::string theirs = Make(".Gravlo.Ini.tmp" + std::to_string(EndedProcess()) + "_0_1", "theirs");
+  ASSERT_EQ(::chown(theirs.c_str(), 65534, 65534), 0);
+  foundation::RemoveStaleSaveFiles(fs::path(Dir()));
+  ASSERT_TRUE(foundation::SaveFileAtomically(Dir() + "/Gravlo.Ini", "x"));
+  EXPECT_EQ(Content(theirs), "theirs");
+}
+
+TEST_F(FilesTest, SaveThroughALinkToADeviceIsRefused) {
+  if (::geteuid() != 0) GTEST_SKIP() << "needs the superuser to make a device node";
+  // A private node of the null device, never the system's own.
+  const std::string node = Dir() + "/null";
+  ASSERT_EQ(::mknod(node.c_str(), S_IFCHR | 0666, makedev(1, 3)), 0);
+  const std::string link = Dir() + "/Gravlo.Ini";
+  fs::create_symlink(node, link);
+  EXPECT_FALSE(foundation::SaveFileAtomically(link, "settings"));
+  EXPECT_FALSE(foundation::SaveFileAtomically(node, "settings"));
+  struct stat st {};
+  ASSERT_EQ(::lstat(node.c_str(), &st), 0);
+  EXPECT_TRUE(S_ISCHR(st.st_mode));
+  EXPECT_EQ(st.st_rdev, makedev(1, 3));
+  EXPECT_TRUE(fs::is_symlink(link));
+  EXPECT_EQ(EntriesIn(Dir()), 2u);
 }
 
 TEST_F(FilesTest, ReadWholeFileAndShellExecFailures) {

@@ -246,6 +246,10 @@ bool InitSysPaths() {
     QCoreApplication::setApplicationName(platform::toQString(AppName));
 
   const bool ok = EnsureBaseFile();
+  // Saves killed in the middle (a crash, a power cut) leave their temporary
+  // files beside the ini and base file; nothing else cleans them.
+  if (!AppDir.empty()) RemoveStaleSaveFiles(ToFsPath(AppDir));
+  if (!BaseDir.empty() && BaseDir != AppDir) RemoveStaleSaveFiles(ToFsPath(BaseDir));
   BuildEntityTables();
   return ok;
 }

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <QTemporaryDir>
 #include <cerrno>
@@ -336,6 +338,28 @@ TEST_F(BootstrapTest, DataFolderOfAnotherUserIsNotTaken) {
   EXPECT_EQ(told, 1);
   EXPECT_EQ(foundation::AppDir, appDir_);
   EXPECT_TRUE(fs::is_empty(shared + "/Veltrano"));
+}
+
+// Saves killed in the middle left temporary files beside the ini and the
+// base file: the next start removes them, and only them.
+TEST_F(BootstrapTest, StartRemovesTemporaryFilesOfKilledSaves) {
+  const pid_t gone = ::fork();
+  if (gone == 0) ::_exit(0);
+  int status = 0;
+  ASSERT_EQ(::waitpid(gone, &status, 0), gone);
+  const std::string writer = std::to_string(gone);
+  Touch(windowsDir_ + "Veltrano.Ini");
+  const std::string staleIni = appDir_ + ".Gravlo.Ini.tmp" + writer + "_0_5";
+  const std::string staleBase = windowsDir_ + ".Veltrano.Ini.tmp" + writer + "_1_6";
+  const std::string own = appDir_ + ".Gravlo.Ini.tmp" + std::to_string(::getpid()) + "_0_5";
+  const std::string other = appDir_ + ".Gravlo.Ini.bak";
+  for (const std::string& f : {staleIni, staleBase, own, other}) Touch(f);
+  ASSERT_TRUE(foundation::InitSysPaths());
+  EXPECT_EQ(foundation::BaseDir, windowsDir_);
+  EXPECT_FALSE(fs::exists(staleIni));
+  EXPECT_FALSE(fs::exists(staleBase));
+  EXPECT_TRUE(fs::exists(own));  // this very process may be writing it
+  EXPECT_TRUE(fs::exists(other));
 }
 
 TEST_F(BootstrapTest, LoadAndSaveTheApplicationIni) {

@@ -140,6 +140,17 @@ Bitmap JpegImage::Decode(const std::uint8_t* data, std::size_t size) {
   if (w > static_cast<std::uint64_t>(Bitmap::kMaxSide) || h > static_cast<std::uint64_t>(Bitmap::kMaxSide) ||
       w * h * 4 > Bitmap::kMaxBytes)
     throw GraphicError("JPEG error: picture too large (" + std::to_string(w) + " x " + std::to_string(h) + ")");
+  // Arithmetic coding reads zeros past the end of its data, and progressive
+  // end-of-band runs cover thousands of blocks in a few bits, so a file of a
+  // hundred bytes may declare a hundred million pixels and get them decoded
+  // for seconds. Huffman-coded sequential data takes at least a bit per
+  // 8 x 8 block (512 pixels a byte); past 16 million pixels a picture must
+  // carry a byte of data per 1024 pixels.
+  constexpr std::uint64_t kSparsePixels = std::uint64_t{1} << 24;
+  constexpr std::uint64_t kPixelsPerByte = 1024;
+  if (w * h > kSparsePixels && w * h > static_cast<std::uint64_t>(size) * kPixelsPerByte)
+    throw GraphicError("JPEG error: " + std::to_string(size) + " bytes cannot hold a picture of " + std::to_string(w) +
+                       " x " + std::to_string(h));
   jpeg_start_decompress(&cinfo);
   out = Bitmap(static_cast<int>(cinfo.output_width), static_cast<int>(cinfo.output_height), PixelFormat::Bit24);
   if (cmyk) cmykRow.resize(static_cast<std::size_t>(cinfo.output_width) * 4);

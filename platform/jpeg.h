@@ -19,7 +19,9 @@ class JpegImage : public Graphic {
   std::string ClassName() const override { return "TJPEGImage"; }
 
   // Reads a JPEG file from the stream's position to its end. Damaged or
-  // truncated data throws GraphicError and leaves the picture unchanged.
+  // truncated data throws GraphicError and leaves the picture unchanged. A
+  // picture of more than 16 million pixels must carry at least one byte of
+  // file per 1024 pixels: a small file cannot claim a huge picture.
   void LoadFromStream(Stream& stream) override;
   void SaveToStream(Stream& stream) override;
 

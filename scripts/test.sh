@@ -1,6 +1,8 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds the normal and the sanitizer flavour and runs
-# the whole suite in both.
+# the whole suite in both; then runs every fuzz target of fuzz/ briefly
+# (FUZZ_SECONDS each, default 20; 0 skips them). A finding fails the run and
+# its reproducer's path is printed.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/install-deps.sh
@@ -14,4 +16,8 @@ scripts/build.sh release
 (cd build/release && ctest --output-on-failure -j "$jobs") || status=1
 scripts/build.sh asan
 (cd build/asan && ctest --output-on-failure -j "$jobs") || status=1
+fuzz_seconds=${FUZZ_SECONDS:-20}
+if [ "$fuzz_seconds" != 0 ]; then
+  FUZZ_JOBS=$jobs scripts/fuzz.sh all "$fuzz_seconds" || status=1
+fi
 exit $status
