@@ -45,6 +45,16 @@ TEST(SolLayout, RefusedLayoutsChangeNothing) {
   t.SetBoardSize(60000, 60000);
   EXPECT_FLOAT_EQ(t.ScaleX, 0.5f);  // the scales are stored only for an accepted layout
   EXPECT_EQ(t.Slot(0).Rect, platform::Rect{});
+  // A rectangle beyond 32 bits: the size handler swallows the error and
+  // keeps the old layout; a direct layout raises it.
+  TSolTbl v;
+  v.DefWidth = v.DefHeight = 0;
+  v.PicWidth = v.PicHeight = 1;
+  v.AddSlot(-1, 30000, 0, 1, 0, 0, "far", "");
+  v.SetBoardSize(100000, 100000);
+  EXPECT_EQ(v.Slot(0).Rect, platform::Rect{});
+  EXPECT_FLOAT_EQ(v.ScaleX, 0.0f);
+  EXPECT_THROW(v.DoLayout(), SolTblError);
 }
 
 TEST(SolLayout, RectanglesAndLabelFonts) {
