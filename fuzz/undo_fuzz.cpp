@@ -26,9 +26,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   t.AddSlot(-1, 4, 262, pellora::skDeck, 0, pellora::kSlotFlagOneCard, "Deck", "tip");
   t.Slot(0).Visible = 1;
   std::vector<uint8_t> owner(kOwnerBytes, 0xEE);
-  t.OnLoad = [&owner](pellora::TSolTbl& s, int8_t&) {
+  platform::Stream* source = nullptr;  // where the owner's data is read from
+  t.OnLoad = [&owner, &source](pellora::TSolTbl&, int8_t&) {
     std::vector<uint8_t> r(kOwnerBytes);
-    s.UndoStream()->ReadBuffer(r.data(), r.size());
+    source->ReadBuffer(r.data(), r.size());
     owner = r;
   };
   t.InitUndo(nullptr);
@@ -36,6 +37,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   platform::MemoryStream& stream = *t.UndoStream();
   stream.Bytes().assign(data, data + size);
   stream.SetPosition(0);
+  source = &stream;
   try {
     t.LoadSnapshot(stream);
   } catch (const std::exception&) {
@@ -47,6 +49,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   t.WriteSnapshot(again);
   again.WriteBuffer(owner.data(), owner.size());
   again.SetPosition(0);
+  source = &again;
   pellora::TSolTbl u;
   u.OnLoad = t.OnLoad;
   u.LoadSnapshot(again);
