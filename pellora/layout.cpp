@@ -107,7 +107,6 @@ void TSolTbl::DoLayout() {
     labels_[i].Rect = labelRects[i];
     labels_[i].Top = fonts[i];
   }
-  fullRepaint_ = true;
   if (OnInvalidate) OnInvalidate();
 }
 
