@@ -319,6 +319,37 @@ TEST(Evaluate, ClearingTheBaseOpensAllOmensUnderRulesOneAndFour) {
   EXPECT_EQ(f.game.PairCounts().omenOmen, 1);
 }
 
+TEST(Evaluate, AGameIsFiledUnderTheSettingsItWasDealtWith) {
+  // Dealt with 156 cards, rules 1 and 32, persons 10/10/10 and 4 omens.
+  Fixture f(rbCheckWeddings);
+  auto finish = [&] {
+    for (int i = 0; i <= f.table.MaxSlot; ++i) f.Pile(i, {});
+    f.game.Evaluate();
+  };
+  f.table.Options.CardCount = 52;  // changed after the deal: not this game's key
+  finish();
+  ASSERT_EQ(f.game.Stats().Records().size(), 1u);
+  EXPECT_EQ(f.game.Stats().Records()[0].key, (StatKey{156, 1 | rbOpenAllOnDeal, 10, 10, 10, 4, 0, 0}));
+  EXPECT_EQ(f.game.Stats().Records()[0].married, 1);
+  // Only the animations changed: the same record.
+  f.table.Options.CardCount = 156;
+  f.table.Options.AnimBits = abDealPersons | abDealOmens;
+  f.table.Options.Attrib = rbCheckWeddings | rbOpenAllOnDeal;
+  f.game.Deal();
+  f.table.Options.Attrib = rbCheckWeddings;
+  finish();
+  ASSERT_EQ(f.game.Stats().Records().size(), 1u);
+  EXPECT_EQ(f.game.Stats().Records()[0].games, 2);
+  // Another deck size: a record of its own.
+  f.table.Options.CardCount = 104;
+  f.table.Options.Attrib = rbCheckWeddings | rbOpenAllOnDeal;
+  f.game.Deal();
+  finish();
+  ASSERT_EQ(f.game.Stats().Records().size(), 2u);
+  EXPECT_EQ(f.game.Stats().Records()[1].key[0], 104);
+  EXPECT_EQ(f.game.Stats().Records()[1].key[1], 1 | rbOpenAllOnDeal);
+}
+
 TEST(Evaluate, BeforeAnyDealNothingIsRecorded) {
   TSolTbl table;
   RecordingView view;
