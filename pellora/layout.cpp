@@ -107,7 +107,6 @@ void TSolTbl::DoLayout() {
     labels_[i].Rect = labelRects[i];
     labels_[i].Top = fonts[i];
   }
-  fullRepaint_ = true;
   if (OnInvalidate) OnInvalidate();
 }
 
@@ -116,12 +115,12 @@ void TSolTbl::ScalePictures(int width, int height) {
   const int w = width > 0 ? width : pictureWidth_;
   const int h = height > 0 ? height : pictureHeight_;
   pictures_.clear();
-  pictureImages_.clear();
+  caches_.clear();
   pictureWidth_ = w;
   pictureHeight_ = h;
   if (w <= 0 || h <= 0) return;
   pictures_.reserve(sources_.size());
-  pictureImages_.reserve(sources_.size());
+  caches_.resize(sources_.size());
   for (const recSolPicSrc& src : sources_) {
     platform::Bitmap work;
     try {
@@ -148,7 +147,6 @@ void TSolTbl::ScalePictures(int width, int height) {
       // placeholder.
       work = Placeholder(w, h);
     }
-    pictureImages_.push_back(work.ToQImageWithTransparency().convertToFormat(QImage::Format_ARGB32_Premultiplied));
     pictures_.push_back(std::move(work));
   }
 }

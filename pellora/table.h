@@ -345,8 +345,19 @@ class TSolTbl {
   std::vector<recSolSlt> labels_;
   std::vector<recSolPicSrc> sources_;
   std::vector<platform::Bitmap> pictures_;
-  // The pictures with their key colour see-through, ready to be drawn.
-  std::vector<QImage> pictureImages_;
+  // What painting needs of a picture, made on its first paint: the opaque
+  // runs of each row (for the back bitmap) and a see-through image (for
+  // other canvases).
+  struct PictureCache {
+    bool spansReady = false;
+    std::vector<int32_t> rowStart;  // first span of row y; rowStart[height] = end
+    std::vector<std::pair<int32_t, int32_t>> spans;  // [x0, x1)
+    QImage image;
+  };
+  std::vector<PictureCache> caches_;
+  PictureCache& Spans(int number);
+  const QImage& SeeThrough(int number);
+  void BlitPicture(int number, int left, int top);
   int pictureWidth_ = 0, pictureHeight_ = 0;
   std::vector<recSolDrop> drops_;
   std::unique_ptr<platform::MemoryStream> undo_;

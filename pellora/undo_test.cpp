@@ -353,3 +353,45 @@ TEST(SolUndo, AnOwnerWritingPastItsDataIsCaughtByTheLengthCheck) {
 
 }  // namespace
 }  // namespace pellora
+
+namespace pellora {
+namespace {
+
+// Snapshots written by an independent script (fuzz/undo_seeds.py) from the
+// stored layout alone load into the fields they describe.
+TEST(SolUndo, SnapshotsWrittenFromTheLayoutAloneLoad) {
+  platform::MemoryStream s;
+  s.LoadFromFile(std::string(VELTRANO_SOURCE_DIR) + "/fuzz/corpus/undo/three_slots.snap");
+  TSolTbl t;
+  std::vector<uint8_t> owner;
+  t.OnLoad = [&](TSolTbl&, int8_t&) {
+    owner.resize(16);
+    s.ReadBuffer(owner.data(), owner.size());
+  };
+  t.LoadSnapshot(s);
+  ASSERT_EQ(t.SlotCount(), 3);
+  EXPECT_EQ(t.FPS, 25);
+  EXPECT_EQ(t.MaxWidth, 900);
+  EXPECT_EQ(t.MaxHeight, 383);
+  EXPECT_FLOAT_EQ(t.ScaleY, 1.352f);
+  EXPECT_EQ(t.Slot(0).Name, "Bride");
+  EXPECT_EQ(t.Slot(0).Tip, "Wife to be");
+  EXPECT_EQ(t.Slot(0).Cards, (std::vector<int16_t>{54, 7, 20, 33}));
+  EXPECT_EQ(t.Slot(0).Top, 3);
+  EXPECT_EQ(t.Slot(0).Picture, 33);
+  EXPECT_EQ(t.Slot(0).Ind, -1);
+  EXPECT_EQ(t.Slot(1).Kind, skOmen);
+  EXPECT_EQ(t.Slot(2).Kind, skRemovals);
+  EXPECT_TRUE(t.Slot(2).Cards.empty());
+  EXPECT_EQ(t.Slot(2).Rect, platform::MakeRect(796, 354, 896, 489));
+  EXPECT_EQ(owner.back(), 15);
+  EXPECT_EQ(s.Position(), s.Size());
+  // And what the table writes is those bytes again.
+  platform::MemoryStream back;
+  t.WriteSnapshot(back);
+  back.WriteBuffer(owner.data(), owner.size());
+  EXPECT_EQ(back.Bytes(), s.Bytes());
+}
+
+}  // namespace
+}  // namespace pellora
