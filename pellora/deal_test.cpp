@@ -1,11 +1,13 @@
 // Board building and dealing.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <array>
 #include <map>
 
 #include "pellora/game.h"
 #include "pellora/recording_view.h"
+#include "platform/test_support.h"
 
 namespace pellora {
 namespace {
@@ -105,6 +107,21 @@ TEST(BuildBoard, PlacesNamesAndTips) {
   EXPECT_EQ(f.table.Slot(24).Name, "Omen19");
   EXPECT_EQ(f.table.Slot(24).X, 1060);
   EXPECT_EQ(f.table.Slot(f.table.RemInd).X, 796);
+}
+
+TEST(BuildBoard, EveryBuildWritesTheBoardFile) {
+  platform::testkit::TempDir dir("pellora_board");
+  Fixture f;
+  f.table.BoardFile = dir / "boPellora.Ini";
+  f.game.BuildBoard();
+  f.game.BuildBoard();
+  const std::vector<uint8_t> bytes = platform::testkit::ReadFile(f.table.BoardFile);
+  const std::string text(bytes.begin(), bytes.end());
+  EXPECT_EQ(text.find("[Base16]"), 0u);
+  EXPECT_EQ(text.find("[Base16]", 1), std::string::npos);
+  const size_t entries = static_cast<size_t>(std::count(text.begin(), text.end(), '='));
+  // The table writes the section afresh: one entry per slot and label.
+  EXPECT_EQ(entries, static_cast<size_t>(f.table.SlotCount() + f.table.LabelCount()));
 }
 
 // --- Dealing -----------------------------------------------------------------
