@@ -15,6 +15,8 @@ namespace {
 
 constexpr std::uint32_t kMaxDimension = 0x7FFFFFFF;
 constexpr int kPasses = 7;
+// Inflated image data is de-filtered in blocks of about this size.
+constexpr std::size_t kBlockBytes = 256 * 1024;
 
 struct Pass {
   std::uint32_t firstRow, firstColumn, rowStep, columnStep;
@@ -362,64 +364,66 @@ void TChunkIDAT::Apply() {
   platform::Bitmap fresh(static_cast<int>(L.width), static_cast<int>(L.height), L.format);
   fresh.SetPalette(palette);
   const std::size_t full = L.RowBytes(L.width);
-  std::vector<std::uint8_t> bufferA(full + 1, 0), bufferB(full + 1, 0);
-  std::uint8_t* prior = bufferA.data();
-  std::uint8_t* current = bufferB.data();
+  // Rows are inflated a block at a time (zlib runs fastest on large pieces)
+  // and de-filtered in place, each against the row before it; the last row
+  // of a block is kept as the prior row of the next block.
+  const std::size_t blockRows = std::max<std::size_t>(1, png_coding::kBlockBytes / (full + 1));
+  std::vector<std::uint8_t> block(blockRows * (full + 1)), zeros(full + 1, 0), kept(full + 1, 0);
   const png_coding::RowTarget target{L, gamma, L.width};
 
   Data.SetPosition(0);
   TZDecompressionStream z(Data);
   // The picture takes what was decoded, also when the data breaks off.
-  const auto commit = [&] {
-    static_cast<platform::Bitmap&>(image) = std::move(fresh);
-  };
-  // One row of w pixels into bitmap row y; false when the data ended first.
-  const auto row = [&](std::uint32_t y, std::uint32_t w, const png_coding::Pass* pass) {
-    const std::size_t n = L.RowBytes(w);
-    std::size_t got;
+  const auto commit = [&] { static_cast<platform::Bitmap&>(image) = std::move(fresh); };
+  const auto guarded = [&](auto&& step) {
     try {
-      got = png_coding::ReadFull(z, current, n + 1);
+      return step();
     } catch (...) {
       commit();
       throw;
     }
-    if (got < n + 1) return false;
-    try {
-      png_coding::Unfilter(current[0], current + 1, prior + 1, n, L.bpp);
-    } catch (...) {
-      commit();
-      throw;
-    }
-    png_coding::StoreRow(target, current + 1, fresh.ScanLine(static_cast<int>(y)), w, pass);
-    std::swap(prior, current);
-    return true;
   };
-  const auto shortData = [&] {
-    commit();
-    throw EPNGImageException(png_text::kShortData);
+  // The rows of one pass (or of the whole picture): pixels w wide, bitmap
+  // rows first, first + step, ...
+  const auto pass = [&](std::uint32_t w, std::uint32_t first, std::uint32_t stepRows, const png_coding::Pass* adam) {
+    const std::size_t n = L.RowBytes(w), stride = n + 1;
+    const std::uint8_t* prior = zeros.data();
+    std::uint32_t y = first;
+    while (y < L.height) {
+      const std::size_t left = (L.height - 1 - y) / stepRows + 1;
+      const std::size_t k = std::min(blockRows, left);
+      const std::size_t got = guarded([&] { return png_coding::ReadFull(z, block.data(), k * stride); });
+      const std::size_t rows = got / stride;
+      for (std::size_t i = 0; i < rows; ++i, y += stepRows) {
+        std::uint8_t* row = block.data() + i * stride;
+        guarded([&] { png_coding::Unfilter(row[0], row + 1, prior + 1, n, L.bpp); });
+        png_coding::StoreRow(target, row + 1, fresh.ScanLine(static_cast<int>(y)), w, adam);
+        prior = row;
+        if (progress && !adam)
+          image.Progress(platform::ProgressStage::Running, png_coding::MulDiv(y, 100, L.height), true,
+                         platform::MakeRect(0, static_cast<int>(y) - 1, static_cast<int>(L.width), static_cast<int>(y)),
+                         "Drawing...");
+      }
+      if (rows < k) {
+        commit();
+        throw EPNGImageException(png_text::kShortData);
+      }
+      std::memcpy(kept.data(), prior, stride);
+      prior = kept.data();
+    }
   };
 
   if (L.interlace == 1) {
     for (int p = 0; p < png_coding::kPasses; ++p) {
-      const png_coding::Pass& pass = png_coding::kAdam7[p];
-      const std::uint64_t wp = (std::uint64_t{L.width} + pass.columnStep - pass.firstColumn - 1) / pass.columnStep;
-      if (wp > 0 && pass.firstRow < L.height) {
-        std::fill(prior, prior + full + 1, 0);
-        for (std::uint32_t y = pass.firstRow; y < L.height; y += pass.rowStep)
-          if (!row(y, static_cast<std::uint32_t>(wp), &pass)) shortData();
-      }
+      const png_coding::Pass& adam = png_coding::kAdam7[p];
+      const std::uint64_t wp = (std::uint64_t{L.width} + adam.columnStep - adam.firstColumn - 1) / adam.columnStep;
+      if (wp > 0) pass(static_cast<std::uint32_t>(wp), adam.firstRow, adam.rowStep, &adam);
       if (progress)
         image.Progress(platform::ProgressStage::Running, png_coding::MulDiv(100, p, 6), true,
                        platform::Bounds(0, 0, static_cast<int>(L.width), static_cast<int>(L.height)), "Drawing...");
     }
   } else {
-    for (std::uint32_t y = 0; y < L.height; ++y) {
-      if (!row(y, L.width, nullptr)) shortData();
-      if (progress)
-        image.Progress(platform::ProgressStage::Running, png_coding::MulDiv(y, 100, L.height), true,
-                       platform::MakeRect(0, static_cast<int>(y) - 1, static_cast<int>(L.width), static_cast<int>(y)),
-                       "Drawing...");
-    }
+    pass(L.width, 0, 1, nullptr);
   }
   // The data must end with the last row: more, or a zlib stream that does
   // not end, is a damaged file.
