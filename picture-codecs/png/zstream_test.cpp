@@ -105,6 +105,34 @@ TEST(ZStream, ProgressOncePerFullBufferAndOnlyCurrentSeekOnCompression) {
   EXPECT_GT(out.Bytes().size(), written) << "the rest comes with the finish";
 }
 
+// A stream that takes no bytes (a full disk).
+class FullStream : public MemoryStream {
+ public:
+  std::size_t Write(const void*, std::size_t) override { return 0; }
+};
+
+TEST(ZStream, FailuresOfTheFinishReachTheCallerNeverTheDestructor) {
+  const Bytes data = Noise(1000, 12);
+  FullStream full;
+  {
+    TZCompressionStream z(full);
+    z.WriteBuffer(data.data(), data.size());  // still within the buffer
+    EXPECT_THROW(z.Finish(), platform::StreamError);
+  }
+  // Without Finish the destructor swallows the same failure.
+  EXPECT_NO_THROW({
+    TZCompressionStream z(full);
+    z.WriteBuffer(data.data(), data.size());
+  });
+  // Writing after the finish is a wrong-direction operation.
+  MemoryStream out;
+  TZCompressionStream z(out);
+  z.Finish();
+  EXPECT_THROW(z.Write(data.data(), 1), EZCompressionError);
+  z.Finish();  // again: nothing more
+  EXPECT_EQ(out.Bytes().size(), 8u);
+}
+
 TEST(ZStream, DecompressionSeeks) {
   const Bytes data = Noise(20000, 5, 3);
   MemoryStream in;
