@@ -405,8 +405,10 @@ int TChunkList::IndexOf(const TChunk& chunk) const {
 }
 
 int TChunkList::IndexOfClass(std::type_index cls) const {
-  for (std::size_t i = 0; i < chunks_.size(); ++i)
-    if (std::type_index(typeid(*chunks_[i])) == cls) return static_cast<int>(i);
+  for (std::size_t i = 0; i < chunks_.size(); ++i) {
+    const TChunk& chunk = *chunks_[i];
+    if (std::type_index(typeid(chunk)) == cls) return static_cast<int>(i);
+  }
   return -1;
 }
 
