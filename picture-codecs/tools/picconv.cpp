@@ -36,7 +36,17 @@ std::string ExtensionOf(const std::string& path) {
 }
 
 int FileError(const std::string& path, const std::string& message) {
-  std::fprintf(stderr, "picconv: %s: %s\n", path.c_str(), message.c_str());
+  // Codec messages may run over several lines (a heading, an empty line and
+  // the text); the report stays one line.
+  std::string line;
+  for (char c : message) {
+    if (c == '\r' || c == '\n') {
+      if (!line.empty() && line.back() != ' ') line += ' ';
+    } else {
+      line += c;
+    }
+  }
+  std::fprintf(stderr, "picconv: %s: %s\n", path.c_str(), line.c_str());
   return kExitFileError;
 }
 
