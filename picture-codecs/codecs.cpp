@@ -2,12 +2,19 @@
 
 #include <mutex>
 
+#include "picture-codecs/targa/targa.h"
+#include "picture-codecs/tiff/tiff.h"
+#include "platform/picture.h"
+
 namespace codecs {
 
 void RegisterPictureCodecs() {
   static std::once_flag once;
   std::call_once(once, [] {
     // Each codec adds its registration here as it is built.
+    platform::RegisterFileFormat<TTIFFBitMap>("TIF", "Tagged Bitmap");
+    platform::RegisterFileFormat<TTarga>("tga", "Targa image");
+    platform::RegisterClipboardFormat<TTarga>(TTarga::kClipboardFormat);
   });
 }
 
