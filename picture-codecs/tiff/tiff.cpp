@@ -464,8 +464,11 @@ class StripReader {
   std::unique_ptr<TLZW> lzw_;
 };
 
-// The most bytes that the strips in the file can give: a small file cannot
-// claim a big picture. An LZW code adds at most one byte to the longest
+// Pictures beyond this many bytes are made only when the file's strips can
+// fill them: a small file cannot claim a big picture.
+constexpr std::uint64_t kBigPicture = std::uint64_t{1} << 20;
+
+// Whether the strips in the file can give the picture's bytes. An LZW code adds at most one byte to the longest
 // string so far, and no string is longer than the table.
 bool StripsCanFill(const TiffSource& source, const TIFD& ifd, std::uint64_t rowBytes) {
   std::uint64_t most = 0;
@@ -529,7 +532,8 @@ void TTIFFBitMap::Load(TiffSource& source) {
     if (ifd.width > static_cast<std::uint32_t>(kMaxSide) || ifd.height > static_cast<std::uint32_t>(kMaxSide) ||
         BytesPerLine(static_cast<int>(ifd.width), format) > kMaxBytes / ifd.height)
       Fail();
-    if (!StripsCanFill(source, ifd, (std::uint64_t{ifd.width} * static_cast<std::uint64_t>(BitsOf(layout)) + 7) / 8)) Fail();
+    const std::uint64_t rowBytes = (std::uint64_t{ifd.width} * static_cast<std::uint64_t>(BitsOf(layout)) + 7) / 8;
+    if (rowBytes * ifd.height > kBigPicture && !StripsCanFill(source, ifd, rowBytes)) Fail();
     Bitmap picture(static_cast<int>(ifd.width), static_cast<int>(ifd.height), format);
     if (layout == Layout::Grey1 || layout == Layout::Grey4 || layout == Layout::Grey8)
       picture.SetPalette(GreyPalette(layout, ifd.photometric == kWhiteIsZero));
