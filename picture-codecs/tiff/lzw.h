@@ -20,7 +20,9 @@ class TLZW {
   // Decodes one strip from source into dest. Stops at the end code, at a code
   // that was never assigned, when the source has no whole code left or when
   // dest is full (a string that would overflow it is cut). Returns the number
-  // of bytes written; the rest of dest is left untouched.
+  // of bytes decoded. Strings are copied in blocks of 8 bytes, so up to 7
+  // bytes of dest after the decoded ones may be overwritten; nothing past
+  // destSize is.
   std::size_t Decode(const std::uint8_t* source, std::size_t sourceSize, std::uint8_t* dest, std::size_t destSize);
 
  private:

@@ -391,6 +391,8 @@ class StripReader {
       if (!lzw_) lzw_ = std::make_unique<TLZW>();
       if (!inPlace_) std::memset(target, 0, rawSize);
       produced = lzw_->Decode(code, static_cast<std::size_t>(count), target, rawSize);
+      // The decoder may write a few bytes past its output: they go back to black.
+      std::memset(target + produced, 0, std::min<std::size_t>(rawSize - produced, 8));
     }
     const std::uint32_t whole = static_cast<std::uint32_t>(produced / rowBytes_);
     if (inPlace_ && whole < rows) {

@@ -631,11 +631,14 @@ TEST(TiffLzw, DecodesWhatAnEncoderWritesAtEveryCodeWidth) {
       for (auto& v : in) v = static_cast<std::uint8_t>(kind == 0 ? rng() : kind == 1 ? rng() % 3 : 'a');
       for (bool clear : {true, false}) {
         const auto code = LzwEncode(in, clear);
-        std::vector<std::uint8_t> out(size + 10, 0xCC);
-        const std::size_t n = lzw.Decode(code.data(), code.size(), out.data(), out.size());
+        std::vector<std::uint8_t> out(size + 1, 0xCC);
+        const std::size_t n = lzw.Decode(code.data(), code.size(), out.data(), size);
         ASSERT_EQ(n, size) << size << " kind " << kind << " clear " << clear;
         EXPECT_TRUE(std::equal(in.begin(), in.end(), out.begin())) << size << " kind " << kind;
-        EXPECT_EQ(out[size], 0xCC);  // nothing written past what was decoded
+        EXPECT_EQ(out[size], 0xCC);  // nothing written past the room given
+        // With room to spare the data still ends at the end code.
+        std::vector<std::uint8_t> roomy(size + 100);
+        EXPECT_EQ(lzw.Decode(code.data(), code.size(), roomy.data(), roomy.size()), size);
       }
     }
   }
