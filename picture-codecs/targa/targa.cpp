@@ -9,6 +9,7 @@
 #include <cerrno>
 #include <cstring>
 #include <filesystem>
+#include <memory>
 #include <vector>
 
 #include "picture-codecs/targa/rle.h"
@@ -218,27 +219,25 @@ void TTarga::LoadFromStream(platform::Stream& stream) {
   Bitmap image(static_cast<int>(w), static_cast<int>(h), PixelFormat::Bit32);
   Bitmap alpha(static_cast<int>(w), static_cast<int>(h), PixelFormat::Bit32);
 
-  std::vector<std::uint8_t> data;
-  if (kind.rle) {
-    // At worst every packet holds one pixel.
-    const std::size_t most = pixels * (1 + kind.bytes);
-    std::vector<std::uint8_t> packets(static_cast<std::size_t>(
-        std::min<std::uint64_t>(most, static_cast<std::uint64_t>(stream.Remaining()))));
-    const std::int64_t packetsAt = stream.Position();
-    ReadExact(stream, packets.data(), packets.size());
-    data.resize(dataBytes);
-    const std::size_t used = DecodeTargaRle(packets.data(), packets.size(), kind.bytes, data.data(), data.size());
-    if (used == kRleTruncated) Truncated();
-    stream.SetPosition(packetsAt + static_cast<std::int64_t>(used));
-  } else if (dataBytes > 0) {
-    data.resize(dataBytes);
-    ReadExact(stream, data.data(), data.size());
-  }
-
+  // Rows come one at a time: from packets read in blocks as they are
+  // needed, or from blocks of plain rows.
+  const std::size_t rowBytes = w * kind.bytes;
+  std::unique_ptr<TargaRleDecoder> decoder;
+  if (kind.rle && pixels > 0) decoder = std::make_unique<TargaRleDecoder>(stream, kind.bytes);
+  const std::size_t blockRows = rowBytes == 0 ? 1 : std::max<std::size_t>(1, (std::size_t{1} << 20) / rowBytes);
+  std::vector<std::uint8_t> block(kind.rle ? rowBytes : std::min(h, blockRows) * rowBytes);
   const bool topToBottom = (hd.descriptor & kTopToBottomBit) != 0;
   const std::size_t mapLength = hd.colourMapType == 1 ? hd.colourMapLength : 0;
-  for (std::size_t r = 0; r < h && !data.empty(); ++r) {
-    const std::uint8_t* src = data.data() + r * w * kind.bytes;
+  for (std::size_t r = 0; r < h && kind.bytes > 0 && w > 0; ++r) {
+    const std::uint8_t* src;
+    if (kind.rle) {
+      if (!decoder->Next(block.data(), w)) Truncated();
+      src = block.data();
+    } else {
+      const std::size_t inBlock = r % blockRows;
+      if (inBlock == 0) ReadExact(stream, block.data(), std::min(blockRows, h - r) * rowBytes);
+      src = block.data() + inBlock * rowBytes;
+    }
     const int y = static_cast<int>(topToBottom ? r : h - 1 - r);
     std::uint8_t* dst = image.ScanLine(y);
     switch (kind.format) {
@@ -265,10 +264,10 @@ void TTarga::LoadFromStream(platform::Stream& stream) {
             for (std::size_t x = 0; x < w; ++x, dst += 4, src += 2) From555(U16(src), dst);
             break;
           case kDepth24:
+            // Whole 4-byte pixels; the fourth byte of a new bitmap is 0 anyway.
             for (std::size_t x = 0; x < w; ++x, dst += 4, src += 3) {
-              dst[0] = src[0];
-              dst[1] = src[1];
-              dst[2] = src[2];
+              const std::uint32_t v = std::uint32_t{src[0]} | std::uint32_t{src[1]} << 8 | std::uint32_t{src[2]} << 16;
+              std::memcpy(dst, &v, 4);
             }
             break;
           default: {
@@ -285,6 +284,7 @@ void TTarga::LoadFromStream(platform::Stream& stream) {
         break;
     }
   }
+  if (decoder) decoder->Finish();
 
   // Everything read: the picture and its header fields change now.
   IdLength = hd.idLength;
