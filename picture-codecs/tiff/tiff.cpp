@@ -411,9 +411,14 @@ class StripReader {
     const std::size_t w = ifd_.width;
     switch (layout_) {
       case Layout::Grey1:
-      case Layout::Grey4:
+      case Layout::Grey4: {
         if (dest != row) std::memcpy(dest, row, rowBytes_);
+        // Bits past the last pixel are cleared: they would show as pixels if
+        // the bitmap were made wider.
+        const unsigned used = static_cast<unsigned>((w * static_cast<std::size_t>(BitsOf(layout_))) % 8);
+        if (used != 0) dest[rowBytes_ - 1] = static_cast<std::uint8_t>(dest[rowBytes_ - 1] & (0xFF00u >> used));
         break;
+      }
       case Layout::Grey8:
         if (predicted_) UndoPredictor(row, rowBytes_, 1);
         if (dest != row) std::memcpy(dest, row, rowBytes_);

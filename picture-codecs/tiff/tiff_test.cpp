@@ -521,6 +521,18 @@ TEST(TiffFields, GreyLevelsOfEveryDepthAndPhotometric) {
     EXPECT_EQ(one.GetPixelFormat(), PixelFormat::Bit1);
     EXPECT_EQ(one.Pixel(0, 0), photometric == 0 ? platform::clWhite : platform::clBlack);
     EXPECT_EQ(one.Pixel(7, 0), photometric == 0 ? platform::clBlack : platform::clWhite);
+    // A 3-pixel row of a byte with all bits set: made wider, the new pixels
+    // have index 0, not the file's stray bits.
+    TiffBuilder narrow = Grey8(3, 1, {0xFF}, 1);
+    Replace(narrow, 258, 3, {1});
+    Replace(narrow, 262, 3, {static_cast<std::uint32_t>(photometric)});
+    Replace(narrow, 279, 4, {1});
+    Boxes nb;
+    Bitmap wider = LoadBytes(narrow.Build(), nb);
+    EXPECT_EQ(wider.PixelIndex(2, 0), 1);
+    wider.SetSize(8, 1);
+    EXPECT_EQ(wider.PixelIndex(3, 0), 0);
+    EXPECT_EQ(wider.PixelIndex(7, 0), 0);
     // 8 bits.
     TiffBuilder g = Grey8(2, 1, {0, 200}, 1);
     Replace(g, 262, 3, {static_cast<std::uint32_t>(photometric)});
