@@ -186,6 +186,19 @@ TEST(TiffFixtures, RegisteredAsTaggedBitmapAndConvertedByTheTool) {
   picture.LoadFromFile(dir / "copy.TIF");
   EXPECT_NE(dynamic_cast<TTIFFBitMap*>(picture.GetGraphic()), nullptr);
 
+  // A damaged file: the tool fails with the reader's message, never waits
+  // for someone to close a box.
+  const std::string command = std::string(VELTRANO_PICCONV) + " " + kData + "bad_cmyk.tif " + (dir / "x.bmp") + " 2>&1";
+  FILE* pipe = popen(command.c_str(), "r");
+  ASSERT_NE(pipe, nullptr);
+  char line[512] = {};
+  const bool got = std::fgets(line, sizeof line, pipe) != nullptr;
+  const int raw = pclose(pipe);
+  EXPECT_TRUE(got);
+  EXPECT_EQ(WEXITSTATUS(raw), 1);
+  EXPECT_NE(std::string(line).find("bad_cmyk.tif: Picture reading failed!"), std::string::npos) << line;
+  EXPECT_FALSE(fs::exists(dir / "x.bmp"));
+
   if (!platform::testkit::HavePillow()) GTEST_SKIP() << "no Pillow";
   for (const std::string file : {"pal8_lzw2.tif", "noise_rgb24_lzw.tif", "im_grey4_miniswhite_none.tif", "grey8_be_none.tif"}) {
     for (const char* ext : {"bmp", "png"}) {
