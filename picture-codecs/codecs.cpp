@@ -3,6 +3,9 @@
 #include <mutex>
 
 #include "picture-codecs/png/png.h"
+#include "picture-codecs/targa/targa.h"
+#include "picture-codecs/tiff/tiff.h"
+#include "platform/picture.h"
 
 namespace codecs {
 
@@ -11,6 +14,9 @@ void RegisterPictureCodecs() {
   std::call_once(once, [] {
     // Each codec adds its registration here as it is built.
     RegisterPNG();
+    platform::RegisterFileFormat<TTIFFBitMap>("TIF", "Tagged Bitmap");
+    platform::RegisterFileFormat<TTarga>("tga", "Targa image");
+    platform::RegisterClipboardFormat<TTarga>(TTarga::kClipboardFormat);
   });
 }
 

@@ -4,7 +4,8 @@
 // files to independent readers and theirs to ours.
 //
 // Exit status: 0 done; 1 a file could not be read or written (one line on
-// standard error naming the file and the codec's message); 2 usage error.
+// standard error naming the file and the codec's message, also when a reader
+// reports a damaged file in a message box); 2 usage error.
 #include <QGuiApplication>
 #include <cstdio>
 #include <exception>
@@ -14,6 +15,7 @@
 
 #include "picture-codecs/codecs.h"
 #include "platform/bitmap.h"
+#include "platform/msgbox.h"
 #include "platform/picture.h"
 
 namespace {
@@ -70,12 +72,20 @@ int main(int argc, char** argv) {
   const auto outFormat = platform::FindFileFormat(ExtensionOf(out));
   if (!outFormat) return Usage(("no picture class for the extension of " + out).c_str());
 
+  // A reader that tells the user of a damaged file in a message box (the
+  // TIFF reader) must not wait for a person here: its message is the failure.
+  std::string boxText;
+  platform::SetMessageBoxAnswerer([&boxText](const platform::MsgBoxRequest& request) {
+    if (boxText.empty()) boxText = request.text;
+    return static_cast<int>(platform::IdOk);
+  });
   platform::Picture picture;
   try {
     picture.LoadFromFile(in);
   } catch (const std::exception& e) {
     return FileError(in, e.what());
   }
+  if (!boxText.empty()) return FileError(in, boxText);
   platform::Graphic* source = picture.GetGraphic();
   if (!source) return FileError(in, "no picture");
 
