@@ -5,8 +5,17 @@
 // (ReductionDepth); values outside the named ones can be stored, and
 // reduction refuses them with "Invalid reduction method".
 #include <cstdint>
+#include <stdexcept>
+#include <string>
 
 namespace gif {
+
+// The error class of the GIF codec: every failure of reading, writing,
+// colour reduction and frame conversion carries its message in one.
+class GIFException : public std::runtime_error {
+ public:
+  explicit GIFException(const std::string& message) : std::runtime_error(message) {}
+};
 
 // Which palette the reduced picture gets.
 enum class ColorReduction : std::uint8_t {
