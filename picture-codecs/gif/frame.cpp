@@ -14,7 +14,6 @@ namespace {
 // before anything is allocated.
 constexpr std::int64_t kMaxFramePixels = static_cast<std::int64_t>(platform::Bitmap::kMaxBytes);
 constexpr int kMaxCoordinate = 0xFFFF;
-constexpr std::int64_t kLargeFramePixels = 500000;
 
 }  // namespace
 
@@ -314,8 +313,7 @@ void TGIFSubImage::LoadFromStream(Stream& stream) {
 void TGIFSubImage::DecodeRaster(Stream& stream) {
   NewPixels();
   const std::uint8_t fill = HasTransparency() ? static_cast<std::uint8_t>(TransparentIndex()) : 0;
-  if (fill != 0 && pixels_.data()) std::memset(pixels_.data(), fill, static_cast<std::size_t>(pixelCount_));
-  DecodeLZW(stream, pixels_.data(), Width(), Height(), Interlaced(),
+  DecodeLZW(stream, pixels_.data(), Width(), Height(), Interlaced(), fill,
             [this](int severity, const std::string& message) { Warning(severity, message); });
 }
 

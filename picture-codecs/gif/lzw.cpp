@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "picture-codecs/gif/gif.h"
+#include "platform/bitmap.h"
 
 namespace gif {
 
@@ -154,29 +155,40 @@ std::int64_t Expand(const CodeData& data, int codeSize, std::uint8_t* out, std::
 
 }  // namespace
 
-void DecodeLZW(Stream& stream, std::uint8_t* pixels, int width, int height, bool interlaced, const WarnFn& warn) {
+void DecodeLZW(Stream& stream, std::uint8_t* pixels, int width, int height, bool interlaced, std::uint8_t fill,
+               const WarnFn& warn) {
+  const std::int64_t total = static_cast<std::int64_t>(width) * height;
+  // The pixels start zero; those the data does not reach get the fill.
+  auto fillFrom = [&](std::int64_t from) {
+    if (fill != 0 && pixels && from < total)
+      std::memset(pixels + from, fill, static_cast<std::size_t>(total - from));
+  };
   const auto codeSize = ReadByte(stream);
-  if (!codeSize) return;
+  if (!codeSize) {
+    fillFrom(0);
+    return;
+  }
   if (*codeSize < kMinCodeSize || *codeSize > kMaxCodeSize) {
     SkipSubBlocks(stream);
     RaiseGIFError(msg::kBadData);
   }
   const CodeData data = ReadSubBlocks(stream, warn);
-  const std::int64_t total = static_cast<std::int64_t>(width) * height;
   if (total <= 0 || pixels == nullptr) return;
   if (!interlaced) {
-    Expand(data, *codeSize, pixels, total, warn);
+    fillFrom(Expand(data, *codeSize, pixels, total, warn));
     return;
   }
   // Interlaced rows arrive in pass order: decode in arrival order, then put
   // every row that was reached (the last one maybe in part) in its place.
-  std::vector<std::uint8_t> linear(static_cast<std::size_t>(total));
+  platform::PixelBuffer linear(static_cast<std::size_t>(total));
   const std::int64_t produced = Expand(data, *codeSize, linear.data(), total, warn);
   const std::vector<int> rows = InterlacedRows(height);
-  for (std::int64_t i = 0, r = 0; i < produced; i += width, ++r) {
-    const std::int64_t n = std::min<std::int64_t>(width, produced - i);
-    std::memcpy(pixels + static_cast<std::int64_t>(rows[static_cast<std::size_t>(r)]) * width, linear.data() + i,
-                static_cast<std::size_t>(n));
+  std::int64_t r = 0;
+  for (std::int64_t i = 0; i < total; i += width, ++r) {
+    std::uint8_t* dest = pixels + static_cast<std::int64_t>(rows[static_cast<std::size_t>(r)]) * width;
+    const std::int64_t n = std::clamp<std::int64_t>(produced - i, 0, width);
+    if (n > 0) std::memcpy(dest, linear.data() + i, static_cast<std::size_t>(n));
+    if (fill != 0 && n < width) std::memset(dest + n, fill, static_cast<std::size_t>(width - n));
   }
 }
 

@@ -25,11 +25,11 @@ inline constexpr int kMaxCodeSize = 11;
 inline constexpr int kMaxCodes = 4096;
 
 // Reads the image data of a frame of width x height at the stream's
-// position into pixels (width x height bytes, already holding the fill).
-// A minimum code size outside 2..11 raises "Invalid GIF data"; a missing
-// code size byte leaves the pixels as they are.
+// position into pixels (width x height zero bytes); pixels the data does not
+// reach get the fill value. A minimum code size outside 2..11 raises
+// "Invalid GIF data".
 void DecodeLZW(platform::Stream& stream, std::uint8_t* pixels, int width, int height, bool interlaced,
-               const WarnFn& warn);
+               std::uint8_t fill, const WarnFn& warn);
 
 // The row order of an interlaced frame: passes from rows 0, 4, 2, 1 in
 // steps of 8, 8, 4, 2.
