@@ -279,8 +279,21 @@ void TLZWEncoder::ResetDictionary() {
   used_.clear();
 }
 
-void TLZWEncoder::PutCode(int code) {
-  TGIFEncoder::PutCode(code);
+void TLZWEncoder::PutCode(int code) { PutLZW(code); }
+
+inline void TLZWEncoder::PutLZW(int code) {
+  Accumulator |= static_cast<std::uint64_t>(code) << PendingBits;
+  PendingBits += CodeWidth;
+  while (PendingBits >= 8) {
+    Out.push_back(static_cast<std::uint8_t>(Accumulator));
+    Accumulator >>= 8;
+    PendingBits -= 8;
+  }
+  if (code == EndCodeValue && PendingBits > 0) {
+    Out.push_back(static_cast<std::uint8_t>(Accumulator));
+    Accumulator = 0;
+    PendingBits = 0;
+  }
   if (NextFree > CodeLimit || JustCleared) {
     if (JustCleared) {
       CodeWidth = StartWidth;
@@ -301,34 +314,45 @@ void TLZWEncoder::Restart() {
 
 void TLZWEncoder::Pack() {
   Restart();
-  bool first = true;
-  int current = 0;
   // The encoder sends a clear code instead of giving out code 4095, so no
   // code ever needs more than 12 bits.
   constexpr int kLastFree = kMaxCodes - 1;
-  ForEachPixel([&](std::uint8_t p) {
-    CheckPixel(p);
-    if (first) {
-      current = p;
-      first = false;
-      return;
+  int current = -1;
+  std::uint16_t* child = child_.data();
+  auto run = [&](const std::uint8_t* p, std::size_t n) {
+    std::size_t i = 0;
+    if (current < 0) {
+      CheckPixel(p[0]);
+      current = p[0];
+      i = 1;
     }
-    const std::uint32_t slot = static_cast<std::uint32_t>(current) * 256 + p;
-    const std::uint16_t found = child_[slot];
-    if (found != 0) {
-      current = found;
-      return;
+    for (; i < n; ++i) {
+      const std::uint8_t v = p[i];
+      if (v >= ColourCount) RaiseGIFError(msg::kColourNotInTable);
+      const std::uint32_t slot = static_cast<std::uint32_t>(current) * 256 + v;
+      const std::uint16_t found = child[slot];
+      if (found != 0) {
+        current = found;
+        continue;
+      }
+      PutLZW(current);
+      current = v;
+      if (NextFree >= kLastFree) {
+        Restart();
+      } else {
+        child[slot] = static_cast<std::uint16_t>(NextFree);
+        used_.push_back(slot);
+        ++NextFree;
+      }
     }
-    PutCode(current);
-    current = p;
-    if (NextFree >= kLastFree) {
-      Restart();
-    } else {
-      child_[slot] = static_cast<std::uint16_t>(NextFree);
-      used_.push_back(slot);
-      ++NextFree;
-    }
-  });
+  };
+  if (!Interlaced) {
+    run(Pixels, static_cast<std::size_t>(FrameWidth) * static_cast<std::size_t>(FrameHeight));
+  } else {
+    for (int y : InterlacedRows(FrameHeight))
+      run(Pixels + static_cast<std::size_t>(y) * static_cast<std::size_t>(FrameWidth),
+          static_cast<std::size_t>(FrameWidth));
+  }
   PutCode(current);
 }
 

@@ -86,6 +86,7 @@ class TLZWEncoder : public TGIFEncoder {
 
  private:
   void ResetDictionary();
+  void PutLZW(int code);  // PutCode without the virtual call
   int NextFree = 0;
   std::vector<std::uint16_t> child_;  // [code * 256 + pixel] -> code, 0 none
   std::vector<std::uint32_t> used_;   // slots of child_ filled since the last reset
