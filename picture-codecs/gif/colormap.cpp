@@ -194,7 +194,7 @@ void TGIFColorMap::Assign(const TGIFColorMap& source) {
   count_ = source.count_;
   sorted_ = source.sorted_;
   entries_.assign(static_cast<std::size_t>(capacity_) * 3, 0);
-  std::memcpy(entries_.data(), source.entries_.data(), static_cast<std::size_t>(count_) * 3);
+  if (count_ > 0) std::memcpy(entries_.data(), source.entries_.data(), static_cast<std::size_t>(count_) * 3);
   EntriesChanged();
 }
 
