@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "picture-codecs/codecs.h"
+#include "platform/canvas.h"
 #include "platform/picture.h"
 #include "platform/test_support.h"
 
@@ -478,6 +479,42 @@ TEST(GifFrames, RenderingAndMask) {
   image->SetOnProgress(nullptr);
   EXPECT_TRUE(frame->HasMask());
   EXPECT_EQ(frame->Mask()[2], 0x10);
+}
+
+TEST(GifFrames, ProgressRowsAndDrawingTheFirstFrame) {
+  // Rendering a 100-row frame reports at rows 0, 32, 64 and 96.
+  auto tall = MakeImage(3, 100, {1, 2}, Bytes(300, 1));
+  std::vector<int> percents;
+  tall->SetOnProgress([&](platform::Graphic&, platform::ProgressStage stage, int percent, bool,
+                          const platform::Rect&, const std::string& m) {
+    if (m == gif::msg::kRendering && stage == platform::ProgressStage::Running) percents.push_back(percent);
+  });
+  tall->Frame(0)->DecodedBitmap();
+  EXPECT_EQ(percents, (std::vector<int>{0, 32, 64, 96}));
+
+  // Frame 0 of a 4 x 4 screen at (2, 2), 2 x 2 with one transparent pixel,
+  // drawn into an 8 x 8 rectangle: twice the size at (4, 4), the
+  // transparent pixel leaves the canvas as it was.
+  auto image = MakeImage(4, 4, {RGBColor(255, 0, 0), RGBColor(0, 0, 255)}, Bytes(16, 0));
+  gif::TGIFSubImage* frame = image->Frame(0);
+  frame->SetFrameBounds(2, 2, 2, 2);
+  frame->PixelAt(0, 0) = 1;
+  frame->PixelAt(1, 0) = 0;
+  frame->PixelAt(0, 1) = 1;
+  frame->PixelAt(1, 1) = 1;
+  auto* control = new gif::TGIFGraphicControlExtension(frame);
+  frame->Extensions().AddItem(control);
+  control->SetTransparency(true);
+  control->SetTransparentIndex(0);
+  platform::Bitmap target(8, 8, platform::PixelFormat::Bit24);
+  target.Fill(platform::clWhite);
+  image->Draw(target.GetCanvas(), platform::Rect{0, 0, 8, 8});
+  for (int y = 0; y < 8; ++y)
+    for (int x = 0; x < 8; ++x) {
+      platform::Color want = platform::clWhite;
+      if (x >= 4 && y >= 4 && !(x >= 6 && y < 6)) want = RGBColor(0, 0, 255);
+      EXPECT_EQ(target.Pixel(x, y), want) << x << "," << y;
+    }
 }
 
 TEST(GifColourMaps, Operations) {
