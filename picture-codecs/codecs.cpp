@@ -2,6 +2,7 @@
 
 #include <mutex>
 
+#include "picture-codecs/gif/gif.h"
 #include "picture-codecs/png/png.h"
 #include "picture-codecs/targa/targa.h"
 #include "picture-codecs/tiff/tiff.h"
@@ -17,6 +18,7 @@ void RegisterPictureCodecs() {
     platform::RegisterFileFormat<TTIFFBitMap>("TIF", "Tagged Bitmap");
     platform::RegisterFileFormat<TTarga>("tga", "Targa image");
     platform::RegisterClipboardFormat<TTarga>(TTarga::kClipboardFormat);
+    gif::RegisterGIF();
   });
 }
 
