@@ -1,7 +1,11 @@
 #include "picture-codecs/gif/reduce.h"
 
+#include <algorithm>
 #include <cstring>
+#include <functional>
 #include <memory>
+#include <queue>
+#include <utility>
 
 #include "picture-codecs/gif/dither.h"
 #include "picture-codecs/gif/lookup.h"
@@ -55,14 +59,23 @@ const std::uint8_t* TDIBRowReader::Row(int y) {
 
 // ---- the octree ---------------------------------------------------------
 
-TColorQuantizer::TColorQuantizer(int maxColours, int colourBits) : maxColours_(maxColours), colourBits_(colourBits) {
+namespace {
+
+// Leaves kept while scanning: enough for the final merges to choose well,
+// few enough that the tree stays small for any picture.
+constexpr int kScanLeaves = 1024;
+
+}  // namespace
+
+TColorQuantizer::TColorQuantizer(int maxColours, int colourBits)
+    : maxColours_(maxColours), colourBits_(colourBits), scanLeaves_(std::max(maxColours, kScanLeaves)) {
   if (maxColours < 1) throw GIFException("Invalid reduction depth");
   if (colourBits < kMinReductionBits || colourBits > kMaxReductionBits) throw GIFException("Invalid reduction depth");
   for (std::uint32_t& head : reducible_) head = kNone;
-  root_ = NewNode(0);
+  root_ = NewNode(0, kNone);
 }
 
-std::uint32_t TColorQuantizer::NewNode(int level) {
+std::uint32_t TColorQuantizer::NewNode(int level, std::uint32_t parent) {
   std::uint32_t node;
   if (!free_.empty()) {
     node = free_.back();
@@ -72,6 +85,7 @@ std::uint32_t TColorQuantizer::NewNode(int level) {
     node = static_cast<std::uint32_t>(nodes_.size());
     nodes_.emplace_back();
   }
+  nodes_[node].parent = parent;
   if (level == colourBits_) {
     nodes_[node].isLeaf = true;
     ++leafCount_;
@@ -99,7 +113,7 @@ void TColorQuantizer::AddColour(std::uint8_t red, std::uint8_t green, std::uint8
       const int octant = ((red & mask) ? 4 : 0) | ((green & mask) ? 2 : 0) | ((blue & mask) ? 1 : 0);
       std::uint32_t child = nodes_[node].children[octant];
       if (child == kNone) {
-        child = NewNode(level + 1);  // may move nodes_
+        child = NewNode(level + 1, node);  // may move nodes_
         nodes_[node].children[octant] = child;
       }
       node = child;
@@ -112,15 +126,10 @@ void TColorQuantizer::AddColour(std::uint8_t red, std::uint8_t green, std::uint8
   leaf.redSum += red;
   leaf.greenSum += green;
   leaf.blueSum += blue;
-  while (leafCount_ > maxColours_) MergeDeepest();
+  while (leafCount_ > scanLeaves_) MergeDeepest();
 }
 
-void TColorQuantizer::MergeDeepest() {
-  int level = colourBits_ - 1;
-  while (level > 0 && reducible_[level] == kNone) --level;
-  const std::uint32_t node = reducible_[level];
-  if (node == kNone) return;  // only the root is left, and it is a leaf
-  reducible_[level] = nodes_[node].nextReducible;
+void TColorQuantizer::Merge(std::uint32_t node) {
   int children = 0;
   for (std::uint32_t& child : nodes_[node].children) {
     if (child == kNone) continue;
@@ -138,6 +147,63 @@ void TColorQuantizer::MergeDeepest() {
   lastLeaf_ = kNone;
 }
 
+void TColorQuantizer::MergeDeepest() {
+  int level = colourBits_ - 1;
+  while (level > 0 && reducible_[level] == kNone) --level;
+  std::uint32_t node = reducible_[level];
+  if (node == kNone) return;  // the root alone, already a leaf
+  reducible_[level] = nodes_[node].nextReducible;
+  Merge(node);
+}
+
+bool TColorQuantizer::ChildrenAreLeaves(std::uint32_t node) const {
+  for (const std::uint32_t child : nodes_[node].children)
+    if (child != kNone && !nodes_[child].isLeaf) return false;
+  return true;
+}
+
+std::uint64_t TColorQuantizer::MergeCost(std::uint32_t node) const {
+  std::uint64_t n = 0;
+  for (const std::uint32_t child : nodes_[node].children)
+    if (child != kNone) n += nodes_[child].pixelCount;
+  return n;
+}
+
+void TColorQuantizer::ReduceToMaxColours() {
+  if (leafCount_ <= maxColours_) return;
+  using Candidate = std::pair<std::uint64_t, std::uint32_t>;
+  std::priority_queue<Candidate, std::vector<Candidate>, std::greater<>> queue;
+  std::vector<std::uint32_t> stack{root_};
+  while (!stack.empty()) {
+    const std::uint32_t id = stack.back();
+    stack.pop_back();
+    if (nodes_[id].isLeaf) continue;
+    if (ChildrenAreLeaves(id)) queue.emplace(MergeCost(id), id);
+    for (const std::uint32_t child : nodes_[id].children)
+      if (child != kNone) stack.push_back(child);
+  }
+  while (leafCount_ > maxColours_ && !queue.empty()) {
+    const std::uint32_t id = queue.top().second;
+    queue.pop();
+    Merge(id);
+    const std::uint32_t parent = nodes_[id].parent;
+    if (parent != kNone && ChildrenAreLeaves(parent)) queue.emplace(MergeCost(parent), parent);
+  }
+  // The merges above freed listed nodes: list the remaining ones afresh, so
+  // that colours added later merge as while scanning.
+  for (std::uint32_t& head : reducible_) head = kNone;
+  std::vector<std::pair<std::uint32_t, int>> walk{{root_, 0}};
+  while (!walk.empty()) {
+    const auto [id, level] = walk.back();
+    walk.pop_back();
+    if (nodes_[id].isLeaf) continue;
+    nodes_[id].nextReducible = reducible_[level];
+    reducible_[level] = id;
+    for (const std::uint32_t child : nodes_[id].children)
+      if (child != kNone) walk.emplace_back(child, level + 1);
+  }
+}
+
 void TColorQuantizer::ScanImage(TDIBRowReader& reader) {
   for (int y = 0; y < reader.Height(); ++y) {
     const std::uint8_t* row = reader.Row(y);
@@ -145,7 +211,8 @@ void TColorQuantizer::ScanImage(TDIBRowReader& reader) {
   }
 }
 
-Palette TColorQuantizer::CollectColours() const {
+Palette TColorQuantizer::CollectColours() {
+  ReduceToMaxColours();
   Palette colours;
   colours.reserve(static_cast<std::size_t>(leafCount_));
   // Depth first without recursion: the stack holds nodes still to visit,

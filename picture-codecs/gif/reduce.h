@@ -52,19 +52,25 @@ class TDIBRowReader {
 
 // The octree colour quantiser: every pixel's colour goes down the tree to a
 // leaf at level ColourBits (the octant at level d from the bit 0x80 >> d of
-// red, green and blue); whenever there are more than MaxColours leaves, the
-// most recently made node of the deepest level that has children is merged
-// into one leaf.
+// red, green and blue). While scanning, the tree is kept to at most
+// ScanLeaves() leaves: past that the most recently made node of the deepest
+// level that has children is merged into one leaf. Collecting then merges,
+// while there are more than MaxColours leaves, the node of the fewest pixels
+// among those whose children are all leaves, so that the colours end where
+// the picture's pixels are.
 class TColorQuantizer {
  public:
-  // maxColours >= 1, colourBits 1..8; GIFException otherwise.
+  // maxColours >= 1; colourBits 1..8; GIFException
+  // "Invalid reduction depth" otherwise.
   TColorQuantizer(int maxColours, int colourBits);
 
   void ScanImage(TDIBRowReader& reader);
   void AddColour(std::uint8_t red, std::uint8_t green, std::uint8_t blue);
-  // The leaves' mean colours, depth first in octant order.
-  platform::Palette CollectColours() const;
+  // Reduces the tree to at most MaxColours leaves and gives their mean
+  // colours (sum / pixels, rounded down), depth first in octant order.
+  platform::Palette CollectColours();
   int LeafCount() const { return leafCount_; }
+  int ScanLeaves() const { return scanLeaves_; }
 
  private:
   static constexpr std::uint32_t kNone = 0xFFFFFFFF;
@@ -73,12 +79,17 @@ class TColorQuantizer {
     std::uint64_t pixelCount = 0;
     std::uint64_t redSum = 0, greenSum = 0, blueSum = 0;
     std::uint32_t nextReducible = kNone;
+    std::uint32_t parent = kNone;
     std::uint32_t children[8] = {kNone, kNone, kNone, kNone, kNone, kNone, kNone, kNone};
   };
 
-  std::uint32_t NewNode(int level);
+  std::uint32_t NewNode(int level, std::uint32_t parent);
   void FreeNode(std::uint32_t node);
   void MergeDeepest();
+  void Merge(std::uint32_t node);
+  std::uint64_t MergeCost(std::uint32_t node) const;
+  bool ChildrenAreLeaves(std::uint32_t node) const;
+  void ReduceToMaxColours();
 
   std::vector<TOctreeNode> nodes_;
   std::vector<std::uint32_t> free_;
@@ -87,6 +98,7 @@ class TColorQuantizer {
   std::uint32_t reducible_[8];
   int maxColours_;
   int colourBits_;
+  int scanLeaves_;
   // The leaf the last colour reached, until the tree is next merged.
   std::uint32_t lastLeaf_ = kNone;
   platform::Color lastColour_ = 0;
