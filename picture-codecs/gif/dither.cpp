@@ -41,15 +41,15 @@ constexpr KernelWeight kBurkes[] = {
 };
 
 // Rounded to the nearest, halves up, for either sign.
-int RoundedQuotient(std::int32_t error, int divisor) {
-  const std::int64_t n = static_cast<std::int64_t>(error) + divisor / 2;
-  std::int64_t q = n / divisor;
-  if (n % divisor != 0 && n < 0) --q;
-  return static_cast<int>(q);
+template <int Divisor>
+int RoundedQuotient(std::int32_t error) {
+  const std::int32_t n = error + Divisor / 2;
+  return n >= 0 ? n / Divisor : -((-n + Divisor - 1) / Divisor);
 }
 
-std::uint8_t Corrected(std::uint8_t value, std::int32_t error, int divisor) {
-  return static_cast<std::uint8_t>(std::clamp(value + RoundedQuotient(error, divisor), 0, 255));
+template <int Divisor>
+std::uint8_t Corrected(std::uint8_t value, std::int32_t error) {
+  return static_cast<std::uint8_t>(std::clamp(value + RoundedQuotient<Divisor>(error), 0, 255));
 }
 
 }  // namespace
@@ -73,7 +73,7 @@ void TDitherEngine::NextRow() {
 
 TDiffusionDitherer::TDiffusionDitherer(int width, TColorLookup& lookup, std::span<const KernelWeight> kernel,
                                        int divisor)
-    : TDitherEngine(width, lookup), kernel_(kernel), divisor_(divisor), margin_(0), rows_(1) {
+    : TDitherEngine(width, lookup), divisor_(divisor), margin_(0), rows_(1) {
   for (const KernelWeight& w : kernel) {
     margin_ = std::max(margin_, std::abs(w.offset));
     rows_ = std::max(rows_, w.row + 1);
@@ -81,23 +81,25 @@ TDiffusionDitherer::TDiffusionDitherer(int width, TColorLookup& lookup, std::spa
   // Width is at most the bitmap layer's side; the margins cannot overflow.
   const std::size_t columns = static_cast<std::size_t>(width) + 2 * static_cast<std::size_t>(margin_);
   errors_.assign(static_cast<std::size_t>(rows_), std::vector<std::int32_t>(columns * 3, 0));
+  for (std::vector<std::int32_t>& row : errors_) rowStart_.push_back(row.data());
 }
 
-std::uint8_t TDiffusionDitherer::DitherPixel(std::uint8_t red, std::uint8_t green, std::uint8_t blue,
-                                             std::uint8_t& outRed, std::uint8_t& outGreen, std::uint8_t& outBlue) {
+template <int Divisor, std::size_t N>
+std::uint8_t TDiffusionDitherer::Diffuse(const KernelWeight (&kernel)[N], std::uint8_t red, std::uint8_t green,
+                                         std::uint8_t blue, std::uint8_t& outRed, std::uint8_t& outGreen,
+                                         std::uint8_t& outBlue) {
   if (Position() < 0 || Position() >= RowWidth()) throw GIFException("Scan line index out of range");
-  const int column = Position() + margin_;
-  std::int32_t* current = errors_[static_cast<std::size_t>(first_)].data() + static_cast<std::ptrdiff_t>(column) * 3;
-  const std::uint8_t r = Corrected(red, current[0], divisor_);
-  const std::uint8_t g = Corrected(green, current[1], divisor_);
-  const std::uint8_t b = Corrected(blue, current[2], divisor_);
+  const std::ptrdiff_t column = static_cast<std::ptrdiff_t>(Position() + margin_) * 3;
+  const std::int32_t* current = rowStart_[0] + column;
+  const std::uint8_t r = Corrected<Divisor>(red, current[0]);
+  const std::uint8_t g = Corrected<Divisor>(green, current[1]);
+  const std::uint8_t b = Corrected<Divisor>(blue, current[2]);
   const std::uint8_t index = MapNearest(r, g, b, outRed, outGreen, outBlue);
   const int er = r - outRed, eg = g - outGreen, eb = b - outBlue;
-  if (er != 0 || eg != 0 || eb != 0) {
-    const int step = Step();
-    for (const KernelWeight& w : kernel_) {
-      std::vector<std::int32_t>& row = errors_[static_cast<std::size_t>((first_ + w.row) % rows_)];
-      std::int32_t* cell = row.data() + static_cast<std::ptrdiff_t>(column + w.offset * step) * 3;
+  if ((er | eg | eb) != 0) {
+    const std::ptrdiff_t step = Step() * 3;
+    for (const KernelWeight& w : kernel) {
+      std::int32_t* cell = rowStart_[static_cast<std::size_t>(w.row)] + column + w.offset * step;
       cell[0] += er * w.weight;
       cell[1] += eg * w.weight;
       cell[2] += eb * w.weight;
@@ -110,6 +112,8 @@ std::uint8_t TDiffusionDitherer::DitherPixel(std::uint8_t red, std::uint8_t gree
 void TDiffusionDitherer::NextRow() {
   std::fill(errors_[static_cast<std::size_t>(first_)].begin(), errors_[static_cast<std::size_t>(first_)].end(), 0);
   first_ = (first_ + 1) % rows_;
+  for (int k = 0; k < rows_; ++k)
+    rowStart_[static_cast<std::size_t>(k)] = errors_[static_cast<std::size_t>((first_ + k) % rows_)].data();
   TDitherEngine::NextRow();
 }
 
@@ -122,6 +126,36 @@ TSteveArcheDitherer::TSteveArcheDitherer(int width, TColorLookup& lookup)
     : TDiffusionDitherer(width, lookup, kSteveArche, 200) {}
 TBurkesDitherer::TBurkesDitherer(int width, TColorLookup& lookup)
     : TDiffusionDitherer(width, lookup, kBurkes, 32) {}
+
+std::uint8_t TFloydSteinbergDitherer::DitherPixel(std::uint8_t red, std::uint8_t green, std::uint8_t blue, std::uint8_t& outRed,
+                             std::uint8_t& outGreen, std::uint8_t& outBlue) {
+  return Diffuse<16>(kFloydSteinberg, red, green, blue, outRed, outGreen, outBlue);
+}
+
+std::uint8_t TStuckiDitherer::DitherPixel(std::uint8_t red, std::uint8_t green, std::uint8_t blue, std::uint8_t& outRed,
+                             std::uint8_t& outGreen, std::uint8_t& outBlue) {
+  return Diffuse<42>(kStucki, red, green, blue, outRed, outGreen, outBlue);
+}
+
+std::uint8_t TSierraDitherer::DitherPixel(std::uint8_t red, std::uint8_t green, std::uint8_t blue, std::uint8_t& outRed,
+                             std::uint8_t& outGreen, std::uint8_t& outBlue) {
+  return Diffuse<32>(kSierra, red, green, blue, outRed, outGreen, outBlue);
+}
+
+std::uint8_t TJaJuNiDitherer::DitherPixel(std::uint8_t red, std::uint8_t green, std::uint8_t blue, std::uint8_t& outRed,
+                             std::uint8_t& outGreen, std::uint8_t& outBlue) {
+  return Diffuse<48>(kJaJuNi, red, green, blue, outRed, outGreen, outBlue);
+}
+
+std::uint8_t TSteveArcheDitherer::DitherPixel(std::uint8_t red, std::uint8_t green, std::uint8_t blue, std::uint8_t& outRed,
+                             std::uint8_t& outGreen, std::uint8_t& outBlue) {
+  return Diffuse<200>(kSteveArche, red, green, blue, outRed, outGreen, outBlue);
+}
+
+std::uint8_t TBurkesDitherer::DitherPixel(std::uint8_t red, std::uint8_t green, std::uint8_t blue, std::uint8_t& outRed,
+                             std::uint8_t& outGreen, std::uint8_t& outBlue) {
+  return Diffuse<32>(kBurkes, red, green, blue, outRed, outGreen, outBlue);
+}
 
 std::unique_ptr<TDitherEngine> CreateDitherEngine(DitherMode mode, int width, TColorLookup& lookup) {
   switch (mode) {

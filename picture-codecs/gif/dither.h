@@ -76,29 +76,34 @@ struct KernelWeight {
 // 0..255; its error is the corrected value less the colour chosen.
 class TDiffusionDitherer : public TDitherEngine {
  public:
-  std::uint8_t DitherPixel(std::uint8_t red, std::uint8_t green, std::uint8_t blue, std::uint8_t& outRed,
-                           std::uint8_t& outGreen, std::uint8_t& outBlue) override;
   void NextRow() override;
-
   int Divisor() const { return divisor_; }
 
  protected:
   TDiffusionDitherer(int width, TColorLookup& lookup, std::span<const KernelWeight> kernel, int divisor);
 
+  // The pixel step of every engine, its kernel and divisor known to the
+  // compiler.
+  template <int Divisor, std::size_t N>
+  std::uint8_t Diffuse(const KernelWeight (&kernel)[N], std::uint8_t red, std::uint8_t green, std::uint8_t blue,
+                       std::uint8_t& outRed, std::uint8_t& outGreen, std::uint8_t& outBlue);
+
  private:
-  std::span<const KernelWeight> kernel_;
   int divisor_;
   int margin_;
   int rows_;
   // rows_ error rows of (width + 2 * margin) columns with three channels
-  // each; row k of the kernel is errors_[(first_ + k) % rows_].
+  // each; row k of the kernel starts at rowStart_[k].
   std::vector<std::vector<std::int32_t>> errors_;
+  std::vector<std::int32_t*> rowStart_;
   int first_ = 0;
 };
 
 class TFloydSteinbergDitherer final : public TDiffusionDitherer {
  public:
   TFloydSteinbergDitherer(int width, TColorLookup& lookup);
+  std::uint8_t DitherPixel(std::uint8_t red, std::uint8_t green, std::uint8_t blue, std::uint8_t& outRed,
+                           std::uint8_t& outGreen, std::uint8_t& outBlue) override;
 };
 
 // The kernels five columns wide and three rows deep.
@@ -110,26 +115,36 @@ class T5by3Ditherer : public TDiffusionDitherer {
 class TStuckiDitherer final : public T5by3Ditherer {
  public:
   TStuckiDitherer(int width, TColorLookup& lookup);
+  std::uint8_t DitherPixel(std::uint8_t red, std::uint8_t green, std::uint8_t blue, std::uint8_t& outRed,
+                           std::uint8_t& outGreen, std::uint8_t& outBlue) override;
 };
 
 class TSierraDitherer final : public T5by3Ditherer {
  public:
   TSierraDitherer(int width, TColorLookup& lookup);
+  std::uint8_t DitherPixel(std::uint8_t red, std::uint8_t green, std::uint8_t blue, std::uint8_t& outRed,
+                           std::uint8_t& outGreen, std::uint8_t& outBlue) override;
 };
 
 class TJaJuNiDitherer final : public T5by3Ditherer {
  public:
   TJaJuNiDitherer(int width, TColorLookup& lookup);
+  std::uint8_t DitherPixel(std::uint8_t red, std::uint8_t green, std::uint8_t blue, std::uint8_t& outRed,
+                           std::uint8_t& outGreen, std::uint8_t& outBlue) override;
 };
 
 class TSteveArcheDitherer final : public TDiffusionDitherer {
  public:
   TSteveArcheDitherer(int width, TColorLookup& lookup);
+  std::uint8_t DitherPixel(std::uint8_t red, std::uint8_t green, std::uint8_t blue, std::uint8_t& outRed,
+                           std::uint8_t& outGreen, std::uint8_t& outBlue) override;
 };
 
 class TBurkesDitherer final : public TDiffusionDitherer {
  public:
   TBurkesDitherer(int width, TColorLookup& lookup);
+  std::uint8_t DitherPixel(std::uint8_t red, std::uint8_t green, std::uint8_t blue, std::uint8_t& outRed,
+                           std::uint8_t& outGreen, std::uint8_t& outBlue) override;
 };
 
 // The engine of a dither mode; GIFException "Invalid reduction method" for a
