@@ -42,14 +42,15 @@ constexpr KernelWeight kBurkes[] = {
 
 // Rounded to the nearest, halves up, for either sign.
 template <int Divisor>
-int RoundedQuotient(std::int32_t error) {
+[[gnu::always_inline]] inline int RoundedQuotient(std::int32_t error) {
   const std::int32_t n = error + Divisor / 2;
   return n >= 0 ? n / Divisor : -((-n + Divisor - 1) / Divisor);
 }
 
 template <int Divisor>
-std::uint8_t Corrected(std::uint8_t value, std::int32_t error) {
-  return static_cast<std::uint8_t>(std::clamp(value + RoundedQuotient<Divisor>(error), 0, 255));
+[[gnu::always_inline]] inline std::uint8_t Corrected(std::uint8_t value, std::int32_t error) {
+  const int v = value + RoundedQuotient<Divisor>(error);
+  return static_cast<std::uint8_t>(v < 0 ? 0 : v > 255 ? 255 : v);
 }
 
 }  // namespace
