@@ -162,6 +162,47 @@ TEST(DitherEngines, FloydSteinbergFollowedByHand) {
   EXPECT_EQ(out[1], (std::vector<int>{0, 1, 0}));
 }
 
+// Answers one fixed grey and remembers the red inputs it was asked for.
+class FixedGrey final : public TColorLookup {
+ public:
+  explicit FixedGrey(std::uint8_t grey) : TColorLookup(1), grey_(grey) {}
+  std::uint8_t MapColour(std::uint8_t r, std::uint8_t, std::uint8_t, std::uint8_t& outR, std::uint8_t& outG,
+                         std::uint8_t& outB) override {
+    inputs.push_back(r);
+    outR = outG = outB = grey_;
+    return 0;
+  }
+  std::vector<int> inputs;
+
+ private:
+  std::uint8_t grey_;
+};
+
+TEST(DitherEngines, CorrectionRoundsNegativeErrorsDownAlike) {
+  // 100 mapped to 121: error -21, 7 * -21 = -147 carried ahead; the next
+  // pixel gets floor((-147 + 8) / 16) = -9 (toward zero it would be -8).
+  // Mapped to 79 instead: +147 gives floor(155 / 16) = +9.
+  FixedGrey high(121);
+  TFloydSteinbergDitherer a(2, high);
+  std::uint8_t r, g, b;
+  a.DitherPixel(100, 100, 100, r, g, b);
+  a.DitherPixel(100, 100, 100, r, g, b);
+  EXPECT_EQ(high.inputs, (std::vector<int>{100, 91}));
+  FixedGrey low(79);
+  TFloydSteinbergDitherer c(2, low);
+  c.DitherPixel(100, 100, 100, r, g, b);
+  c.DitherPixel(100, 100, 100, r, g, b);
+  EXPECT_EQ(low.inputs, (std::vector<int>{100, 109}));
+  // Stevenson-Arce: 32 of 200 two columns ahead, bias 100: the error -21
+  // gives -672, floor(-572 / 200) = -3 at column 2 and nothing at column 1.
+  FixedGrey sa(121);
+  TSteveArcheDitherer d(3, sa);
+  for (int i = 0; i < 3; ++i) d.DitherPixel(100, 100, 100, r, g, b);
+  EXPECT_EQ(sa.inputs[1], 100);
+  // Column 1 (error -21 too) adds nothing to column 2: its +2 lies beyond.
+  EXPECT_EQ(sa.inputs[2], 97);
+}
+
 TEST(DitherEngines, NearestFillsTheSecondRowBackwardsWithThePlainMapping) {
   TNetscapeColorLookup web;
   TDitherEngine engine(9, web);

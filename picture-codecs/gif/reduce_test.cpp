@@ -272,6 +272,24 @@ TEST(ColorQuantizer, LeavesHoldTheMeanOfTheirPixels) {
   EXPECT_THROW(TColorQuantizer(4, 9), GIFException);
 }
 
+TEST(ColorQuantizer, OptimisedPaletteSizes) {
+  const Bitmap photo = sample::PhotoLikeBitmap(50, 40);
+  EXPECT_EQ(OptimisedPaletteOf(photo, 1, 8, false).size(), 1u);
+  EXPECT_EQ(OptimisedPaletteOf(photo, 256, 8, false).size(), 256u);
+  const Palette with = OptimisedPaletteOf(photo, 30, 8, true);
+  ASSERT_EQ(with.size(), 30u);
+  const Palette system = SystemColorPalette();
+  EXPECT_TRUE(std::equal(system.begin(), system.begin() + 10, with.begin()));
+  EXPECT_TRUE(std::equal(system.begin() + 10, system.end(), with.end() - 10));
+  for (const int colours : {0, -5, 257})
+    EXPECT_EQ(ErrorOf([&] { OptimisedPaletteOf(photo, colours, 8, false); }), "Invalid reduction depth") << colours;
+  EXPECT_EQ(ErrorOf([&] { OptimisedPaletteOf(photo, 20, 8, true); }), "Invalid reduction depth");
+  EXPECT_EQ(ErrorOf([&] { OptimisedPaletteOf(photo, 16, 0, false); }), "Invalid reduction depth");
+  // A picture without pixels gives black entries only.
+  const Bitmap none;
+  EXPECT_EQ(OptimisedPaletteOf(none, 4, 8, false), Palette(4, platform::clBlack));
+}
+
 TEST(ColorQuantizer, SumsOfAVeryLargePictureDoNotOverflow) {
   // 9 000 000 pixels of 250 sum to 2 250 000 000 per channel, past the
   // 32-bit range.
