@@ -85,10 +85,9 @@ TDiffusionDitherer::TDiffusionDitherer(int width, TColorLookup& lookup, std::spa
   for (std::vector<std::int32_t>& row : errors_) rowStart_.push_back(row.data());
 }
 
-template <int Divisor, std::size_t N>
-std::uint8_t TDiffusionDitherer::Diffuse(const KernelWeight (&kernel)[N], std::uint8_t red, std::uint8_t green,
-                                         std::uint8_t blue, std::uint8_t& outRed, std::uint8_t& outGreen,
-                                         std::uint8_t& outBlue) {
+template <int Divisor, const auto& Kernel>
+std::uint8_t TDiffusionDitherer::Diffuse(std::uint8_t red, std::uint8_t green, std::uint8_t blue,
+                                         std::uint8_t& outRed, std::uint8_t& outGreen, std::uint8_t& outBlue) {
   if (Position() < 0 || Position() >= RowWidth()) throw GIFException("Scan line index out of range");
   const std::ptrdiff_t column = static_cast<std::ptrdiff_t>(Position() + margin_) * 3;
   const std::int32_t* current = rowStart_[0] + column;
@@ -99,7 +98,8 @@ std::uint8_t TDiffusionDitherer::Diffuse(const KernelWeight (&kernel)[N], std::u
   const int er = r - outRed, eg = g - outGreen, eb = b - outBlue;
   if ((er | eg | eb) != 0) {
     const std::ptrdiff_t step = Step() * 3;
-    for (const KernelWeight& w : kernel) {
+#pragma GCC unroll 16
+    for (const KernelWeight& w : Kernel) {
       std::int32_t* cell = rowStart_[static_cast<std::size_t>(w.row)] + column + w.offset * step;
       cell[0] += er * w.weight;
       cell[1] += eg * w.weight;
@@ -130,32 +130,32 @@ TBurkesDitherer::TBurkesDitherer(int width, TColorLookup& lookup)
 
 std::uint8_t TFloydSteinbergDitherer::DitherPixel(std::uint8_t red, std::uint8_t green, std::uint8_t blue, std::uint8_t& outRed,
                              std::uint8_t& outGreen, std::uint8_t& outBlue) {
-  return Diffuse<16>(kFloydSteinberg, red, green, blue, outRed, outGreen, outBlue);
+  return Diffuse<16, kFloydSteinberg>(red, green, blue, outRed, outGreen, outBlue);
 }
 
 std::uint8_t TStuckiDitherer::DitherPixel(std::uint8_t red, std::uint8_t green, std::uint8_t blue, std::uint8_t& outRed,
                              std::uint8_t& outGreen, std::uint8_t& outBlue) {
-  return Diffuse<42>(kStucki, red, green, blue, outRed, outGreen, outBlue);
+  return Diffuse<42, kStucki>(red, green, blue, outRed, outGreen, outBlue);
 }
 
 std::uint8_t TSierraDitherer::DitherPixel(std::uint8_t red, std::uint8_t green, std::uint8_t blue, std::uint8_t& outRed,
                              std::uint8_t& outGreen, std::uint8_t& outBlue) {
-  return Diffuse<32>(kSierra, red, green, blue, outRed, outGreen, outBlue);
+  return Diffuse<32, kSierra>(red, green, blue, outRed, outGreen, outBlue);
 }
 
 std::uint8_t TJaJuNiDitherer::DitherPixel(std::uint8_t red, std::uint8_t green, std::uint8_t blue, std::uint8_t& outRed,
                              std::uint8_t& outGreen, std::uint8_t& outBlue) {
-  return Diffuse<48>(kJaJuNi, red, green, blue, outRed, outGreen, outBlue);
+  return Diffuse<48, kJaJuNi>(red, green, blue, outRed, outGreen, outBlue);
 }
 
 std::uint8_t TSteveArcheDitherer::DitherPixel(std::uint8_t red, std::uint8_t green, std::uint8_t blue, std::uint8_t& outRed,
                              std::uint8_t& outGreen, std::uint8_t& outBlue) {
-  return Diffuse<200>(kSteveArche, red, green, blue, outRed, outGreen, outBlue);
+  return Diffuse<200, kSteveArche>(red, green, blue, outRed, outGreen, outBlue);
 }
 
 std::uint8_t TBurkesDitherer::DitherPixel(std::uint8_t red, std::uint8_t green, std::uint8_t blue, std::uint8_t& outRed,
                              std::uint8_t& outGreen, std::uint8_t& outBlue) {
-  return Diffuse<32>(kBurkes, red, green, blue, outRed, outGreen, outBlue);
+  return Diffuse<32, kBurkes>(red, green, blue, outRed, outGreen, outBlue);
 }
 
 std::unique_ptr<TDitherEngine> CreateDitherEngine(DitherMode mode, int width, TColorLookup& lookup) {

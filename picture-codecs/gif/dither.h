@@ -84,9 +84,9 @@ class TDiffusionDitherer : public TDitherEngine {
 
   // The pixel step of every engine, its kernel and divisor known to the
   // compiler.
-  template <int Divisor, std::size_t N>
-  std::uint8_t Diffuse(const KernelWeight (&kernel)[N], std::uint8_t red, std::uint8_t green, std::uint8_t blue,
-                       std::uint8_t& outRed, std::uint8_t& outGreen, std::uint8_t& outBlue);
+  template <int Divisor, const auto& Kernel>
+  std::uint8_t Diffuse(std::uint8_t red, std::uint8_t green, std::uint8_t blue, std::uint8_t& outRed,
+                       std::uint8_t& outGreen, std::uint8_t& outBlue);
 
  private:
   int divisor_;
