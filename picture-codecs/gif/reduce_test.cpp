@@ -204,6 +204,24 @@ TEST(ReduceBitmapColours, LargePicturesGiveTheSamePixelsRowForRow) {
   for (int y = 0; y < 40; ++y) ASSERT_EQ(0, std::memcmp(a.ScanLine(y), b.ScanLine(y), 1000)) << y;
 }
 
+TEST(ReduceBitmapColours, ExtremeShapes) {
+  // The widest row the bitmap layer allows, a single column and a single
+  // pixel, through every engine.
+  const Bitmap wide = platform::testkit::RandomBitmap(platform::Bitmap::kMaxSide, 2, PixelFormat::Bit24, 12);
+  const Bitmap tall = platform::testkit::RandomBitmap(1, 300, PixelFormat::Bit24, 13);
+  const Bitmap dot = platform::testkit::RandomBitmap(1, 1, PixelFormat::Bit24, 14);
+  for (const DitherMode mode : kAllModes)
+    for (const Bitmap* b : {&wide, &tall, &dot}) {
+      const Bitmap r = ReduceBitmapColours(*b, ColorReduction::Quantize, mode, nullptr, 4);
+      EXPECT_EQ(r.Width(), b->Width());
+      EXPECT_EQ(r.Height(), b->Height());
+      for (int y = 0; y < r.Height(); y += 7)
+        for (int x = 0; x < r.Width(); x += 97) ASSERT_LT(r.PixelIndex(x, y), 16);
+    }
+  // One pixel keeps its colour exactly.
+  EXPECT_TRUE(SamePixels(ReduceBitmapColours(dot, ColorReduction::Quantize, DitherMode::Burkes, nullptr, 8), dot));
+}
+
 TEST(ReduceBitmapColours, RefusedSettings) {
   const Bitmap source = platform::testkit::RandomBitmap(4, 4, PixelFormat::Bit24, 9);
   EXPECT_EQ(ErrorOf([&] { ReduceBitmapColours(source, static_cast<ColorReduction>(10), DitherMode::Nearest, nullptr, 8); }),
