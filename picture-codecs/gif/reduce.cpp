@@ -72,6 +72,8 @@ TColorQuantizer::TColorQuantizer(int maxColours, int colourBits)
   if (maxColours < 1) throw GIFException("Invalid reduction depth");
   if (colourBits < kMinReductionBits || colourBits > kMaxReductionBits) throw GIFException("Invalid reduction depth");
   for (std::uint32_t& head : reducible_) head = kNone;
+  cellLevel_ = std::min(colourBits_, kCellLevel);
+  cells_.assign(std::size_t{1} << (3 * cellLevel_), CellWay{});
   root_ = NewNode(0, kNone);
 }
 
@@ -81,9 +83,11 @@ std::uint32_t TColorQuantizer::NewNode(int level, std::uint32_t parent) {
     node = free_.back();
     free_.pop_back();
     nodes_[node] = TOctreeNode();
+    sums_[node] = TOctreeSums();
   } else {
     node = static_cast<std::uint32_t>(nodes_.size());
     nodes_.emplace_back();
+    sums_.emplace_back();
   }
   nodes_[node].parent = parent;
   if (level == colourBits_) {
@@ -103,12 +107,23 @@ void TColorQuantizer::FreeNode(std::uint32_t node) {
 }
 
 void TColorQuantizer::AddColour(std::uint8_t red, std::uint8_t green, std::uint8_t blue) {
-  const platform::Color colour = platform::RGBColor(red, green, blue);
-  std::uint32_t node = root_;
-  if (lastLeaf_ != kNone && colour == lastColour_) {
-    node = lastLeaf_;
+  // The way down to the cell level is looked up by the colour's top bits;
+  // a merge anywhere makes every remembered way stale.
+  const int shift = 8 - cellLevel_;
+  const std::size_t key = static_cast<std::size_t>((red >> shift) << (2 * cellLevel_) |
+                                                   (green >> shift) << cellLevel_ | (blue >> shift));
+  CellWay& way = cells_[key];
+  std::uint32_t node;
+  int level;
+  if (way.generation == generation_) {
+    node = way.node;
+    level = way.level;
   } else {
-    for (int level = 0; !nodes_[node].isLeaf; ++level) {
+    node = root_;
+    level = 0;
+  }
+  auto descend = [&](int until) {
+    for (; level < until && !nodes_[node].isLeaf; ++level) {
       const int mask = 0x80 >> level;
       const int octant = ((red & mask) ? 4 : 0) | ((green & mask) ? 2 : 0) | ((blue & mask) ? 1 : 0);
       std::uint32_t child = nodes_[node].children[octant];
@@ -118,10 +133,13 @@ void TColorQuantizer::AddColour(std::uint8_t red, std::uint8_t green, std::uint8
       }
       node = child;
     }
-    lastLeaf_ = node;
-    lastColour_ = colour;
+  };
+  if (way.generation != generation_) {
+    descend(cellLevel_);
+    way = CellWay{node, level, generation_};
   }
-  TOctreeNode& leaf = nodes_[node];
+  descend(colourBits_);
+  TOctreeSums& leaf = sums_[node];
   ++leaf.pixelCount;
   leaf.redSum += red;
   leaf.greenSum += green;
@@ -133,18 +151,19 @@ void TColorQuantizer::Merge(std::uint32_t node) {
   int children = 0;
   for (std::uint32_t& child : nodes_[node].children) {
     if (child == kNone) continue;
-    TOctreeNode& c = nodes_[child];
-    nodes_[node].pixelCount += c.pixelCount;
-    nodes_[node].redSum += c.redSum;
-    nodes_[node].greenSum += c.greenSum;
-    nodes_[node].blueSum += c.blueSum;
+    const TOctreeSums& c = sums_[child];
+    TOctreeSums& merged = sums_[node];
+    merged.pixelCount += c.pixelCount;
+    merged.redSum += c.redSum;
+    merged.greenSum += c.greenSum;
+    merged.blueSum += c.blueSum;
     FreeNode(child);
     child = kNone;
     ++children;
   }
   nodes_[node].isLeaf = true;
   leafCount_ -= children - 1;
-  lastLeaf_ = kNone;
+  ++generation_;
 }
 
 void TColorQuantizer::MergeDeepest() {
@@ -165,7 +184,7 @@ bool TColorQuantizer::ChildrenAreLeaves(std::uint32_t node) const {
 std::uint64_t TColorQuantizer::MergeCost(std::uint32_t node) const {
   std::uint64_t n = 0;
   for (const std::uint32_t child : nodes_[node].children)
-    if (child != kNone) n += nodes_[child].pixelCount;
+    if (child != kNone) n += sums_[child].pixelCount;
   return n;
 }
 
@@ -223,12 +242,13 @@ Palette TColorQuantizer::CollectColours() {
     stack.pop_back();
     const TOctreeNode& node = nodes_[id];
     if (node.isLeaf) {
-      if (node.pixelCount == 0) {
+      const TOctreeSums& sums = sums_[id];
+      if (sums.pixelCount == 0) {
         colours.push_back(platform::clBlack);
       } else {
-        colours.push_back(platform::RGBColor(static_cast<int>(node.redSum / node.pixelCount),
-                                             static_cast<int>(node.greenSum / node.pixelCount),
-                                             static_cast<int>(node.blueSum / node.pixelCount)));
+        colours.push_back(platform::RGBColor(static_cast<int>(sums.redSum / sums.pixelCount),
+                                             static_cast<int>(sums.greenSum / sums.pixelCount),
+                                             static_cast<int>(sums.blueSum / sums.pixelCount)));
       }
       continue;
     }

@@ -74,13 +74,17 @@ class TColorQuantizer {
 
  private:
   static constexpr std::uint32_t kNone = 0xFFFFFFFF;
+  // The links a pixel's way down the tree reads, kept small; the sums
+  // beside them in a table of their own.
   struct TOctreeNode {
-    bool isLeaf = false;
-    std::uint64_t pixelCount = 0;
-    std::uint64_t redSum = 0, greenSum = 0, blueSum = 0;
+    std::uint32_t children[8] = {kNone, kNone, kNone, kNone, kNone, kNone, kNone, kNone};
     std::uint32_t nextReducible = kNone;
     std::uint32_t parent = kNone;
-    std::uint32_t children[8] = {kNone, kNone, kNone, kNone, kNone, kNone, kNone, kNone};
+    bool isLeaf = false;
+  };
+  struct TOctreeSums {
+    std::uint64_t pixelCount = 0;
+    std::uint64_t redSum = 0, greenSum = 0, blueSum = 0;
   };
 
   std::uint32_t NewNode(int level, std::uint32_t parent);
@@ -92,6 +96,7 @@ class TColorQuantizer {
   void ReduceToMaxColours();
 
   std::vector<TOctreeNode> nodes_;
+  std::vector<TOctreeSums> sums_;
   std::vector<std::uint32_t> free_;
   std::uint32_t root_;
   int leafCount_ = 0;
@@ -99,9 +104,18 @@ class TColorQuantizer {
   int maxColours_;
   int colourBits_;
   int scanLeaves_;
-  // The leaf the last colour reached, until the tree is next merged.
-  std::uint32_t lastLeaf_ = kNone;
-  platform::Color lastColour_ = 0;
+  // Where the way down from the root stands at level cellLevel_ (or the
+  // leaf above it) for each combination of the channels' top bits, valid
+  // while its generation is the tree's: every merge starts a new one.
+  struct CellWay {
+    std::uint32_t node = 0;
+    int level = 0;
+    std::uint32_t generation = 0;
+  };
+  static constexpr int kCellLevel = 5;
+  int cellLevel_ = kCellLevel;
+  std::vector<CellWay> cells_;
+  std::uint32_t generation_ = 1;
 };
 
 // An optimised palette of `colours` entries (1..256) for the picture:
