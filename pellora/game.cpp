@@ -57,6 +57,12 @@ SolGame::SolGame(TSolTbl& table, SolGameView& view, std::shared_ptr<const SolIma
   table_.InitUndo([this](TSolTbl&, int8_t& fTyp) { OnFile(fTyp); });
 }
 
+SolGame::~SolGame() {
+  table_.OnSave = nullptr;
+  table_.OnLoad = nullptr;
+  table_.OnUndo = nullptr;
+}
+
 void SolGame::OnFile(int8_t fTyp) {
   platform::MemoryStream* stream = table_.UndoStream();
   switch (fTyp) {

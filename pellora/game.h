@@ -131,8 +131,14 @@ class SolGameView {
 
 class SolGame {
  public:
-  // pictures: the 57 card pictures the board registers (null: drawn here).
+  // Fills the option record and the slot counts with their defaults, binds
+  // the table's OnSave, OnLoad and OnUndo (the game record rides along in
+  // every snapshot; an undo step shows "Undo" for 200 ms) and prepares the
+  // undo stream. pictures: the 57 card pictures the board registers (null:
+  // drawn here).
   SolGame(TSolTbl& table, SolGameView& view, std::shared_ptr<const SolImageList> pictures = nullptr);
+  // Unbinds the table's events (the table may outlive the game).
+  ~SolGame();
   SolGame(const SolGame&) = delete;
   SolGame& operator=(const SolGame&) = delete;
 
