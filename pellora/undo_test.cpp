@@ -395,3 +395,63 @@ TEST(SolUndo, SnapshotsWrittenFromTheLayoutAloneLoad) {
 
 }  // namespace
 }  // namespace pellora
+
+#include <random>
+
+namespace pellora {
+namespace {
+
+// Moves, undos and redos in random order against the plain model of an
+// undo history: a stack of earlier states and a stack of later ones.
+TEST(SolUndo, RandomMovesUndosAndRedosFollowTheModelHistory) {
+  TSolTbl t;
+  Owner o;
+  o.Bind(t);
+  Fill(t);
+  struct State {
+    std::vector<uint8_t> image, owner;
+    bool operator==(const State&) const = default;
+  };
+  auto now = [&] { return State{Image(t), o.record}; };
+  std::vector<State> past, future;
+  std::mt19937 rng(20261209);
+  for (int step = 0; step < 3000; ++step) {
+    const unsigned op = rng() % 5;
+    if (op < 2) {  // a move: snapshot first, then change the table
+      past.push_back(now());
+      future.clear();
+      t.SaveUndo();
+      const int slot = static_cast<int>(rng() % static_cast<unsigned>(t.SlotCount()));
+      t.Slot(slot).Cards.push_back(static_cast<int16_t>(rng() % 52 + 1));
+      t.Slot(slot).Top = static_cast<int16_t>(t.Slot(slot).Cards.size());
+      o.record[rng() % kOwnerSize] = static_cast<uint8_t>(rng());
+      if (rng() % 7 == 0) t.AddSlot(-1, 1, 2, skOmen, 0, 0, "more", "tip");
+      if (rng() % 9 == 0 && t.SlotCount() > 1) {
+        const auto kept = t.Slots();
+        t.ClearSlots();
+        for (size_t i = 0; i + 1 < kept.size(); ++i) {
+          t.AddSlot(-1, 0, 0, 1, 0, 0, "", "");
+          t.Slot(static_cast<int>(i)) = kept[i];
+        }
+      }
+    } else {
+      const bool back = op < 4;
+      auto& from = back ? past : future;
+      auto& to = back ? future : past;
+      const bool could = !from.empty();
+      ASSERT_EQ(back ? t.CanUndo() : t.CanRedo(), could) << step;
+      State before = now();
+      t.StepUndo(back);
+      if (!could) {
+        ASSERT_EQ(now(), before) << step;
+        continue;
+      }
+      ASSERT_EQ(now(), from.back()) << step;
+      from.pop_back();
+      to.push_back(std::move(before));
+    }
+  }
+}
+
+}  // namespace
+}  // namespace pellora
