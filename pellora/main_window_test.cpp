@@ -1,0 +1,360 @@
+// The main window driven as a player would: its commands, buttons, combos and
+// the board's mouse, on an offscreen desktop, with message boxes answered and
+// a clock that never waits.
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QDir>
+#include <QKeyEvent>
+#include <QMouseEvent>
+#include <QPointer>
+#include <QTemporaryDir>
+#include <filesystem>
+#include <fstream>
+
+#include "foundation/ini.h"
+#include "foundation/placement.h"
+#include "foundation/sysinit.h"
+#include "pellora/main_window.h"
+#include "platform/msgbox.h"
+#include "platform/text.h"
+
+namespace pellora {
+namespace {
+
+class MainWindowTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_TRUE(dir_.isValid());
+    oldCwd_ = QDir::currentPath();
+    // The statistics file lies in the current directory.
+    QDir::setCurrent(dir_.path());
+    foundation::SetAppLocation(dir_.path().toStdString(), "Pellora20");
+    foundation::SetPlacementDesktopOverride(QSize(1280, 1024));
+    foundation::LoadAppIni();
+    old_ = platform::SetMessageBoxAnswerer([this](const platform::MsgBoxRequest& r) {
+      messages_.push_back(r.text);
+      return 1;
+    });
+  }
+  void TearDown() override {
+    window_.reset();
+    platform::SetMessageBoxAnswerer(old_);
+    foundation::SetPlacementDesktopOverride(QSize());
+    QDir::setCurrent(oldCwd_);
+  }
+
+  void WriteIni(const std::string& text) {
+    foundation::StringList lines;
+    lines.SetText(text);
+    ASSERT_TRUE(lines.SaveToFile(foundation::AppIniFile));
+    foundation::LoadAppIni();
+  }
+  static std::string IniValue(const char* section, const char* key) {
+    foundation::StringList lines;
+    lines.LoadFromFile(foundation::AppIniFile);
+    return foundation::IniReadValue(&lines, section, key, foundation::Variant("<none>")).AsString();
+  }
+  static bool IniHasKey(const char* section, const char* key) {
+    foundation::StringList lines;
+    lines.LoadFromFile(foundation::AppIniFile);
+    int first = 0, end = 0, sep = 0;
+    return foundation::IniFindKey(&lines, section, key, 0, first, end, sep) >= 0;
+  }
+
+  // Opens the window on a fixed size with the fake clock, and activates it.
+  TSol040& Open(bool animations = false) {
+    window_ = std::make_unique<TSol040>();
+    TSol040& w = *window_;
+    w.Table().Timing.NowMs = [this] { return now_; };
+    w.Table().Timing.SleepMs = [this](uint32_t ms) {
+      now_ += ms;
+      if (onSleep_) onSleep_();
+    };
+    if (!animations) w.Table().Options.AnimBits = 0;
+    w.resize(1024, 720);
+    w.show();
+    QCoreApplication::processEvents();
+    if (w.Activation() == saNone) w.FormActivate();
+    return w;
+  }
+
+  // The board's mouse, as the events a player's click gives.
+  void Click(TSol040& w, int slot) {
+    const platform::Rect r = w.Table().Slot(slot).Rect;
+    const QPointF at((r.left + r.right) / 2.0, (r.top + r.bottom) / 2.0);
+    TDrawBox* board = w.Board();
+    QMouseEvent press(QEvent::MouseButtonPress, at, board->mapToGlobal(at), Qt::LeftButton, Qt::LeftButton,
+                      Qt::NoModifier);
+    QCoreApplication::sendEvent(board, &press);
+    QMouseEvent release(QEvent::MouseButtonRelease, at, board->mapToGlobal(at), Qt::LeftButton, Qt::NoButton,
+                        Qt::NoModifier);
+    QCoreApplication::sendEvent(board, &release);
+  }
+
+  static std::vector<std::pair<int, int>> LegalPairs(SolGame& g) {
+    std::vector<std::pair<int, int>> moves;
+    for (int a = 0; a <= g.MaxSlot(); ++a)
+      for (int b = a + 1; b <= g.MaxSlot(); ++b)
+        if (g.IsPair(a, b)) moves.emplace_back(a, b);
+    return moves;
+  }
+
+  // Removes one legal pair by two clicks; false when there is none.
+  bool PlayPair(TSol040& w) {
+    const auto moves = LegalPairs(w.Game());
+    if (moves.empty()) return false;
+    const int removed = w.Table().Slot(w.Table().RemInd).Top;
+    Click(w, moves.front().first);
+    // A card with a single partner pairs at once; otherwise it is selected
+    // and the second click completes the pair.
+    if (!w.Table().Selection.empty() && w.Table().Selection[0] == moves.front().first)
+      Click(w, moves.front().second);
+    EXPECT_EQ(w.Table().Slot(w.Table().RemInd).Top, removed + 2);
+    return true;
+  }
+
+  static void PressEnter(QComboBox* combo) {
+    QKeyEvent key(QEvent::KeyPress, Qt::Key_Return, Qt::NoModifier);
+    QCoreApplication::sendEvent(combo->lineEdit(), &key);
+  }
+
+  QTemporaryDir dir_;
+  QString oldCwd_;
+  platform::MsgBoxAnswerer old_;
+  std::vector<std::string> messages_;
+  uint64_t now_ = 1000;
+  std::function<void()> onSleep_;
+  std::unique_ptr<TSol040> window_;
+};
+
+TEST_F(MainWindowTest, FreshStartTakesTheDefaultsAndNeverWritesTheBoardFile) {
+  TSol040& w = Open();
+  EXPECT_EQ(w.objectName(), "Sol040");
+  EXPECT_EQ(w.windowTitle(), "Dating - Sol 40");
+  EXPECT_EQ(w.TbFile(), foundation::AppDir + "Sol040tb.Ini");
+  EXPECT_EQ(w.Table().BoardFile, foundation::AppDir + "boPellora.Ini");
+  EXPECT_EQ(w.StatsFile(), "Sol040.Rnd");
+  EXPECT_EQ(w.BrideCombo()->currentText(), "Bride");
+  EXPECT_EQ(w.GroomCombo()->currentText(), "Groom");
+  EXPECT_NE(w.Activation(), saNone);
+  // The first activation built the board; later ones build nothing.
+  EXPECT_GT(w.Table().SlotCount(), kPersonSlots);
+  w.RunCommand(cmDeal);
+  const auto dealt = w.Table().Slots();
+  w.FormDeactivate();
+  EXPECT_EQ(w.Activation(), saDeactivated);
+  w.FormActivate();
+  EXPECT_EQ(w.Activation(), saActive);
+  EXPECT_EQ(w.Table().Slots(), dealt);
+  // The command buttons carry their commands.
+  ASSERT_NE(w.CommandButton(cmTextbase), nullptr);
+  EXPECT_EQ(w.CommandButton(cmTextbase)->text(), "TB");
+  EXPECT_EQ(w.CommandButton(cmTextbase)->toolTip(), "Open Textbase");
+  EXPECT_EQ(w.CommandButton(cmSettings)->text(), "Rules");
+  window_.reset();
+  EXPECT_EQ(IniValue("Sol040", "TbFile"), foundation::AppDir + "Sol040tb.Ini");
+  EXPECT_EQ(IniValue("Sol040", "cBride.Text"), "Bride");
+  EXPECT_FALSE(IniHasKey("Sol040", "BoardFile"));
+  // No game was played: no statistics file.
+  EXPECT_FALSE(std::filesystem::exists(dir_.filePath("Sol040.Rnd").toStdString()));
+}
+
+TEST_F(MainWindowTest, HandSetBoardFileIsUsedAndKeptAsWritten) {
+  const std::string board = dir_.filePath("myboard.Ini").toStdString();
+  WriteIni("[Sol040]\nBoardFile=" + board + "\ncGroom.Text=Paul\ncGroom#0=Paul\ncGroom#1=Peter\nOther=kept\n");
+  TSol040& w = Open();
+  EXPECT_EQ(w.Table().BoardFile, board);
+  EXPECT_EQ(w.GroomCombo()->currentText(), "Paul");
+  EXPECT_EQ(w.GroomCombo()->count(), 2);
+  // The engine's own value never goes back: change it, the user's line stays.
+  w.Table().BoardFile = "/elsewhere.Ini";
+  window_.reset();
+  EXPECT_EQ(IniValue("Sol040", "BoardFile"), board);
+  EXPECT_EQ(IniValue("Sol040", "cGroom.Text"), "Paul");
+}
+
+TEST_F(MainWindowTest, EnterPushesTheNameToTheTopKeepingTwenty) {
+  TSol040& w = Open();
+  QComboBox* c = w.PlayerCombo();
+  for (int i = 1; i <= kRecentNames; ++i) {
+    c->setEditText(QString("P%1").arg(i));
+    PressEnter(c);
+  }
+  ASSERT_EQ(c->count(), kRecentNames);
+  EXPECT_EQ(c->itemText(0), "P20");
+  EXPECT_EQ(c->itemText(kRecentNames - 1), "P1");
+  c->setEditText("Ann");
+  PressEnter(c);
+  EXPECT_EQ(c->count(), kRecentNames);
+  EXPECT_EQ(c->itemText(0), "Ann");
+  EXPECT_EQ(c->itemText(kRecentNames - 1), "P2");  // the oldest went
+  // An old name moves to the top instead of appearing twice.
+  c->setEditText("P10");
+  PressEnter(c);
+  EXPECT_EQ(c->itemText(0), "P10");
+  EXPECT_EQ(c->findText("P10"), 0);
+  EXPECT_EQ(c->count(), kRecentNames);
+  window_.reset();
+  EXPECT_EQ(IniValue("Sol040", "cPlr#0"), "P10");
+  EXPECT_EQ(IniValue("Sol040", "cPlr.Text"), "P10");
+}
+
+TEST_F(MainWindowTest, AWholeGameByTheWindowsHandlersIsFiledOnceAtExit) {
+  TSol040& w = Open();
+  w.CommandButton(cmDeal)->click();
+  ASSERT_TRUE(w.Table().Options.GameState & gsDealt);
+  EXPECT_EQ(w.CounterLabel("lcRnd")->text(), "1");
+  int steps = 0;
+  while (!(w.Table().Options.GameState & gsGameOver)) {
+    ASSERT_LT(++steps, 2000) << "the game does not end";
+    if (!PlayPair(w)) w.CommandButton(cmEvaluate)->click();
+    ASSERT_FALSE(w.Game().Busy());
+  }
+  EXPECT_EQ(w.InfoLabel()->text(), kTxtGameOver);
+  EXPECT_FALSE(w.OutcomeLabel(SolOutcome::Over)->isHidden());
+  EXPECT_EQ(w.CounterLabel("lcRmv")->text(), QString::number(w.Game().Record().I8(SolGameRecord::kRemoved)));
+  window_.reset();
+  const auto path = dir_.filePath("Sol040.Rnd").toStdString();
+  ASSERT_TRUE(std::filesystem::exists(path));
+  const auto size = std::filesystem::file_size(path);
+  EXPECT_GT(size, 0u);
+  EXPECT_EQ(size % kStatRecordSize, 0u);
+  Statistics stats;
+  ASSERT_TRUE(stats.LoadFile(path));
+  int64_t games = 0;
+  for (const StatRecord& r : stats.Records()) games += r.games;
+  EXPECT_EQ(games, 1);
+  // The next start reads the file back and adds the next game to it.
+  TSol040& again = Open();
+  int64_t loaded = 0;
+  for (const StatRecord& r : again.Game().Stats().Records()) loaded += r.games;
+  EXPECT_EQ(loaded, 1);
+  EXPECT_TRUE(messages_.empty()) << messages_.front();
+}
+
+TEST_F(MainWindowTest, UndoAndRedoThroughTheWindowCarryTheGameRecord) {
+  TSol040& w = Open();
+  EXPECT_FALSE(w.CommandButton(cmUndo)->isEnabled());
+  w.RunCommand(cmDeal);
+  // Pairs until one removal leaves a step to undo.
+  for (int tries = 0; tries < 50 && !w.Table().CanUndo(); ++tries)
+    if (!PlayPair(w)) w.RunCommand(cmEvaluate);
+  ASSERT_TRUE(w.Table().CanUndo());
+  // Undo the last step and remember that position as "before".
+  w.RunCommand(cmUndo);
+  const std::vector<recSolSlt> before = w.Table().Slots();
+  const SolGameRecord recordBefore = w.Game().Record();
+  w.RunCommand(cmRedo);
+  const std::vector<recSolSlt> after = w.Table().Slots();
+  const SolGameRecord recordAfter = w.Game().Record();
+  ASSERT_NE(before, after);
+  w.InfoLabel()->clear();
+  const uint64_t start = now_;
+  w.CommandButton(cmUndo)->setEnabled(true);
+  w.CommandButton(cmUndo)->click();
+  EXPECT_EQ(w.Table().Slots(), before);
+  EXPECT_EQ(w.Game().Record(), recordBefore);
+  EXPECT_EQ(w.InfoLabel()->text(), kTxtUndo);
+  EXPECT_GE(now_ - start, 200u);  // "Undo" stays for 200 ms
+  EXPECT_TRUE(w.CommandButton(cmRedo)->isEnabled());
+  w.CommandButton(cmRedo)->click();
+  EXPECT_EQ(w.Table().Slots(), after);
+  EXPECT_EQ(w.Game().Record(), recordAfter);
+  EXPECT_EQ(w.CounterLabel("lcRmv")->text(), QString::number(recordAfter.I8(SolGameRecord::kRemoved)));
+}
+
+TEST_F(MainWindowTest, CloseDuringADealWaitsForItsEnd) {
+  TSol040& w = Open(true);
+  w.setAttribute(Qt::WA_DeleteOnClose);
+  QPointer<TSol040> watch(&w);
+  TSol040* raw = window_.release();  // the close deletes it
+  bool asked = false, busyWhenAsked = false, stillThere = false;
+  onSleep_ = [&] {
+    if (asked || !raw->Game().Busy()) return;
+    asked = true;
+    busyWhenAsked = raw->Game().Busy();
+    raw->close();
+    stillThere = raw->isVisible() && raw->ClosePending();
+  };
+  raw->RunCommand(cmDeal);
+  ASSERT_TRUE(asked);
+  EXPECT_TRUE(busyWhenAsked);
+  EXPECT_TRUE(stillThere);
+  ASSERT_FALSE(watch.isNull());
+  // The deal ran to its end on a whole table.
+  EXPECT_TRUE(raw->Table().Options.GameState & gsDealt);
+  EXPECT_EQ(raw->Table().Slot(0).Top, raw->Table().Slot(0).Count);
+  onSleep_ = nullptr;
+  // The close is carried out once the deal has returned.
+  for (int i = 0; i < 10 && !watch.isNull(); ++i) {
+    QCoreApplication::processEvents();
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+  }
+  EXPECT_TRUE(watch.isNull());
+  // Its settings were saved on the way out.
+  EXPECT_EQ(IniValue("Sol040", "cGroom.Text"), "Groom");
+}
+
+TEST_F(MainWindowTest, LayoutNumberOutOfRangeBuildsNothing) {
+  TSol040& w = Open();
+  w.RunCommand(cmDeal);
+  const std::vector<recSolSlt> dealt = w.Table().Slots();
+  for (const char* bad : {"abc", "128", "-129", "1.5", " 3"}) {
+    SCOPED_TRACE(bad);
+    messages_.clear();
+    w.LayoutEdit()->setText(bad);
+    w.RunCommand(cmBuildBoard);
+    EXPECT_EQ(messages_.size(), 1u);
+    EXPECT_EQ(w.Table().Slots(), dealt);
+    EXPECT_TRUE(w.Table().Options.GameState & gsDealt);
+  }
+  messages_.clear();
+  w.LayoutEdit()->setText("-128");
+  w.RunCommand(cmBuildBoard);
+  EXPECT_TRUE(messages_.empty());
+  EXPECT_NE(w.Table().Slots(), dealt);
+  w.LayoutEdit()->clear();
+  w.RunCommand(cmBuildBoard);
+  EXPECT_TRUE(messages_.empty());
+}
+
+TEST_F(MainWindowTest, PopupItemsSetTheirOwnCombo) {
+  // A text base of more brides than the menu takes: each item still sets
+  // the combo it belongs to.
+  std::string tb = "[Brides]\r\n";
+  for (int i = 0; i < 120; ++i) tb += "B" + std::to_string(i) + "=Bride " + std::to_string(i) + "\r\n";
+  tb += "[Grooms]\r\nG1=Groom One\r\n";
+  {
+    std::ofstream f(dir_.filePath("Sol040tb.Ini").toStdString(), std::ios::binary);
+    f << tb;
+  }
+  TSol040& w = Open();
+  const auto& brides = w.Textbase().BrideNames();
+  const auto& grooms = w.Textbase().GroomNames();
+  ASSERT_EQ(brides.size(), static_cast<size_t>(kTbMenuCapacity));
+  ASSERT_FALSE(grooms.empty());
+  ASSERT_EQ(w.BridePopup()->actions().size(), static_cast<qsizetype>(brides.size()));
+  w.BridePopup()->actions().back()->trigger();
+  EXPECT_EQ(w.BrideCombo()->currentText(), platform::toQString(brides.back()));
+  EXPECT_EQ(w.GroomCombo()->currentText(), "Groom");
+  w.GroomPopup()->actions().front()->trigger();
+  EXPECT_EQ(w.GroomCombo()->currentText(), platform::toQString(grooms.front()));
+  EXPECT_EQ(w.BrideCombo()->currentText(), platform::toQString(brides.back()));
+}
+
+TEST_F(MainWindowTest, ChildWindowCommandsSayTheyAreMissing) {
+  TSol040& w = Open();
+  w.RunCommand(cmSettings);
+  w.RunCommand(cmTextbase);
+  EXPECT_EQ(messages_.size(), 2u);
+  // Unknown and empty commands do nothing.
+  messages_.clear();
+  const auto kept = w.Table().Slots();
+  for (int32_t c : {0, int32_t{cmNothing}, 99, 199, 400, -5}) w.RunCommand(c);
+  EXPECT_TRUE(messages_.empty());
+  EXPECT_EQ(w.Table().Slots(), kept);
+}
+
+}  // namespace
+}  // namespace pellora
