@@ -58,7 +58,7 @@ void BM_RemovePairAndEvaluate(benchmark::State& state) {
 BENCHMARK(BM_RemovePairAndEvaluate)->Unit(benchmark::kMicrosecond);
 
 // Argument 1: on a board of 900 x 600 pixels, where every step lays the
-// table out again (and scales the pictures); 0: a board without a size.
+// table out again (the pictures keep their size); 0: a board without a size.
 void BM_UndoRedo(benchmark::State& state) {
   Headless h;
   if (state.range(0)) h.table.SetBoardSize(900, 600);

@@ -38,6 +38,21 @@ inline void Pump(int ms = 60) {
   while (t.elapsed() < ms) QApplication::processEvents(QEventLoop::AllEvents, 5);
 }
 
+// Runs the event loop until done() holds or about boundMs milliseconds have
+// passed; gives done()'s last answer. The bound is generous on purpose: it
+// only ends a test whose condition never comes, and a loaded machine may
+// take long to get there.
+template <class Done>
+bool PumpUntil(Done done, int boundMs = 10000) {
+  QElapsedTimer t;
+  t.start();
+  while (!done()) {
+    if (t.elapsed() >= boundMs) return done();
+    QApplication::processEvents(QEventLoop::AllEvents, 5);
+  }
+  return true;
+}
+
 // A press, move or release delivered straight to the widget.
 inline void SendMouse(QWidget& w, QEvent::Type type, Qt::MouseButton button, QPoint at = QPoint(3, 3)) {
   const Qt::MouseButtons held = type == QEvent::MouseButtonRelease ? Qt::NoButton : Qt::MouseButtons(button);

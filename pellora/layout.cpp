@@ -75,7 +75,20 @@ void TSolTbl::Resize() {
   --layoutGuard_;
 }
 
-void TSolTbl::DoLayout() {
+void TSolTbl::RelayoutAfterRestore() {
+  if (layoutGuard_ & 1) return;
+  ++layoutGuard_;
+  try {
+    LayOut(PictureRescale::kOnSizeChange);
+  } catch (...) {
+    // As Resize: the previous layout stays.
+  }
+  --layoutGuard_;
+}
+
+void TSolTbl::DoLayout() { LayOut(PictureRescale::kAlways); }
+
+void TSolTbl::LayOut(PictureRescale rescale) {
   const SolLayoutScale s =
       ComputeLayout(boardWidth_, boardHeight_, MaxWidth, MaxHeight, DefWidth, DefHeight, PicWidth, PicHeight);
   if (!s.accepted) return;
@@ -101,7 +114,11 @@ void TSolTbl::DoLayout() {
   PicAspect = s.aspect;
   ScaleX = s.scaleX;
   ScaleY = s.scaleY;
-  ScalePictures(s.slotWidth, s.slotHeight);
+  // ScalePictures keeps the previous size for a dimension of 0.
+  const int pw = s.slotWidth > 0 ? s.slotWidth : pictureWidth_;
+  const int ph = s.slotHeight > 0 ? s.slotHeight : pictureHeight_;
+  if (rescale == PictureRescale::kAlways || !picturesCurrent_ || pw != pictureWidth_ || ph != pictureHeight_)
+    ScalePictures(s.slotWidth, s.slotHeight);
   for (size_t i = 0; i < slots_.size(); ++i) slots_[i].Rect = slotRects[i];
   for (size_t i = 0; i < labels_.size(); ++i) {
     labels_[i].Rect = labelRects[i];
@@ -114,10 +131,12 @@ void TSolTbl::ScalePictures(int width, int height) {
   if (width > INT16_MAX || height > INT16_MAX) throw SolTblError("Picture size out of range");
   const int w = width > 0 ? width : pictureWidth_;
   const int h = height > 0 ? height : pictureHeight_;
+  ++pictureScalings_;
   pictures_.clear();
   caches_.clear();
   pictureWidth_ = w;
   pictureHeight_ = h;
+  picturesCurrent_ = true;
   if (w <= 0 || h <= 0) return;
   pictures_.reserve(sources_.size());
   caches_.resize(sources_.size());

@@ -167,6 +167,7 @@ int16_t TSolTbl::AddPicture(std::shared_ptr<const SolImageList> list, int index,
     sources_.push_back(blank);
   }
   sources_[static_cast<size_t>(n)] = recSolPicSrc{static_cast<int16_t>(n), std::move(list), sindex};
+  picturesCurrent_ = false;
   return static_cast<int16_t>(n);
 }
 

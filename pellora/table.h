@@ -295,6 +295,9 @@ class TSolTbl {
   // 16 bits.
   void DoLayout();
   void ScalePictures(int width, int height);
+  // How many times the picture list has been rebuilt (ScalePictures runs):
+  // rescaling all pictures is the costly part of a layout.
+  uint64_t PictureScalings() const { return pictureScalings_; }
   // Paints the table (into the back bitmap when needed) and copies the back
   // bitmap onto the canvas at (0, 0).
   void PaintTable(platform::Canvas& target);
@@ -358,7 +361,15 @@ class TSolTbl {
   PictureCache& Spans(int number);
   const QImage& SeeThrough(int number);
   void BlitPicture(int number, int left, int top);
+  // Whether a layout rebuilds pictures that are already at the slot size.
+  enum class PictureRescale { kAlways, kOnSizeChange };
+  void LayOut(PictureRescale rescale);
+  // The layout after a restore: a snapshot moves cards, not the slot size,
+  // so the pictures are kept when they fit (guarded, errors swallowed).
+  void RelayoutAfterRestore();
   int pictureWidth_ = 0, pictureHeight_ = 0;
+  bool picturesCurrent_ = false;  // built from the present sources
+  uint64_t pictureScalings_ = 0;
   std::vector<recSolDrop> drops_;
   std::unique_ptr<platform::MemoryStream> undo_;
   int32_t undoPos_ = 0;

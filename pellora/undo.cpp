@@ -288,7 +288,7 @@ void TSolTbl::LoadSnapshot(platform::Stream& stream) {
   for (recSolSlt& s : slots_) s.Selected = 0;
   if (!Selection.empty()) Selection[0] = -1;
   // Rectangles stored in the snapshot are stale after a resize.
-  if (boardWidth_ > 0 && boardHeight_ > 0) Resize();
+  if (boardWidth_ > 0 && boardHeight_ > 0) RelayoutAfterRestore();
 }
 
 void TSolTbl::InitUndo(eSolEvent handler) {

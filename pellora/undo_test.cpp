@@ -262,6 +262,91 @@ TEST(SolUndo, RestoreOnABoardLaysTheTableOutAgain) {
   EXPECT_EQ(now.left, 50);
 }
 
+// A board with labels and three pictures: a different colour in each of
+// the four quarters, so any scaling fault shows in the pixels.
+void BuildBoard(TSolTbl& t, bool withSlots) {
+  t.MaxWidth = 900;
+  t.MaxHeight = 383;
+  auto list = std::make_shared<SolImageList>();
+  for (int n = 0; n < 3; ++n) {
+    platform::Bitmap b(71, 96, platform::PixelFormat::Bit24);
+    b.Fill(platform::RGBColor(40 * n, 200, 10));
+    for (int y = 0; y < 48; ++y)
+      for (int x = 0; x < 35; ++x) std::memset(b.ScanLine(y) + x * 3, 60 + 50 * n, 3);
+    list->push_back(std::move(b));
+  }
+  for (int n = 0; n < 3; ++n) t.AddPicture(list, n, n);
+  t.AddLabel(-1, 348, 246, 100, 13, 0, 1, "", "Bride", "");
+  t.AddLabel(-1, 10, 300, 200, 40, 0, 0, "", "Omens", "");
+  if (!withSlots) return;
+  t.AddSlot(-1, 100, 100, skPerson, 1, 0, "a", "");
+  t.AddSlot(-1, 333, 17, skOmen, 2, 0, "b", "");
+  t.Slot(0).Cards = {54, 2};
+  t.Slot(1).Cards = {54, 1, 0};
+}
+
+// A restore on a board of the same size lays the slots out again but keeps
+// the pictures, which are already at the slot size; the result is the one a
+// fresh layout gives. A snapshot with another slot size rescales them.
+TEST(SolUndo, RestoreKeepsPicturesThatFitAndMatchesAFreshLayout) {
+  TSolTbl t;
+  Owner o;
+  o.Bind(t);
+  BuildBoard(t, true);
+  t.SetBoardSize(900, 600);
+  const uint64_t built = t.PictureScalings();
+  ASSERT_GE(built, 1u);
+  t.SaveUndo();
+  t.Slot(0).Cards = {54};
+  t.AddSlot(-1, 700, 300, skPerson, 0, 0, "extra", "");
+  t.StepUndo(true);  // undo
+  t.StepUndo(false);  // redo
+  t.StepUndo(true);  // undo again
+  EXPECT_EQ(t.PictureScalings(), built);
+  ASSERT_EQ(t.SlotCount(), 2);
+
+  TSolTbl fresh;
+  BuildBoard(fresh, false);
+  platform::MemoryStream image;
+  t.WriteSnapshot(image);
+  image.SetPosition(0);
+  fresh.LoadSnapshot(image);
+  fresh.SetBoardSize(900, 600);
+  EXPECT_EQ(fresh.ScaleX, t.ScaleX);
+  EXPECT_EQ(fresh.ScaleY, t.ScaleY);
+  for (int i = 0; i < 2; ++i) EXPECT_EQ(t.Slot(i).Rect, fresh.Slot(i).Rect) << i;
+  for (int i = 0; i < 2; ++i) {
+    EXPECT_EQ(t.Label(i).Rect, fresh.Label(i).Rect) << i;
+    EXPECT_EQ(t.Label(i).Top, fresh.Label(i).Top) << i;
+  }
+  ASSERT_EQ(t.PictureCount(), 3);
+  for (int n = 0; n < 3; ++n) EXPECT_TRUE(SamePixels(t.Picture(n), fresh.Picture(n))) << n;
+  t.RenderBack();
+  fresh.RenderBack();
+  EXPECT_TRUE(SamePixels(t.BackBitmap(), fresh.BackBitmap()));
+
+  // Slots twice as wide in the snapshot: the pictures follow.
+  const int wideBefore = t.Picture(0).Width();
+  t.DefWidth = 200;
+  t.SaveUndo();
+  t.DefWidth = 100;
+  t.SetBoardSize(900, 601);  // another board size, the same slot size
+  EXPECT_EQ(t.Picture(0).Width(), wideBefore);
+  const uint64_t beforeWide = t.PictureScalings();
+  t.StepUndo(true);
+  EXPECT_EQ(t.DefWidth, 200);
+  EXPECT_GT(t.PictureScalings(), beforeWide);
+  EXPECT_EQ(t.Picture(0).Width(), t.Slot(0).Rect.right - t.Slot(0).Rect.left);
+  EXPECT_EQ(t.Picture(0).Width(), 2 * wideBefore);
+
+  // A picture registered since the last layout is made by the next restore.
+  auto more = std::make_shared<SolImageList>(1, platform::Bitmap(71, 96, platform::PixelFormat::Bit24));
+  t.AddPicture(more, 0, 3);
+  t.SaveUndo();
+  t.StepUndo(true);
+  EXPECT_EQ(t.PictureCount(), 4);
+}
+
 TEST(SolUndo, ClearUndoDropsTheChainAndItsMemory) {
   TSolTbl t;
   Owner o;
