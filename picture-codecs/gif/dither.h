@@ -1,0 +1,154 @@
+#pragma once
+// Dithering engines: they turn the pixels of a picture, fed one at a time
+// along its rows, into palette indices through a colour lookup. The diffusing
+// engines carry each pixel's quantisation error on to neighbours not yet
+// visited. Rows run in serpentine order: the driver starts each row at
+// Position() and walks in the direction of Step(), calling DitherPixel while
+// 0 <= Position() < RowWidth(), then NextRow().
+//
+//   for (int y = 0; y < height; ++y) {
+//     for (; engine.Position() >= 0 && engine.Position() < width;)
+//       index[y][engine.Position()] = engine.DitherPixel(r, g, b, ...);
+//     engine.NextRow();
+//   }
+#include <cstdint>
+#include <memory>
+#include <span>
+#include <vector>
+
+#include "picture-codecs/gif/colour_types.h"
+#include "picture-codecs/gif/lookup.h"
+
+namespace gif {
+
+// Nearest colour, no diffusion.
+class TDitherEngine {
+ public:
+  // width >= 1, else GIFException "Invalid image dimensions". The lookup is
+  // not owned and must outlive the engine; it needs at least one colour
+  // (GIFException "Palette has no colours").
+  TDitherEngine(int width, TColorLookup& lookup);
+  virtual ~TDitherEngine() = default;
+  TDitherEngine(const TDitherEngine&) = delete;
+  TDitherEngine& operator=(const TDitherEngine&) = delete;
+
+  int Step() const { return step_; }
+  int Position() const { return position_; }
+  int RowWidth() const { return rowWidth_; }
+
+  // The index of the current pixel and the colour the lookup chose for it;
+  // moves on one column.
+  virtual std::uint8_t DitherPixel(std::uint8_t red, std::uint8_t green, std::uint8_t blue, std::uint8_t& outRed,
+                                   std::uint8_t& outGreen, std::uint8_t& outBlue);
+  // Ends a row: the direction flips, Position() is 0 going right, else
+  // RowWidth() - 1.
+  virtual void NextRow();
+  // Passes over the current pixel (one that is not dithered, such as a
+  // transparent one): it spreads no error.
+  void AdvanceColumn() { position_ += step_; }
+
+ protected:
+  std::uint8_t MapNearest(std::uint8_t red, std::uint8_t green, std::uint8_t blue, std::uint8_t& outRed,
+                          std::uint8_t& outGreen, std::uint8_t& outBlue) {
+    return mapper_.MapColour(red, green, blue, outRed, outGreen, outBlue);
+  }
+
+ private:
+  int step_ = 1;
+  int position_ = 0;
+  TColorLookup& mapper_;
+  int rowWidth_;
+};
+
+// One weight of a diffusion kernel: the share of the error that goes to the
+// pixel `offset` columns ahead (negative: behind, along the row's direction)
+// in the row `row` below the current one (0: the current row).
+struct KernelWeight {
+  int row;
+  int offset;
+  int weight;
+};
+
+// Error diffusion with a fixed kernel. Each channel's error rows hold the
+// weighted errors (undivided) of the rows still to come; a pixel's input is
+// corrected by its accumulated error divided by the kernel's divisor, rounded
+// to the nearest (halves up, negative errors floored alike), and clamped to
+// 0..255; its error is the corrected value less the colour chosen.
+class TDiffusionDitherer : public TDitherEngine {
+ public:
+  void NextRow() override;
+  int Divisor() const { return divisor_; }
+
+ protected:
+  TDiffusionDitherer(int width, TColorLookup& lookup, std::span<const KernelWeight> kernel, int divisor);
+
+  // The pixel step of every engine, its kernel and divisor known to the
+  // compiler.
+  template <int Divisor, const auto& Kernel>
+  std::uint8_t Diffuse(std::uint8_t red, std::uint8_t green, std::uint8_t blue, std::uint8_t& outRed,
+                       std::uint8_t& outGreen, std::uint8_t& outBlue);
+
+ private:
+  int divisor_;
+  int margin_;
+  int rows_;
+  // rows_ error rows of (width + 2 * margin) columns with three channels
+  // each; row k of the kernel starts at rowStart_[k].
+  std::vector<std::vector<std::int32_t>> errors_;
+  std::vector<std::int32_t*> rowStart_;
+  int first_ = 0;
+};
+
+class TFloydSteinbergDitherer final : public TDiffusionDitherer {
+ public:
+  TFloydSteinbergDitherer(int width, TColorLookup& lookup);
+  std::uint8_t DitherPixel(std::uint8_t red, std::uint8_t green, std::uint8_t blue, std::uint8_t& outRed,
+                           std::uint8_t& outGreen, std::uint8_t& outBlue) override;
+};
+
+// The kernels five columns wide and three rows deep.
+class T5by3Ditherer : public TDiffusionDitherer {
+ protected:
+  using TDiffusionDitherer::TDiffusionDitherer;
+};
+
+class TStuckiDitherer final : public T5by3Ditherer {
+ public:
+  TStuckiDitherer(int width, TColorLookup& lookup);
+  std::uint8_t DitherPixel(std::uint8_t red, std::uint8_t green, std::uint8_t blue, std::uint8_t& outRed,
+                           std::uint8_t& outGreen, std::uint8_t& outBlue) override;
+};
+
+class TSierraDitherer final : public T5by3Ditherer {
+ public:
+  TSierraDitherer(int width, TColorLookup& lookup);
+  std::uint8_t DitherPixel(std::uint8_t red, std::uint8_t green, std::uint8_t blue, std::uint8_t& outRed,
+                           std::uint8_t& outGreen, std::uint8_t& outBlue) override;
+};
+
+class TJaJuNiDitherer final : public T5by3Ditherer {
+ public:
+  TJaJuNiDitherer(int width, TColorLookup& lookup);
+  std::uint8_t DitherPixel(std::uint8_t red, std::uint8_t green, std::uint8_t blue, std::uint8_t& outRed,
+                           std::uint8_t& outGreen, std::uint8_t& outBlue) override;
+};
+
+class TSteveArcheDitherer final : public TDiffusionDitherer {
+ public:
+  TSteveArcheDitherer(int width, TColorLookup& lookup);
+  std::uint8_t DitherPixel(std::uint8_t red, std::uint8_t green, std::uint8_t blue, std::uint8_t& outRed,
+                           std::uint8_t& outGreen, std::uint8_t& outBlue) override;
+};
+
+class TBurkesDitherer final : public TDiffusionDitherer {
+ public:
+  TBurkesDitherer(int width, TColorLookup& lookup);
+  std::uint8_t DitherPixel(std::uint8_t red, std::uint8_t green, std::uint8_t blue, std::uint8_t& outRed,
+                           std::uint8_t& outGreen, std::uint8_t& outBlue) override;
+};
+
+// The engine of a dither mode; GIFException "Invalid reduction method" for a
+// value outside DitherMode.
+std::unique_ptr<TDitherEngine> CreateDitherEngine(DitherMode mode, int width, TColorLookup& lookup);
+
+}  // namespace gif

@@ -1,0 +1,371 @@
+#include "picture-codecs/gif/reduce.h"
+
+#include <algorithm>
+#include <cstring>
+#include <functional>
+#include <memory>
+#include <queue>
+#include <utility>
+
+#include "picture-codecs/gif/dither.h"
+#include "picture-codecs/gif/lookup.h"
+#include "picture-codecs/gif/palettes.h"
+
+namespace gif {
+
+using platform::Bitmap;
+using platform::Palette;
+using platform::PixelFormat;
+
+// ---- reading rows -------------------------------------------------------
+
+TDIBRowReader::TDIBRowReader(const Bitmap& bitmap)
+    : bitmap_(bitmap), width_(bitmap.Width()), height_(bitmap.Height()), palette_(bitmap.GetPalette()) {
+  if (bitmap.GetPixelFormat() != PixelFormat::Bit24) row_.resize(static_cast<std::size_t>(width_) * 3);
+  // Indices beyond the table read as black, as the bitmap draws them.
+  if (platform::IsIndexed(bitmap.GetPixelFormat())) palette_.resize(256, platform::clBlack);
+}
+
+const std::uint8_t* TDIBRowReader::Row(int y) {
+  const std::uint8_t* src = bitmap_.ScanLine(y);
+  const PixelFormat format = bitmap_.GetPixelFormat();
+  if (format == PixelFormat::Bit24) return src;
+  std::uint8_t* out = row_.data();
+  if (format == PixelFormat::Bit32 || format == PixelFormat::Device) {
+    for (int x = 0; x < width_; ++x, src += 4, out += 3) {
+      out[0] = src[0];
+      out[1] = src[1];
+      out[2] = src[2];
+    }
+    return row_.data();
+  }
+  const int bits = bitmap_.BitsPerPixel();
+  for (int x = 0; x < width_; ++x, out += 3) {
+    int index;
+    if (bits == 8) {
+      index = src[x];
+    } else if (bits == 4) {
+      index = (src[x >> 1] >> ((x & 1) ? 0 : 4)) & 0x0F;
+    } else {
+      index = (src[x >> 3] >> (7 - (x & 7))) & 1;
+    }
+    const platform::Color c = palette_[static_cast<std::size_t>(index)];
+    out[0] = static_cast<std::uint8_t>(platform::GetBValue(c));
+    out[1] = static_cast<std::uint8_t>(platform::GetGValue(c));
+    out[2] = static_cast<std::uint8_t>(platform::GetRValue(c));
+  }
+  return row_.data();
+}
+
+// ---- the octree ---------------------------------------------------------
+
+namespace {
+
+// Leaves kept while scanning: enough for the final merges to choose well,
+// few enough that the tree stays small for any picture.
+constexpr int kScanLeaves = 1024;
+
+}  // namespace
+
+TColorQuantizer::TColorQuantizer(int maxColours, int colourBits)
+    : maxColours_(maxColours), colourBits_(colourBits), scanLeaves_(std::max(maxColours, kScanLeaves)) {
+  if (maxColours < 1) throw GIFException("Invalid reduction depth");
+  if (colourBits < kMinReductionBits || colourBits > kMaxReductionBits) throw GIFException("Invalid reduction depth");
+  for (std::uint32_t& head : reducible_) head = kNone;
+  cellLevel_ = std::min(colourBits_, kCellLevel);
+  cells_.assign(std::size_t{1} << (3 * cellLevel_), CellWay{});
+  root_ = NewNode(0, kNone);
+}
+
+std::uint32_t TColorQuantizer::NewNode(int level, std::uint32_t parent) {
+  std::uint32_t node;
+  if (!free_.empty()) {
+    node = free_.back();
+    free_.pop_back();
+    nodes_[node] = TOctreeNode();
+    sums_[node] = TOctreeSums();
+  } else {
+    node = static_cast<std::uint32_t>(nodes_.size());
+    nodes_.emplace_back();
+    sums_.emplace_back();
+  }
+  nodes_[node].parent = parent;
+  if (level == colourBits_) {
+    nodes_[node].isLeaf = true;
+    ++leafCount_;
+  } else {
+    nodes_[node].nextReducible = reducible_[level];
+    reducible_[level] = node;
+  }
+  return node;
+}
+
+void TColorQuantizer::FreeNode(std::uint32_t node) {
+  for (int i = 7; i >= 0; --i)
+    if (nodes_[node].children[i] != kNone) FreeNode(nodes_[node].children[i]);
+  free_.push_back(node);
+}
+
+void TColorQuantizer::AddColour(std::uint8_t red, std::uint8_t green, std::uint8_t blue) {
+  // The way down to the cell level is looked up by the colour's top bits;
+  // a merge anywhere makes every remembered way stale.
+  const int shift = 8 - cellLevel_;
+  const std::size_t key = static_cast<std::size_t>((red >> shift) << (2 * cellLevel_) |
+                                                   (green >> shift) << cellLevel_ | (blue >> shift));
+  CellWay& way = cells_[key];
+  std::uint32_t node;
+  int level;
+  if (way.generation == generation_) {
+    node = way.node;
+    level = way.level;
+  } else {
+    node = root_;
+    level = 0;
+  }
+  auto descend = [&](int until) {
+    for (; level < until && !nodes_[node].isLeaf; ++level) {
+      const int mask = 0x80 >> level;
+      const int octant = ((red & mask) ? 4 : 0) | ((green & mask) ? 2 : 0) | ((blue & mask) ? 1 : 0);
+      std::uint32_t child = nodes_[node].children[octant];
+      if (child == kNone) {
+        child = NewNode(level + 1, node);  // may move nodes_
+        nodes_[node].children[octant] = child;
+      }
+      node = child;
+    }
+  };
+  if (way.generation != generation_) {
+    descend(cellLevel_);
+    way = CellWay{node, level, generation_};
+  }
+  descend(colourBits_);
+  TOctreeSums& leaf = sums_[node];
+  ++leaf.pixelCount;
+  leaf.redSum += red;
+  leaf.greenSum += green;
+  leaf.blueSum += blue;
+  while (leafCount_ > scanLeaves_) MergeDeepest();
+}
+
+void TColorQuantizer::Merge(std::uint32_t node) {
+  int children = 0;
+  for (std::uint32_t& child : nodes_[node].children) {
+    if (child == kNone) continue;
+    const TOctreeSums& c = sums_[child];
+    TOctreeSums& merged = sums_[node];
+    merged.pixelCount += c.pixelCount;
+    merged.redSum += c.redSum;
+    merged.greenSum += c.greenSum;
+    merged.blueSum += c.blueSum;
+    FreeNode(child);
+    child = kNone;
+    ++children;
+  }
+  nodes_[node].isLeaf = true;
+  leafCount_ -= children - 1;
+  ++generation_;
+}
+
+void TColorQuantizer::MergeDeepest() {
+  int level = colourBits_ - 1;
+  while (level > 0 && reducible_[level] == kNone) --level;
+  std::uint32_t node = reducible_[level];
+  if (node == kNone) return;  // the root alone, already a leaf
+  reducible_[level] = nodes_[node].nextReducible;
+  Merge(node);
+}
+
+bool TColorQuantizer::ChildrenAreLeaves(std::uint32_t node) const {
+  for (const std::uint32_t child : nodes_[node].children)
+    if (child != kNone && !nodes_[child].isLeaf) return false;
+  return true;
+}
+
+std::uint64_t TColorQuantizer::MergeCost(std::uint32_t node) const {
+  std::uint64_t n = 0;
+  for (const std::uint32_t child : nodes_[node].children)
+    if (child != kNone) n += sums_[child].pixelCount;
+  return n;
+}
+
+void TColorQuantizer::ReduceToMaxColours() {
+  if (leafCount_ <= maxColours_) return;
+  using Candidate = std::pair<std::uint64_t, std::uint32_t>;
+  std::priority_queue<Candidate, std::vector<Candidate>, std::greater<>> queue;
+  std::vector<std::uint32_t> stack{root_};
+  while (!stack.empty()) {
+    const std::uint32_t id = stack.back();
+    stack.pop_back();
+    if (nodes_[id].isLeaf) continue;
+    if (ChildrenAreLeaves(id)) queue.emplace(MergeCost(id), id);
+    for (const std::uint32_t child : nodes_[id].children)
+      if (child != kNone) stack.push_back(child);
+  }
+  while (leafCount_ > maxColours_ && !queue.empty()) {
+    const std::uint32_t id = queue.top().second;
+    queue.pop();
+    Merge(id);
+    const std::uint32_t parent = nodes_[id].parent;
+    if (parent != kNone && ChildrenAreLeaves(parent)) queue.emplace(MergeCost(parent), parent);
+  }
+  // The merges above freed listed nodes: list the remaining ones afresh, so
+  // that colours added later merge as while scanning.
+  for (std::uint32_t& head : reducible_) head = kNone;
+  std::vector<std::pair<std::uint32_t, int>> walk{{root_, 0}};
+  while (!walk.empty()) {
+    const auto [id, level] = walk.back();
+    walk.pop_back();
+    if (nodes_[id].isLeaf) continue;
+    nodes_[id].nextReducible = reducible_[level];
+    reducible_[level] = id;
+    for (const std::uint32_t child : nodes_[id].children)
+      if (child != kNone) walk.emplace_back(child, level + 1);
+  }
+}
+
+void TColorQuantizer::ScanImage(TDIBRowReader& reader) {
+  for (int y = 0; y < reader.Height(); ++y) {
+    const std::uint8_t* row = reader.Row(y);
+    for (int x = 0; x < reader.Width(); ++x, row += 3) AddColour(row[2], row[1], row[0]);
+  }
+}
+
+Palette TColorQuantizer::CollectColours() {
+  ReduceToMaxColours();
+  Palette colours;
+  colours.reserve(static_cast<std::size_t>(leafCount_));
+  // Depth first without recursion: the stack holds nodes still to visit,
+  // octant 0 on top.
+  std::vector<std::uint32_t> stack{root_};
+  while (!stack.empty()) {
+    const std::uint32_t id = stack.back();
+    stack.pop_back();
+    const TOctreeNode& node = nodes_[id];
+    if (node.isLeaf) {
+      const TOctreeSums& sums = sums_[id];
+      if (sums.pixelCount == 0) {
+        colours.push_back(platform::clBlack);
+      } else {
+        colours.push_back(platform::RGBColor(static_cast<int>(sums.redSum / sums.pixelCount),
+                                             static_cast<int>(sums.greenSum / sums.pixelCount),
+                                             static_cast<int>(sums.blueSum / sums.pixelCount)));
+      }
+      continue;
+    }
+    for (int i = 7; i >= 0; --i)
+      if (node.children[i] != kNone) stack.push_back(node.children[i]);
+  }
+  return colours;
+}
+
+// ---- palettes -----------------------------------------------------------
+
+Palette OptimisedPalette(TDIBRowReader& reader, int colours, int colourBits, bool withSystemColours) {
+  if (colours < (withSystemColours ? kSystemColorCount + 1 : 1) || colours > 256)
+    throw GIFException("Invalid reduction depth");
+  const int imageColours = withSystemColours ? colours - kSystemColorCount : colours;
+  const int first = withSystemColours ? kSystemColorCount / 2 : 0;
+  Palette palette(static_cast<std::size_t>(colours), platform::clBlack);
+  if (withSystemColours) {
+    const Palette system = SystemColorPalette();
+    for (int i = 0; i < kSystemColorCount / 2; ++i) {
+      palette[static_cast<std::size_t>(i)] = system[static_cast<std::size_t>(i)];
+      palette[static_cast<std::size_t>(colours - kSystemColorCount / 2 + i)] =
+          system[static_cast<std::size_t>(kSystemColorCount / 2 + i)];
+    }
+  }
+  TColorQuantizer quantizer(imageColours, colourBits);
+  quantizer.ScanImage(reader);
+  const Palette found = quantizer.CollectColours();
+  const std::size_t n = std::min(found.size(), static_cast<std::size_t>(imageColours));
+  std::copy(found.begin(), found.begin() + static_cast<std::ptrdiff_t>(n),
+            palette.begin() + first);
+  return palette;
+}
+
+Palette OptimisedPaletteOf(const Bitmap& bitmap, int colours, int colourBits, bool withSystemColours) {
+  TDIBRowReader reader(bitmap);
+  return OptimisedPalette(reader, colours, colourBits, withSystemColours);
+}
+
+// ---- the driver ---------------------------------------------------------
+
+namespace {
+
+struct Choice {
+  Palette palette;
+  std::unique_ptr<TColorLookup> lookup;
+};
+
+Choice ChoosePalette(ColorReduction reduction, TDIBRowReader& reader, const Palette* customPalette,
+                     int reductionBits) {
+  Choice c;
+  switch (reduction) {
+    case ColorReduction::Windows20: c.palette = SystemColorPalette(); break;
+    case ColorReduction::WindowsHalftone: c.palette = ScreenHalftonePalette(); break;
+    case ColorReduction::WindowsGray: c.palette = FourGreyPalette(); break;
+    case ColorReduction::Monochrome:
+      c.palette = TwoTonePalette();
+      c.lookup = std::make_unique<TMonochromeLookup>();
+      break;
+    case ColorReduction::GrayScale:
+      c.palette = GreyRampPalette();
+      c.lookup = std::make_unique<TGrayScaleLookup>();
+      break;
+    case ColorReduction::Netscape:
+      c.palette = WebSafePalette();
+      c.lookup = std::make_unique<TNetscapeColorLookup>();
+      break;
+    case ColorReduction::Quantize:
+      c.palette = OptimisedPalette(reader, 1 << reductionBits, 8, false);
+      break;
+    case ColorReduction::QuantizeWindows: c.palette = OptimisedPalette(reader, 256, 8, true); break;
+    case ColorReduction::Palette:
+      if (customPalette == nullptr || customPalette->empty()) throw GIFException("Invalid reduction method");
+      c.palette.assign(customPalette->begin(),
+                       customPalette->begin() + static_cast<std::ptrdiff_t>(std::min<std::size_t>(customPalette->size(), 256)));
+      break;
+    default: throw GIFException("Invalid reduction method");
+  }
+  if (!c.lookup) c.lookup = std::make_unique<TFastColorLookup>(c.palette);
+  return c;
+}
+
+}  // namespace
+
+Bitmap ReduceBitmapColours(const Bitmap& source, ColorReduction reduction, DitherMode ditherMode,
+                           const Palette* customPalette, int reductionBits) {
+  if (static_cast<std::uint8_t>(reduction) > kLastColorReduction ||
+      static_cast<std::uint8_t>(ditherMode) > kLastDitherMode)
+    throw GIFException("Invalid reduction method");
+  if (reductionBits < kMinReductionBits || reductionBits > kMaxReductionBits)
+    throw GIFException("Invalid reduction depth");
+  if (source.Empty()) throw GIFException("Invalid image dimensions");
+
+  if (reduction == ColorReduction::None) {
+    Bitmap copy(source);
+    copy.SetPixelFormat(PixelFormat::Bit24);
+    return copy;
+  }
+
+  TDIBRowReader reader(source);
+  Choice choice = ChoosePalette(reduction, reader, customPalette, reductionBits);
+  const int width = source.Width();
+  std::unique_ptr<TDitherEngine> engine = CreateDitherEngine(ditherMode, width, *choice.lookup);
+
+  Bitmap result(width, source.Height(), PixelFormat::Bit8);
+  result.SetPalette(choice.palette);
+  std::uint8_t r, g, b;
+  for (int y = 0; y < source.Height(); ++y) {
+    const std::uint8_t* src = reader.Row(y);
+    std::uint8_t* dst = result.ScanLine(y);
+    for (int x = engine->Position(); x >= 0 && x < width; x = engine->Position()) {
+      const std::uint8_t* px = src + static_cast<std::ptrdiff_t>(x) * 3;
+      dst[x] = engine->DitherPixel(px[2], px[1], px[0], r, g, b);
+    }
+    engine->NextRow();
+  }
+  return result;
+}
+
+}  // namespace gif
