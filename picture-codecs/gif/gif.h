@@ -87,6 +87,16 @@ enum PaintOption : std::uint16_t {
   dpAutoDither = 0x0400,
 };
 
+// Passes of TGIFImage::Optimize (optimize.cpp).
+enum OptimizeOption : std::uint8_t {
+  opCropFrames = 0x01,
+  opMergeFrames = 0x02,
+  opCleanup = 0x04,
+  opSortColourMaps = 0x08,
+  opReduceColours = 0x10,
+};
+inline constexpr const char* kOptimizing = "Optimizing...";
+
 // Encoders (EncoderKind).
 enum class EncoderKind : std::uint8_t { LZW = 0, RunLength = 1 };
 
@@ -614,6 +624,10 @@ class TGIFImage : public platform::Graphic, public GIFObject {
   // for an empty image.
   platform::Bitmap* RenderBitmap();
   void DropBitmap() { cachedBitmap_.reset(); }
+  // Makes the picture smaller without changing what a viewer shows: the
+  // OptimizeOption passes (optimize.cpp). reduction is a ColorReduction
+  // value; no pass reduces colours.
+  void Optimize(std::uint8_t options, std::uint8_t reduction);
 
   void SaveToClipboardFormat(QMimeData& mime) override;
   void LoadFromClipboardFormat(int format, const QMimeData& mime) override;
@@ -649,6 +663,7 @@ class TGIFImage : public platform::Graphic, public GIFObject {
   mutable bool inPaletteQuery_ = false;
   bool inDraw_ = false;
   void AssignPicture(const platform::Graphic& source);  // import.cpp's frames
+  void DeleteFrameKeepingTime(int index);                // optimize.cpp
 
   std::unique_ptr<platform::Bitmap> cachedBitmap_;
   WarningHandler warningEvent_;
