@@ -3,6 +3,8 @@
 // as they were.
 #include <gtest/gtest.h>
 
+#include <cstdio>
+#include <filesystem>
 #include <random>
 #include <string>
 #include <vector>
@@ -286,6 +288,77 @@ TEST(Optimize, EmptyImagesAndThePaletteMethod) {
   }
   EXPECT_EQ(error, "Invalid reduction method");
   EXPECT_NO_THROW(image.Optimize(gif::opReduceColours | gif::opCleanup, 9));
+}
+
+// ---- animations made and shown by ImageMagick -------------------------------------
+
+const char* const kConvert = "/usr/bin/convert";
+
+// The screens ImageMagick composes for the file (coalesced), collapsed as
+// Timeline does; transparent screen pixels are kUnset.
+std::vector<Shown> MagickTimeline(const platform::testkit::TempDir& dir, const std::string& path, int w, int h) {
+  const std::string raw = dir / "coalesced.rgba";
+  const std::string delays = dir / "delays.txt";
+  std::vector<Shown> out;
+  if (std::system((std::string(kConvert) + " " + path + " -coalesce -depth 8 rgba:" + raw + " 2>/dev/null").c_str()) != 0 ||
+      std::system((std::string(kConvert) + " " + path + " -format '%T\\n' info: > " + delays + " 2>/dev/null").c_str()) != 0)
+    return out;
+  const std::vector<std::uint8_t> bytes = platform::testkit::ReadFile(raw);
+  std::vector<int> times;
+  FILE* f = std::fopen(delays.c_str(), "r");
+  for (int t; f && std::fscanf(f, "%d", &t) == 1;) times.push_back(t);
+  if (f) std::fclose(f);
+  const std::size_t frameBytes = static_cast<std::size_t>(w) * h * 4;
+  if (bytes.size() != frameBytes * times.size()) return out;
+  out.push_back({std::vector<std::uint32_t>(static_cast<std::size_t>(w) * h, kUnset), 0});
+  for (std::size_t i = 0; i < times.size(); ++i) {
+    std::vector<std::uint32_t> screen(static_cast<std::size_t>(w) * h);
+    for (std::size_t k = 0; k < screen.size(); ++k) {
+      const std::uint8_t* p = &bytes[i * frameBytes + k * 4];
+      screen[k] = p[3] == 0 ? kUnset : platform::RGBColor(p[0], p[1], p[2]);
+    }
+    if (out.back().screen == screen)
+      out.back().delay += times[i];
+    else
+      out.push_back({screen, times[i]});
+  }
+  return out;
+}
+
+TEST(Optimize, MagickAnimationsShowTheSameAfterEveryPass) {
+  if (std::system((std::string(kConvert) + " -version >/dev/null 2>&1").c_str()) != 0) GTEST_SKIP() << "no ImageMagick";
+  platform::testkit::TempDir dir("optimize_magick");
+  const std::string anim = dir / "anim.gif";
+  // Disposals 1, 2, 3, offsets, transparent frames, an invisible frame and
+  // a loop count; the last frames repeat much of the ones before.
+  const std::string make =
+      std::string(kConvert) +
+      " -loop 4 -dispose none -delay 10 -size 16x12 xc:red"
+      " -dispose background -delay 20 -page 16x12+2+3 -size 6x5 xc:blue"
+      " -dispose previous -delay 0 -page +4+1 \\( -size 8x8 xc:none -fill yellow -draw 'rectangle 2,2,5,5' \\)"
+      " -dispose none -delay 15 -page +0+0 \\( -size 16x12 xc:red -fill green -draw 'rectangle 0,0,3,3' \\)"
+      " -dispose none -delay 5 -page +1+1 \\( -size 4x4 xc:none \\)"
+      " -dispose none -delay 7 -page +0+0 \\( -size 16x12 xc:red -fill green -draw 'rectangle 0,0,2,3' \\) " +
+      anim + " 2>/dev/null";
+  ASSERT_EQ(std::system(make.c_str()), 0);
+  TGIFImage original;
+  original.LoadFromFile(anim);
+  ASSERT_EQ(original.FrameCount(), 6);
+  const std::vector<Shown> before = Timeline(original);
+  // Our composition is ImageMagick's.
+  ASSERT_EQ(MagickTimeline(dir, anim, 16, 12), before);
+  // ImageMagick's -loop 4 (plays) is stored as 3 repeats.
+  ASSERT_EQ(LoopCount(original), 3);
+  for (int options = 1; options < 32; ++options) {
+    TGIFImage image;
+    image.LoadFromFile(anim);
+    image.Optimize(static_cast<std::uint8_t>(options), 0);
+    ASSERT_EQ(Timeline(image), before) << options;
+    ASSERT_EQ(LoopCount(image), 3) << options;
+    const std::string out = dir / "optimised.gif";
+    image.SaveToFile(out);
+    ASSERT_EQ(MagickTimeline(dir, out, 16, 12), before) << options;
+  }
 }
 
 }  // namespace
