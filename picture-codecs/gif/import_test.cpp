@@ -606,6 +606,13 @@ TEST(FrameDither, FramesWithoutColoursAreRefused) {
   image.AddFrame(made.release());
   f->SetFrameBounds(0, 0, 2, 2);
   EXPECT_EQ(ErrorOf([&] { f->DecodedBitmap(); }), gif::msg::kNoColourTable);
+  // Pixels past the map draw black; nothing is read past the entries.
+  f->LocalMap().AddColour(RGBColor(255, 255, 255));
+  f->PixelAt(1, 1) = 200;
+  platform::Bitmap* bmp = f->DecodedBitmap();
+  ASSERT_NE(bmp, nullptr);
+  EXPECT_EQ(bmp->Pixel(1, 1), platform::clBlack);
+  EXPECT_EQ(bmp->Pixel(0, 0), RGBColor(255, 255, 255));
 }
 
 // ---- row access ---------------------------------------------------------------------
