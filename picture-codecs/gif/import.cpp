@@ -4,6 +4,7 @@
 #include <array>
 #include <cstring>
 #include <exception>
+#include <optional>
 
 #include "picture-codecs/gif/gif.h"
 #include "picture-codecs/gif/import.h"
@@ -89,6 +90,30 @@ class ColourIndexTable {
   std::array<std::uint32_t, kSlots> keys_{};
   std::array<std::uint8_t, kSlots> values_{};
 };
+
+// The mask of a 32-bit picture that carries alpha (icons and the like):
+// pixels less than half opaque are transparent. Pictures without alpha hold
+// 0 in every fourth byte and have none.
+std::optional<platform::Bitmap> AlphaMask(const platform::Bitmap& source) {
+  if (source.GetPixelFormat() != platform::PixelFormat::Bit32) return std::nullopt;
+  bool anyClear = false;
+  bool anyAlpha = false;
+  for (int y = 0; y < source.Height(); ++y) {
+    const std::uint8_t* row = source.ScanLine(y);
+    for (int x = 0; x < source.Width(); ++x) {
+      anyClear = anyClear || row[x * 4 + 3] < 128;
+      anyAlpha = anyAlpha || row[x * 4 + 3] != 0;
+    }
+  }
+  if (!anyClear || !anyAlpha) return std::nullopt;
+  platform::Bitmap mask(source.Width(), source.Height(), platform::PixelFormat::Bit8);
+  for (int y = 0; y < source.Height(); ++y) {
+    const std::uint8_t* row = source.ScanLine(y);
+    std::uint8_t* out = mask.ScanLine(y);
+    for (int x = 0; x < source.Width(); ++x) out[x] = row[x * 4 + 3] < 128 ? 1 : 0;
+  }
+  return mask;
+}
 
 }  // namespace
 
@@ -196,7 +221,11 @@ void TGIFSubImage::ImportBitmap(const platform::Bitmap& source) {
       // the frame, whose map must hold every index its pixels use.
       while (localMap_->EntryCount() <= highest) localMap_->AddColour(platform::clBlack);
     }
-    if (source.Transparent()) ImportMask(source.MaskBitmap());
+    if (source.Transparent()) {
+      ImportMask(source.MaskBitmap());
+    } else if (std::optional<platform::Bitmap> alphaMask = AlphaMask(source)) {
+      ImportMask(*alphaMask);
+    }
     FreeFrameBitmap();
     FreeMask();
   } catch (...) {

@@ -230,6 +230,36 @@ TEST(FrameImport, TransparentColourBecomesTheAppendedBlackEntry) {
       EXPECT_EQ((f.Mask()[y * f.MaskRowBytes() + x / 8] & (0x80 >> (x % 8))) != 0, (x + y) % 3 == 0);
 }
 
+TEST(FrameImport, AlphaBelowHalfBecomesTransparent) {
+  Bitmap b(5, 3, PixelFormat::Bit32);
+  for (int y = 0; y < 3; ++y)
+    for (int x = 0; x < 5; ++x) {
+      std::uint8_t* p = b.ScanLine(y) + x * 4;
+      p[0] = static_cast<std::uint8_t>(x * 51);
+      p[1] = 102;
+      p[2] = 0;
+      p[3] = static_cast<std::uint8_t>(x == 2 ? 127 : (x == 4 ? 128 : (y == 1 ? 0 : 255)));
+    }
+  TGIFImage image;
+  image.ReductionMethod = static_cast<std::uint8_t>(gif::ColorReduction::None);
+  image.Assign(b);
+  TGIFSubImage& f = *image.Frame(0);
+  ASSERT_TRUE(f.HasTransparency());
+  for (int y = 0; y < 3; ++y)
+    for (int x = 0; x < 5; ++x) {
+      const bool clear = x == 2 || (y == 1 && x != 4);
+      EXPECT_EQ(f.PixelAt(x, y) == f.TransparentIndex(), clear) << x << "," << y;
+      if (!clear) {
+        EXPECT_EQ(Shown(f, x, y), RGBColor(0, 102, x * 51));
+      }
+    }
+  // Without alpha (every fourth byte 0) nothing is transparent.
+  Bitmap opaque(4, 2, PixelFormat::Bit32);
+  opaque.Fill(RGBColor(0, 51, 0));
+  image.Assign(opaque);
+  EXPECT_FALSE(image.Frame(0)->HasTransparency());
+}
+
 TEST(FrameImport, FullMapOrUnusedKeyGivesNoTransparency) {
   Bitmap full(256, 1, PixelFormat::Bit8);
   platform::Palette pal;
