@@ -5,6 +5,7 @@
 
 #include "picture-codecs/gif/gif.h"
 #include "picture-codecs/gif/lzw.h"
+#include "picture-codecs/gif/palettes.h"
 
 namespace gif {
 
@@ -171,8 +172,10 @@ int TGIFSubImage::TransparentIndex() const { return control_ ? control_->Transpa
 platform::Palette TGIFSubImage::FramePalette() {
   if (frameBitmap_ && !frameBitmap_->GetPalette().empty()) return frameBitmap_->GetPalette();
   if (paletteHandle_) return *paletteHandle_;
-  // Decoding to the web palette belongs to the dithered rendering; until it
-  // exists frames draw in their own colours.
+  if (ownerImage_ && ownerImage_->UseWebPalette()) {
+    paletteHandle_ = WebSafePalette();
+    return *paletteHandle_;
+  }
   if (localMap_->EntryCount() == 0) return ownerImage_ ? ownerImage_->GetPalette() : platform::Palette{};
   paletteHandle_ = localMap_->MakePalette();
   return *paletteHandle_;
@@ -203,7 +206,7 @@ platform::Bitmap* TGIFSubImage::DecodedBitmap() {
   };
   progress(platform::ProgressStage::Starting, 0);
   try {
-    frameBitmap_ = RenderDirect();
+    frameBitmap_ = image && image->UseWebPalette() ? RenderDithered() : RenderDirect();
   } catch (...) {
     progress(platform::ProgressStage::Ending, 0);
     throw;

@@ -87,6 +87,16 @@ enum PaintOption : std::uint16_t {
   dpAutoDither = 0x0400,
 };
 
+// Passes of TGIFImage::Optimize (optimize.cpp).
+enum OptimizeOption : std::uint8_t {
+  opCropFrames = 0x01,
+  opMergeFrames = 0x02,
+  opCleanup = 0x04,
+  opSortColourMaps = 0x08,
+  opReduceColours = 0x10,
+};
+inline constexpr const char* kOptimizing = "Optimizing...";
+
 // Encoders (EncoderKind).
 enum class EncoderKind : std::uint8_t { LZW = 0, RunLength = 1 };
 
@@ -515,6 +525,28 @@ class TGIFSubImage : public TGIFItem {
   void DecodeRaster(Stream& stream);
   void EncodeRaster(Stream& stream);
 
+  // ---- import from other pictures, drawing, cropping, merging --------
+  // (import.cpp, paint.cpp)
+  // A bitmap of 1, 4 or 8 bits is taken index for index with its palette;
+  // any other is first reduced by the owning image's ReductionMethod,
+  // DitherKind and ReductionDepth (defaults without an owner). Other
+  // pictures are drawn on a 24-bit bitmap first. A bitmap's transparent
+  // colour becomes the frame's transparency. On any error the frame is
+  // left empty.
+  void Assign(const platform::Graphic& source);
+  // Pixels where mask (a bitmap of the frame's size) is not 0 become a new
+  // black entry, the transparent index, when the local map has room.
+  void ImportMask(const platform::Bitmap& mask);
+  // The frame's part of rect when the whole image is drawn into rect.
+  platform::Rect ScaledFrameRect(const platform::Rect& rect) const;
+  void PaintInto(platform::Canvas& canvas, const platform::Rect& rect, bool tiled, bool transparent);
+  void PaintStretched(platform::Canvas& canvas, const platform::Rect& rect, bool tiled, bool transparent);
+  // Crops a transparent frame to its visible pixels (empties an invisible
+  // one).
+  void TrimTransparent();
+  // Pixels showing what previous showed there become transparent.
+  void MaskUnchanged(TGIFSubImage* previous);
+
   TGIFLocalColorMap& LocalMap() { return *localMap_; }
   const TGIFLocalColorMap& LocalMap() const { return *localMap_; }
   TGIFExtensionList& Extensions() { return *extensions_; }
@@ -528,6 +560,10 @@ class TGIFSubImage : public TGIFItem {
   int Field16(int offset) const { return Descriptor[offset] | (Descriptor[offset + 1] << 8); }
   void SetField16(int offset, int value);
   std::unique_ptr<platform::Bitmap> RenderDirect();
+  // The frame on the web palette, diffused (frame_dither.cpp).
+  std::unique_ptr<platform::Bitmap> RenderDithered();
+  void ImportBitmap(const platform::Bitmap& source);
+  int NewTransparentIndex();
 
   std::unique_ptr<platform::Bitmap> frameBitmap_;
   std::vector<std::uint8_t> mask_;
@@ -588,6 +624,10 @@ class TGIFImage : public platform::Graphic, public GIFObject {
   // for an empty image.
   platform::Bitmap* RenderBitmap();
   void DropBitmap() { cachedBitmap_.reset(); }
+  // Makes the picture smaller without changing what a viewer shows: the
+  // OptimizeOption passes (optimize.cpp). reduction is a ColorReduction
+  // value; no pass reduces colours.
+  void Optimize(std::uint8_t options, std::uint8_t reduction);
 
   void SaveToClipboardFormat(QMimeData& mime) override;
   void LoadFromClipboardFormat(int format, const QMimeData& mime) override;
@@ -622,6 +662,9 @@ class TGIFImage : public platform::Graphic, public GIFObject {
   mutable std::optional<platform::Palette> globalPalette_;
   mutable bool inPaletteQuery_ = false;
   bool inDraw_ = false;
+  void AssignPicture(const platform::Graphic& source);  // import.cpp's frames
+  void DeleteFrameKeepingTime(int index);                // optimize.cpp
+
   std::unique_ptr<platform::Bitmap> cachedBitmap_;
   WarningHandler warningEvent_;
 };

@@ -153,8 +153,7 @@ void TGIFImage::Assign(const platform::Graphic& source) {
   if (&source == this) return;
   const auto* other = dynamic_cast<const TGIFImage*>(&source);
   if (!other) {
-    // Frames made from other pictures come with the import from bitmaps.
-    platform::Graphic::Assign(source);
+    AssignPicture(source);
     return;
   }
   ClearImage();
@@ -370,5 +369,15 @@ void RegisterGIF() {
 }
 
 void UnregisterGIF() { platform::UnregisterGraphicClass<TGIFImage>(); }
+
+// Any other picture becomes the one frame of the image, imported with the
+// image's reduction settings.
+void TGIFImage::AssignPicture(const platform::Graphic& source) {
+  ClearImage();
+  auto frame = std::make_unique<TGIFSubImage>(this);
+  frame->Assign(source);
+  if (frame->FrameEmpty()) return;
+  AddFrame(frame.release());
+}
 
 }  // namespace gif

@@ -1,7 +1,14 @@
-// picconv IN OUT: loads IN through the picture registry by its extension and
-// saves OUT through the class registered for OUT's extension, converting
-// through a bitmap when the two classes differ. A test tool: it hands our
-// files to independent readers and theirs to ours.
+// picconv [--reduce METHOD] [--dither KIND] IN OUT: loads IN through the
+// picture registry by its extension and saves OUT through the class
+// registered for OUT's extension, converting through a bitmap when the two
+// classes differ. A test tool: it hands our files to independent readers and
+// theirs to ours.
+//
+// For a GIF made from another picture, --reduce sets the colour reduction
+// (none, windows20, halftone, windowsgray, monochrome, grayscale, netscape,
+// quantize, quantizewindows, or its number 0-8) and --dither the dithering
+// (nearest, floydsteinberg, stucki, sierra, jajuni, stevearche, burkes, or
+// 0-6); without them the picture class's defaults hold.
 //
 // Exit status: 0 done; 1 a file could not be read or written (one line on
 // standard error naming the file and the codec's message, also when a reader
@@ -14,6 +21,7 @@
 #include <vector>
 
 #include "picture-codecs/codecs.h"
+#include "picture-codecs/gif/gif.h"
 #include "platform/bitmap.h"
 #include "platform/msgbox.h"
 #include "platform/picture.h"
@@ -26,7 +34,7 @@ constexpr int kExitUsage = 2;
 
 int Usage(const char* message) {
   if (message) std::fprintf(stderr, "picconv: %s\n", message);
-  std::fprintf(stderr, "usage: picconv IN OUT\n");
+  std::fprintf(stderr, "usage: picconv [--reduce METHOD] [--dither KIND] IN OUT\n");
   return kExitUsage;
 }
 
@@ -36,6 +44,22 @@ std::string ExtensionOf(const std::string& path) {
   if (dot == std::string::npos || (slash != std::string::npos && dot < slash)) return {};
   return path.substr(dot + 1);
 }
+
+// The value of a name in names (case as given) or of its number; -1 for
+// neither.
+int Choice(const std::string& text, const std::vector<std::string>& names) {
+  for (std::size_t i = 0; i < names.size(); ++i)
+    if (text == names[i]) return static_cast<int>(i);
+  if (text.size() == 1 && text[0] >= '0' && text[0] < static_cast<char>('0' + names.size())) return text[0] - '0';
+  return -1;
+}
+
+// No caller's palette can be named on the command line, so the palette
+// method is not offered.
+const std::vector<std::string> kReductions = {"none",      "windows20", "halftone", "windowsgray",    "monochrome",
+                                              "grayscale", "netscape",  "quantize", "quantizewindows"};
+const std::vector<std::string> kDithers = {"nearest", "floydsteinberg", "stucki", "sierra",
+                                           "jajuni",  "stevearche",     "burkes"};
 
 int FileError(const std::string& path, const std::string& message) {
   // Codec messages may run over several lines (a heading, an empty line and
@@ -63,7 +87,21 @@ int main(int argc, char** argv) {
     if (type == QtCriticalMsg || type == QtFatalMsg) std::fprintf(stderr, "picconv: %s\n", qPrintable(text));
   });
   QGuiApplication app(argc, argv);
-  std::vector<std::string> args(argv + 1, argv + argc);
+  std::vector<std::string> args;
+  int reduce = -1;
+  int dither = -1;
+  for (int i = 1; i < argc; ++i) {
+    const std::string arg = argv[i];
+    if (arg == "--reduce" || arg == "--dither") {
+      if (i + 1 >= argc) return Usage(("missing value after " + arg).c_str());
+      const std::string value = argv[++i];
+      int& slot = arg == "--reduce" ? reduce : dither;
+      slot = Choice(value, arg == "--reduce" ? kReductions : kDithers);
+      if (slot < 0) return Usage(("unknown value " + value + " for " + arg).c_str());
+    } else {
+      args.push_back(arg);
+    }
+  }
   if (args.size() != 2) return Usage(nullptr);
   const std::string& in = args[0];
   const std::string& out = args[1];
@@ -91,6 +129,12 @@ int main(int argc, char** argv) {
 
   try {
     std::unique_ptr<platform::Graphic> target = outFormat->factory();
+    if (reduce >= 0 || dither >= 0) {
+      auto* gifTarget = dynamic_cast<gif::TGIFImage*>(target.get());
+      if (!gifTarget) return Usage("--reduce and --dither are for GIF output only");
+      if (reduce >= 0) gifTarget->ReductionMethod = static_cast<std::uint8_t>(reduce);
+      if (dither >= 0) gifTarget->DitherKind = static_cast<std::uint8_t>(dither);
+    }
     if (std::type_index(typeid(*source)) == outFormat->graphicClass) {
       source->SaveToFile(out);
     } else {
