@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "picture-codecs/gif/compose.h"
+#include "picture-codecs/gif/painter.h"
 #include "platform/test_support.h"
 
 namespace {
@@ -100,6 +101,50 @@ TEST(GifCompose, SuiteAnimationsFrameByFrame) {
   }
   std::cout << "GIF suite animations: " << passed << " of " << cases << " cases composed as expected\n";
   EXPECT_EQ(cases, 11);
+}
+
+class StillClock : public gif::PainterClock {
+ public:
+  std::int64_t NowMs() override { return now; }
+  void SleepMs(int ms) override { now += ms; }
+  std::int64_t now = 0;
+};
+
+// The loop count each animated case asks for, as a timer-driven painter
+// plays it: "infinite" keeps repeating, a number is the plays in all.
+TEST(GifCompose, SuiteLoopCountsPlayed) {
+  const std::map<std::string, std::string> known = {
+      {"gif87a-animation", "no looping extension: played once"}};
+  std::ifstream list(kSuite + "TESTS");
+  std::string name;
+  int cases = 0, passed = 0;
+  while (std::getline(list, name)) {
+    if (name.empty()) continue;
+    auto conf = ReadConf(kSuite + name + ".conf");
+    if (Split(conf["config"]["frames"]).size() < 2) continue;
+    ++cases;
+    gif::TGIFImage image;
+    image.LoadFromFile(kSuite + conf["config"]["input"]);
+    StillClock clock;
+    gif::TGIFPainter painter(image, gif::dpThreaded | gif::dpAnimate | gif::dpRepeat, platform::Rect{0, 0, 2, 2},
+                             nullptr, nullptr, nullptr, clock);
+    int plays = 1;
+    painter.OnRepeat = [&](gif::TGIFPainter&) { ++plays; };
+    int steps = 0;
+    for (int wait = 0; wait != gif::TGIFPainter::kFinished && steps < 1000; ++steps) {
+      wait = painter.Advance();
+      if (wait > 0) clock.now += wait;
+    }
+    const std::string want = conf["config"]["loop-count"];
+    const bool ok = want == "infinite" ? !painter.Finished() && plays > 10 : painter.Finished() && std::to_string(plays) == want;
+    if (ok) {
+      ++passed;
+    } else if (!known.count(name)) {
+      ADD_FAILURE() << name << ": " << plays << " plays, finished " << painter.Finished() << ", want " << want;
+    }
+  }
+  std::cout << "GIF suite loop counts: " << passed << " of " << cases << " cases played as expected\n";
+  EXPECT_GE(passed, cases - static_cast<int>(known.size()));
 }
 
 // ---- a hand-made animation against ImageMagick -----------------------------

@@ -189,6 +189,55 @@ TEST(GifPainter, ErrorsInTheRunAreReportedNotThrown) {
   EXPECT_EQ(warnings, std::vector<std::string>{gif::msg::kBadData});
 }
 
+// Odd animations end or keep going as they should, without harm.
+TEST(GifPainter, BadAnimations) {
+  FakeClock clock;
+  // An empty frame ends the cycle; frames outside the screen draw nothing.
+  auto holes = Animation(3, 5);
+  holes->Frame(1)->SetFrameBounds(0, 0, 0, 0);
+  EXPECT_EQ(RunSync(*holes, kSync, clock).frames, std::vector<int>{0});
+  auto outside = Animation(3, 5);
+  outside->Frame(1)->SetFrameBounds(60000, 60000, 2, 2);
+  outside->SetScreenSize(2, 2);
+  TGIFPainter away(*outside, kSync, platform::Rect{0, 0, 2, 2}, nullptr, nullptr, nullptr, clock);
+  std::vector<platform::Color> seen;
+  away.OnFramePainted = [&](TGIFPainter& p) { seen.push_back(p.Screen().At(1, 1)); };
+  away.Execute();
+  EXPECT_EQ(seen, (std::vector<platform::Color>{RGBColor(255, 0, 0), RGBColor(255, 0, 0), RGBColor(0, 0, 255)}));
+
+  // The longest loop count and delay: a timer-driven painter keeps asking
+  // for the full delay and does not end.
+  auto longest = Animation(2, 65535, 65535);
+  TGIFPainter patient(*longest, kTimed, platform::Rect{0, 0, 2, 2}, nullptr, nullptr, nullptr, clock);
+  EXPECT_EQ(patient.Advance(), 0);
+  for (int i = 0; i < 200; ++i) {
+    const int wait = patient.Advance();
+    ASSERT_EQ(wait, 655350);
+    clock.now += wait;
+  }
+  EXPECT_EQ(RunSync(*longest, gif::dpAnimate, clock).gaps.back(), 10000);
+
+  // Thousands of frames.
+  auto many = Animation(3000, 0);
+  EXPECT_EQ(RunSync(*many, gif::dpAnimate, clock).frames.size(), 3000u);
+
+  // A file cut short: what was read plays, and the painter ends.
+  auto whole = Animation(4, 5, 2);
+  platform::MemoryStream bytes;
+  whole->SaveToStream(bytes);
+  for (std::size_t cut : {bytes.Bytes().size() / 2, bytes.Bytes().size() - 2}) {
+    std::vector<std::uint8_t> part(bytes.Bytes().begin(), bytes.Bytes().begin() + static_cast<std::ptrdiff_t>(cut));
+    gif::TGIFImage image;
+    platform::MemoryStream in(part);
+    try {
+      image.LoadFromStream(in);
+    } catch (const std::exception&) {
+    }
+    const PaintRun run = RunSync(image, kSync, clock);
+    EXPECT_LE(run.frames.size(), 8u);
+  }
+}
+
 // ---- the image's side ---------------------------------------------------------
 
 TEST(GifImageDrawing, OneFrameAndEmptyRectanglesMakeNoPainter) {
