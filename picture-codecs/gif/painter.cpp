@@ -100,8 +100,21 @@ int TGIFPainter::FrameWait() {
 void TGIFPainter::ShowScreen() {
   const ScreenBuffer& screen = composer_->Visible();
   if (bitmap_ && !canvas_) {
-    for (int y = 0; y < std::min(screen.height, bitmap_->Height()); ++y)
-      for (int x = 0; x < std::min(screen.width, bitmap_->Width()); ++x) bitmap_->SetPixel(x, y, screen.At(x, y));
+    if (bitmap_->GetPixelFormat() == platform::PixelFormat::Bit24) {
+      const int w = std::min(screen.width, bitmap_->Width());
+      for (int y = 0; y < std::min(screen.height, bitmap_->Height()); ++y) {
+        std::uint8_t* out = bitmap_->ScanLine(y);
+        const platform::Color* in = screen.pixels.data() + static_cast<std::size_t>(y) * static_cast<std::size_t>(screen.width);
+        for (int x = 0; x < w; ++x, out += 3) {
+          out[0] = static_cast<std::uint8_t>(platform::GetBValue(in[x]));
+          out[1] = static_cast<std::uint8_t>(platform::GetGValue(in[x]));
+          out[2] = static_cast<std::uint8_t>(platform::GetRValue(in[x]));
+        }
+      }
+    } else {
+      for (int y = 0; y < std::min(screen.height, bitmap_->Height()); ++y)
+        for (int x = 0; x < std::min(screen.width, bitmap_->Width()); ++x) bitmap_->SetPixel(x, y, screen.At(x, y));
+    }
     image_->SignalChange();
     return;
   }
@@ -269,6 +282,7 @@ void TGIFPainter::StartPainter() {
   if (wait == kFinished) return;
   timer_ = std::make_unique<QTimer>();
   timer_->setSingleShot(true);
+  timer_->setTimerType(Qt::PreciseTimer);  // coarse timers may fire early
   QObject::connect(timer_.get(), &QTimer::timeout, [this] { OnTimer(); });
   if (wait != kWaitForever) timer_->start(std::max(wait, 0));
 }
