@@ -129,7 +129,15 @@ void TGIFPainter::ShowScreen() {
     }
   }
   const platform::Rect source{0, 0, screen.width, screen.height};
-  if (canvas_) {
+  if (canvas_ && (options_ & dpTiled)) {
+    // Copies at the picture's own size from the rectangle's corner, cut at
+    // its right and bottom edges.
+    for (int x = rect_.left; x < rect_.right; x += screen.width)
+      for (int y = rect_.top; y < rect_.bottom; y += screen.height) {
+        const int w = std::min(screen.width, rect_.right - x), h = std::min(screen.height, rect_.bottom - y);
+        canvas_->DrawImage(platform::Rect{x, y, x + w, y + h}, picture, platform::Rect{0, 0, w, h});
+      }
+  } else if (canvas_) {
     canvas_->DrawImage(rect_, picture, source);
   } else {
     platform::Canvas canvas(bitmap_);

@@ -287,6 +287,24 @@ TEST(GifImageDrawing, TiledDrawingClipsToTheRectangle) {
   EXPECT_EQ(ends, 4);  // only the whole tiles keep their last pixel
 }
 
+TEST(GifImageDrawing, DirectTiledFramesStayInsideTheRectangle) {
+  auto image = Animation(3, 5);
+  image->Frame(2)->PixelAt(0, 0) = 0;  // red in the corner of every tile
+  platform::Bitmap target(30, 30);
+  target.Fill(RGBColor(0, 0, 0));
+  platform::Canvas canvas(&target);
+  image->PaintOptions = gif::dpAnimate | gif::dpDirect | gif::dpTiled;  // synchronous
+  image->Draw(canvas, platform::Rect{3, 3, 28, 28});
+  EXPECT_EQ(image->PainterCount(), 0);
+  for (int y = 0; y < 30; ++y)
+    for (int x = 0; x < 30; ++x) {
+      const bool inside = x >= 3 && x < 28 && y >= 3 && y < 28;
+      const bool corner = (x - 3) % 2 == 0 && (y - 3) % 2 == 0;
+      const platform::Color want = !inside ? RGBColor(0, 0, 0) : corner ? RGBColor(255, 0, 0) : RGBColor(0, 0, 255);
+      EXPECT_EQ(target.Pixel(x, y), want) << x << "," << y;
+    }
+}
+
 // A running animation on the event loop: frames reach the cached bitmap, and
 // clearing or freeing the image stops it at once.
 TEST(GifImageDrawing, AnimationOnTheEventLoopStopsAtOnce) {
