@@ -305,6 +305,24 @@ TEST(GifImageDrawing, DirectTiledFramesStayInsideTheRectangle) {
     }
 }
 
+TEST(GifImageDrawing, ClearedFromItsOwnSynchronousPainter) {
+  FakeClock clock;
+  auto image = Animation(3, 5, 0);
+  image->SetPainterClock(&clock);
+  image->PaintOptions = gif::dpAnimate | gif::dpRepeat | gif::dpRepeatForever;
+  int painted = 0;
+  gif::TGIFImage* raw = image.get();
+  image->OnFramePainted = [&](TGIFPainter&) {
+    if (++painted == 2) raw->ClearImage();
+  };
+  platform::Bitmap target(2, 2);
+  platform::Canvas canvas(&target);
+  image->Draw(canvas, platform::Rect{0, 0, 2, 2});  // forever, but the clearing ends it
+  EXPECT_EQ(painted, 2);
+  EXPECT_TRUE(image->Empty());
+  EXPECT_EQ(image->PainterCount(), 0);
+}
+
 // A running animation on the event loop: frames reach the cached bitmap, and
 // clearing or freeing the image stops it at once.
 TEST(GifImageDrawing, AnimationOnTheEventLoopStopsAtOnce) {
