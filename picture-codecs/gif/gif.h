@@ -131,6 +131,8 @@ int MulDiv(std::int64_t a, std::int64_t b, std::int64_t c);
 
 class TGIFImage;
 class TGIFSubImage;
+class TGIFPainter;
+class PainterClock;
 class TGIFHeader;
 
 // Whoever reports a warning (an item, a list or a colour map).
@@ -619,11 +621,38 @@ class TGIFImage : public platform::Graphic, public GIFObject {
   // written (temporary file in the same folder, then renamed).
   void SaveToFile(const std::string& path) override;
 
+  // One frame, or dpAnimate clear: frame 0. Otherwise an animation painter
+  // shows the frames: into the cached bitmap, which is drawn here and on
+  // every later call (the image signals a change for each frame), or with
+  // dpDirect straight onto this canvas.
   void Draw(platform::Canvas& canvas, const platform::Rect& rect) override;
   // The whole picture as one bitmap (frame 0 on the logical screen); none
   // for an empty image.
   platform::Bitmap* RenderBitmap();
-  void DropBitmap() { cachedBitmap_.reset(); }
+  // The cached bitmap, made blank (the background colour) when there is none.
+  platform::Bitmap* BlankBitmap();
+  // Stops the main painter, then drops the cached bitmap.
+  void DropBitmap();
+  // The bitmap stretched into rect, or with dpTiled copies of the image's
+  // size from rect's corner on, clipped to rect.
+  void TileBitmap(platform::Canvas& canvas, const platform::Rect& rect, platform::Bitmap& bitmap);
+
+  // Painters. NewPainter answers a timer-driven painter (the caller starts
+  // it), or runs a synchronous one to its end and answers none; none also
+  // for an empty image or rectangle. canvas none paints into bitmap.
+  TGIFPainter* NewPainter(TGIFPainter** painterRef, platform::Canvas* canvas, std::uint16_t options,
+                          const platform::Rect& rect, platform::Bitmap* bitmap = nullptr);
+  void StopMainPainter();
+  // Stops and frees every painter (before clearing, destroying, optimising).
+  void StopPainters();
+  // Painters cannot be killed: this stops and frees them like StopPainters.
+  void KillPainters();
+  TGIFPainter* MainPainter() const { return mainPainter_; }
+  int PainterCount() const { return static_cast<int>(painters_.size()); }
+  // The clock of new painters (tests use a fake one); none: the system's.
+  void SetPainterClock(PainterClock* clock) { painterClock_ = clock; }
+  using PaintEvent = std::function<void(TGIFPainter& sender)>;
+  PaintEvent OnPaintBegin, OnFramePaint, OnFramePainted, OnRepeat, OnPaintEnd;
   // Makes the picture smaller without changing what a viewer shows: the
   // OptimizeOption passes (optimize.cpp). reduction is a ColorReduction
   // value; no pass reduces colours.
@@ -661,11 +690,16 @@ class TGIFImage : public platform::Graphic, public GIFObject {
   std::unique_ptr<TGIFHeader> header_;
   mutable std::optional<platform::Palette> globalPalette_;
   mutable bool inPaletteQuery_ = false;
+  void DrawFirstFrame(platform::Canvas& canvas, const platform::Rect& rect);
+  void RemovePainter(TGIFPainter* painter);
   bool inDraw_ = false;
   void AssignPicture(const platform::Graphic& source);  // import.cpp's frames
   void DeleteFrameKeepingTime(int index);                // optimize.cpp
 
   std::unique_ptr<platform::Bitmap> cachedBitmap_;
+  std::vector<std::unique_ptr<TGIFPainter>> painters_;
+  TGIFPainter* mainPainter_ = nullptr;
+  PainterClock* painterClock_ = nullptr;
   WarningHandler warningEvent_;
 };
 

@@ -13,6 +13,7 @@
 #include <filesystem>
 
 #include "picture-codecs/gif/gif.h"
+#include "picture-codecs/gif/painter.h"
 #include "platform/canvas.h"
 #include "platform/picture.h"
 
@@ -36,12 +37,13 @@ TGIFImage::TGIFImage()
 }
 
 TGIFImage::~TGIFImage() {
+  StopPainters();
   // Frames reach back into the frame list and the header while they go.
   frames_->ClearItems();
 }
 
 void TGIFImage::ClearImage() {
-  DropBitmap();
+  StopPainters();
   frames_->ClearItems();
   header_->GlobalMap().ClearEntries();
   header_->ScreenWidth = 0;
@@ -255,14 +257,7 @@ void TGIFImage::SaveToFile(const std::string& path) {
   ::chmod(path.c_str(), 0666 & ~mask);
 }
 
-void TGIFImage::Draw(platform::Canvas& canvas, const platform::Rect& rect) {
-  if (inDraw_ || FrameCount() == 0) return;
-  inDraw_ = true;
-  struct Reset {
-    bool& flag;
-    ~Reset() { flag = false; }
-  } reset{inDraw_};
-  // Only the first frame is drawn here; animation is the painter's.
+void TGIFImage::DrawFirstFrame(platform::Canvas& canvas, const platform::Rect& rect) {
   TGIFSubImage* frame = Frame(0);
   platform::Bitmap* bitmap = frame->DecodedBitmap();
   if (!bitmap) return;

@@ -86,6 +86,8 @@ void TGIFImage::DeleteFrameKeepingTime(int index) {
 
 void TGIFImage::Optimize(std::uint8_t options, std::uint8_t reduction) {
   if (FrameCount() == 0) return;
+  // A running animation walks the frame list that the passes below change.
+  StopPainters();
   const int total = 6 * FrameCount();
   int done = 0;
   auto report = [&] {

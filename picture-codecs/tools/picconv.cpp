@@ -10,17 +10,25 @@
 // (nearest, floydsteinberg, stucki, sierra, jajuni, stevearche, burkes, or
 // 0-6); without them the picture class's defaults hold.
 //
+// picconv --frames IN.gif OUT-%d.EXT [--backdrop RRGGBB]: writes the screen
+// of an animated GIF as shown after each frame (%d the frame's number from 0),
+// composed on the backdrop colour (default: the image's background colour).
+//
 // Exit status: 0 done; 1 a file could not be read or written (one line on
 // standard error naming the file and the codec's message, also when a reader
 // reports a damaged file in a message box); 2 usage error.
 #include <QGuiApplication>
 #include <cstdio>
 #include <exception>
+#include <algorithm>
+#include <cstdlib>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "picture-codecs/codecs.h"
+#include "picture-codecs/gif/compose.h"
 #include "picture-codecs/gif/gif.h"
 #include "platform/bitmap.h"
 #include "platform/msgbox.h"
@@ -34,7 +42,9 @@ constexpr int kExitUsage = 2;
 
 int Usage(const char* message) {
   if (message) std::fprintf(stderr, "picconv: %s\n", message);
-  std::fprintf(stderr, "usage: picconv [--reduce METHOD] [--dither KIND] IN OUT\n");
+  std::fprintf(stderr,
+               "usage: picconv [--reduce METHOD] [--dither KIND] IN OUT\n"
+               "       picconv --frames IN.gif OUT-%%d.EXT [--backdrop RRGGBB]\n");
   return kExitUsage;
 }
 
@@ -76,6 +86,48 @@ int FileError(const std::string& path, const std::string& message) {
   return kExitFileError;
 }
 
+int WriteFrames(const std::vector<std::string>& args) {
+  if (args.size() != 3 && args.size() != 5) return Usage(nullptr);
+  const std::string& in = args[1];
+  const std::string& pattern = args[2];
+  const auto mark = pattern.find("%d");
+  if (mark == std::string::npos) return Usage("the output name needs %d");
+  std::optional<platform::Color> backdrop;
+  if (args.size() == 5) {
+    if (args[3] != "--backdrop" || args[4].size() != 6) return Usage("--backdrop takes RRGGBB");
+    char* end = nullptr;
+    const unsigned long rgb = std::strtoul(args[4].c_str(), &end, 16);
+    if (*end != 0) return Usage("--backdrop takes RRGGBB");
+    backdrop = platform::RGBColor(static_cast<int>(rgb >> 16), static_cast<int>(rgb >> 8), static_cast<int>(rgb));
+  }
+  const auto outFormat = platform::FindFileFormat(ExtensionOf(pattern));
+  if (!outFormat) return Usage(("no picture class for the extension of " + pattern).c_str());
+  gif::TGIFImage image;
+  try {
+    image.LoadFromFile(in);
+  } catch (const std::exception& e) {
+    return FileError(in, e.what());
+  }
+  const std::uint16_t options = image.PaintOptions | gif::dpTransparent;
+  gif::FrameComposer composer(image, options, backdrop ? *backdrop : gif::PainterBackground(image));
+  for (int i = 0; i < image.FrameCount(); ++i) {
+    const std::string out = pattern.substr(0, mark) + std::to_string(i) + pattern.substr(mark + 2);
+    try {
+      composer.ShowFrame(i);
+      const gif::ScreenBuffer& screen = composer.Visible();
+      platform::Bitmap bitmap(std::max(1, screen.width), std::max(1, screen.height), platform::PixelFormat::Bit24);
+      for (int y = 0; y < screen.height; ++y)
+        for (int x = 0; x < screen.width; ++x) bitmap.SetPixel(x, y, screen.At(x, y));
+      std::unique_ptr<platform::Graphic> target = outFormat->factory();
+      target->Assign(bitmap);
+      target->SaveToFile(out);
+    } catch (const std::exception& e) {
+      return FileError(out, e.what());
+    }
+  }
+  return kExitDone;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -87,6 +139,10 @@ int main(int argc, char** argv) {
     if (type == QtCriticalMsg || type == QtFatalMsg) std::fprintf(stderr, "picconv: %s\n", qPrintable(text));
   });
   QGuiApplication app(argc, argv);
+  if (argc > 1 && std::string(argv[1]) == "--frames") {
+    codecs::RegisterPictureCodecs();
+    return WriteFrames(std::vector<std::string>(argv + 1, argv + argc));
+  }
   std::vector<std::string> args;
   int reduce = -1;
   int dither = -1;
