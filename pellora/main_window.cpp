@@ -15,6 +15,7 @@
 #include "foundation/ini.h"
 #include "foundation/sysinit.h"
 #include "foundation/variant.h"
+#include "pellora/settings_window.h"
 #include "platform/msgbox.h"
 #include "platform/text.h"
 
@@ -355,6 +356,8 @@ void TSol040::FormDestroy() {
   WriteText("cGroom.Text", Text(cGroom_));
   WriteList("cGroom", cGroom_);
   foundation::SaveAppIni();
+  // The child windows store their own sections after ours is on disk.
+  delete Sol043;
   activation_ = saDestroyed;
 }
 
@@ -471,8 +474,10 @@ void TSol040::RunCommand(int32_t command) {
         game_->Stats().SaveFile(statsFile_);
         break;
       case cmSettings:
-        platform::ShowMessageBox("The settings and statistics window is not part of this version yet.", kCaption,
-                                 platform::MbIconInformation);
+        if (Sol043 == nullptr) new TSol043(this, this);
+        if (Sol043->isMinimized()) Sol043->showNormal();
+        Sol043->show();
+        Sol043->raise();
         break;
       case cmTextbase:
         platform::ShowMessageBox("The text-base editor is not part of this version yet.", kCaption,
