@@ -28,7 +28,7 @@ const char* const kTbFileName = "Sol040tb.Ini";
 const char* const kBoardFileName = "boPellora.Ini";
 const char* const kStatsExtension = ".Rnd";
 const char* const kTagProperty = "Tag";
-// The pause after an undo step, so the player sees "Undo".
+// Pauses let events through in slices of this length.
 constexpr uint32_t kPumpSliceMs = 10;
 
 std::string ReadText(const char* key, const std::string& current) {
@@ -546,8 +546,13 @@ void TSol040::Pause(uint32_t ms) {
   const SolTiming& t = table_->Timing;
   if (!t.NowMs || !t.SleepMs) return;
   const uint64_t start = t.NowMs();
-  for (;;) {
-    const uint64_t spent = t.NowMs() - start;
+  // A clock that stands still (or goes back) must not hold the game: the
+  // pause ends after as many slices as it could need.
+  const uint64_t slices = ms / kPumpSliceMs + 2;
+  for (uint64_t i = 0; i < slices; ++i) {
+    const uint64_t now = t.NowMs();
+    if (now < start) break;
+    const uint64_t spent = now - start;
     if (spent >= ms) break;
     t.SleepMs(static_cast<uint32_t>(std::min<uint64_t>(ms - spent, kPumpSliceMs)));
     ProcessEvents();

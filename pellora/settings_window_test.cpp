@@ -203,6 +203,15 @@ TEST_F(SettingsWindowTest, TheStoredTabOpensItsPage) {
   for (int tab : {tabGame, tabVisual, tabDev}) EXPECT_FALSE(none.Page(tab)->isVisibleTo(&none));
 }
 
+TEST_F(SettingsWindowTest, AClockThatStandsStillDoesNotHoldTheDeal) {
+  Open();
+  main_->Table().Timing.NowMs = [] { return uint64_t{5}; };
+  main_->Table().Timing.SleepMs = [](uint32_t) {};
+  main_->RunCommand(cmDeal);
+  EXPECT_TRUE(main_->Table().Options.GameState & gsDealt);
+  EXPECT_FALSE(main_->Game().Busy());
+}
+
 TEST_F(SettingsWindowTest, OneWindowAtATimeThatFreesItselfWhenClosed) {
   TSol043& s = Open();
   QPointer<TSol043> watch(&s);
