@@ -129,7 +129,9 @@ TEST(RemovePair, MovesBothTopCardsToTheRemovalsWithASnapshot) {
   f.Pile(8, {Code(4, 1)});
   const std::vector<recSolSlt> before = f.table.Slots();
   const int rem = f.table.RemInd;
+  f.game.Record().SetI8(SolGameRecord::kTurn, 7);  // rides along in the snapshot
   f.game.RemovePair(0, 6, 0);
+  f.game.Record().SetI8(SolGameRecord::kTurn, 9);
   const recSolSlt& r = f.table.Slot(rem);
   EXPECT_EQ(r.Top, 2);
   EXPECT_EQ(r.Cards[1], Code(7));
@@ -160,7 +162,10 @@ TEST(RemovePair, MovesBothTopCardsToTheRemovalsWithASnapshot) {
   ASSERT_TRUE(f.game.Undo());
   ASSERT_TRUE(f.game.Undo());
   EXPECT_EQ(f.table.Slots(), before);
+  EXPECT_EQ(f.game.Record().I8(SolGameRecord::kTurn), 7);
+  EXPECT_EQ(f.game.Record().Counts().Omens, 4);
   EXPECT_EQ(f.view.LastInfo(), kTxtUndo);
+  EXPECT_EQ(f.view.pauses.back(), 200u);
   EXPECT_FALSE(f.table.CanUndo());
   EXPECT_TRUE(f.table.CanRedo());
 
