@@ -15,6 +15,7 @@
 #include "foundation/ini.h"
 #include "foundation/sysinit.h"
 #include "foundation/variant.h"
+#include "pellora/settings_window.h"
 #include "platform/msgbox.h"
 #include "platform/text.h"
 
@@ -27,7 +28,7 @@ const char* const kTbFileName = "Sol040tb.Ini";
 const char* const kBoardFileName = "boPellora.Ini";
 const char* const kStatsExtension = ".Rnd";
 const char* const kTagProperty = "Tag";
-// The pause after an undo step, so the player sees "Undo".
+// Pauses let events through in slices of this length.
 constexpr uint32_t kPumpSliceMs = 10;
 
 std::string ReadText(const char* key, const std::string& current) {
@@ -355,6 +356,8 @@ void TSol040::FormDestroy() {
   WriteText("cGroom.Text", Text(cGroom_));
   WriteList("cGroom", cGroom_);
   foundation::SaveAppIni();
+  // The child windows store their own sections after ours is on disk.
+  delete Sol043;
   activation_ = saDestroyed;
 }
 
@@ -471,8 +474,10 @@ void TSol040::RunCommand(int32_t command) {
         game_->Stats().SaveFile(statsFile_);
         break;
       case cmSettings:
-        platform::ShowMessageBox("The settings and statistics window is not part of this version yet.", kCaption,
-                                 platform::MbIconInformation);
+        if (Sol043 == nullptr) new TSol043(this, this);
+        if (Sol043->isMinimized()) Sol043->showNormal();
+        Sol043->show();
+        Sol043->raise();
         break;
       case cmTextbase:
         platform::ShowMessageBox("The text-base editor is not part of this version yet.", kCaption,
@@ -541,8 +546,13 @@ void TSol040::Pause(uint32_t ms) {
   const SolTiming& t = table_->Timing;
   if (!t.NowMs || !t.SleepMs) return;
   const uint64_t start = t.NowMs();
-  for (;;) {
-    const uint64_t spent = t.NowMs() - start;
+  // A clock that stands still (or goes back) must not hold the game: the
+  // pause ends after as many slices as it could need.
+  const uint64_t slices = ms / kPumpSliceMs + 2;
+  for (uint64_t i = 0; i < slices; ++i) {
+    const uint64_t now = t.NowMs();
+    if (now < start) break;
+    const uint64_t spent = now - start;
     if (spent >= ms) break;
     t.SleepMs(static_cast<uint32_t>(std::min<uint64_t>(ms - spent, kPumpSliceMs)));
     ProcessEvents();

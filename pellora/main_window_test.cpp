@@ -174,6 +174,29 @@ TEST_F(MainWindowTest, HandSetBoardFileIsUsedAndKeptAsWritten) {
   EXPECT_EQ(IniValue("Sol040", "cGroom.Text"), "Paul");
 }
 
+TEST_F(MainWindowTest, ADamagedIniStillStartsPlaysAndKeepsTheLinesItDoesNotOwn) {
+  std::string junk;
+  for (int i = 1; i < 256; ++i)
+    if (i != '\r' && i != '\n') junk += static_cast<char>(i);
+  const std::string longLine(100000, 'x');
+  WriteIni("[Other]\nmine=" + longLine + "\n" + junk + "\n[Sol040]\nLeft=99999999999\nTop=-4e99\ncPlr#0=" +
+           longLine + "\ncPlr#1=" + junk + "\nUndoFile=\ncBride.Text=" + junk + "\n");
+  // Damaged statistics and text base files beside it.
+  {
+    std::ofstream(dir_.filePath("Sol040.Rnd").toStdString(), std::ios::binary) << junk << junk;
+    std::ofstream(dir_.filePath("Sol040tb.Ini").toStdString(), std::ios::binary) << "[Brides]\n" << junk << "\n";
+  }
+  TSol040& w = Open();
+  w.RunCommand(cmDeal);
+  EXPECT_TRUE(w.Table().Options.GameState & gsDealt);
+  EXPECT_LE(w.PlayerCombo()->count(), kRecentNames);
+  window_.reset();
+  EXPECT_EQ(IniValue("Other", "mine"), longLine);
+  foundation::StringList lines;
+  lines.LoadFromFile(foundation::AppIniFile);
+  EXPECT_GE(lines.IndexOf(junk), 0);
+}
+
 TEST_F(MainWindowTest, EnterPushesTheNameToTheTopKeepingTwenty) {
   TSol040& w = Open();
   QComboBox* c = w.PlayerCombo();
@@ -343,11 +366,10 @@ TEST_F(MainWindowTest, PopupItemsSetTheirOwnCombo) {
   EXPECT_EQ(w.BrideCombo()->currentText(), platform::toQString(brides.back()));
 }
 
-TEST_F(MainWindowTest, ChildWindowCommandsSayTheyAreMissing) {
+TEST_F(MainWindowTest, TheMissingEditorSaysSoAndOtherCommandsDoNothing) {
   TSol040& w = Open();
-  w.RunCommand(cmSettings);
   w.RunCommand(cmTextbase);
-  EXPECT_EQ(messages_.size(), 2u);
+  EXPECT_EQ(messages_.size(), 1u);
   // Unknown and empty commands do nothing.
   messages_.clear();
   const auto kept = w.Table().Slots();
