@@ -216,8 +216,12 @@ void TTarga::LoadFromStream(platform::Stream& stream) {
   std::size_t least = dataBytes;
   if (kind.rle) least = (pixels + kMaxPacket - 1) / kMaxPacket * (1 + kind.bytes);
   if (static_cast<std::uint64_t>(stream.Remaining()) < least) Truncated();
-  Bitmap image(static_cast<int>(w), static_cast<int>(h), PixelFormat::Bit32);
-  Bitmap alpha(static_cast<int>(w), static_cast<int>(h), PixelFormat::Bit32);
+  // A file of type 0 holds no pixels, so it holds no picture either: the
+  // header's size alone would let 18 bytes claim two gigabytes of bitmaps.
+  const int bitmapWidth = kind.bytes > 0 ? static_cast<int>(w) : 0;
+  const int bitmapHeight = kind.bytes > 0 ? static_cast<int>(h) : 0;
+  Bitmap image(bitmapWidth, bitmapHeight, PixelFormat::Bit32);
+  Bitmap alpha(bitmapWidth, bitmapHeight, PixelFormat::Bit32);
 
   // Rows come one at a time: from packets read in blocks as they are
   // needed, or from blocks of plain rows.

@@ -321,9 +321,11 @@ TEST(TargaLoad, DamageAndUnknownKindsFailAndKeepThePicture) {
   // A small file cannot claim a big picture.
   EXPECT_THROW(Load(Cat(Header(2, 60000, 60000, 24, 0), {1, 2, 3})), platform::GraphicError);
   EXPECT_THROW(Load(Cat(Header(10, 60000, 60000, 24, 0), {0xFF, 1, 2, 3})), platform::GraphicError);
-  // Type 0: a picture of the header's size without pixels.
-  auto none = Load(Header(0, 4, 3, 0, 0));
-  EXPECT_EQ(none->Width(), 4);
+  // Type 0: no pixels and no picture, whatever size the header gives.
+  auto none = Load(Header(0, 60000, 60000, 0, 0));
+  EXPECT_TRUE(none->Empty());
+  EXPECT_EQ(none->Width(), 0);
+  EXPECT_EQ(none->ImageWidth, 60000);
   EXPECT_EQ(none->ImageFormat, TTarga::kNoImage);
 }
 
