@@ -80,6 +80,9 @@ std::int64_t Expand(const CodeData& data, int codeSize, std::uint8_t* out, std::
   Table t;
   const int clear = 1 << codeSize;
   const int end = clear + 1;
+  // With code sizes above 8 the codes below the clear code reach past what
+  // a pixel byte holds: those are damaged data, not values to cut short.
+  const int values = std::min(clear, 256);
   for (int i = 0; i < clear; ++i) {
     t.prefix[i] = 0;
     t.suffix[i] = static_cast<std::uint16_t>(i);
@@ -112,7 +115,7 @@ std::int64_t Expand(const CodeData& data, int codeSize, std::uint8_t* out, std::
     if (code == end) break;
     if (prev < 0) {
       // The first code after a clear must stand for a single value.
-      if (code > clear) {
+      if (code >= values) {
         warn(kSeverityWarning, msg::kBadData);
         break;
       }
@@ -120,7 +123,7 @@ std::int64_t Expand(const CodeData& data, int codeSize, std::uint8_t* out, std::
       prev = code;
       continue;
     }
-    if (code > next) {
+    if (code > next || (code >= values && code < clear)) {
       warn(kSeverityWarning, msg::kBadData);
       break;
     }

@@ -204,6 +204,22 @@ TEST(LzwDecoding, DamagedAndUnusualStreams) {
     EXPECT_EQ(Decode(WriteCodes(2, {{4, 3}, {6, 3}, {5, 3}}), 2, 1, false, &w), Bytes(2, 0));
     EXPECT_FALSE(w.list.empty());
   }
+  // Code sizes above 8: codes below the clear code that no pixel byte can
+  // hold are damaged data, first after a clear or later; values up to 255
+  // decode as they are.
+  {
+    Warnings w;
+    EXPECT_EQ(Decode(WriteCodes(9, {{512, 10}, {255, 10}, {7, 10}, {513, 10}}), 2, 1, false, &w), (Bytes{255, 7}));
+    EXPECT_TRUE(w.list.empty());
+  }
+  for (const auto& codes : {std::vector<std::pair<int, int>>{{512, 10}, {300, 10}, {513, 10}},
+                            std::vector<std::pair<int, int>>{{512, 10}, {7, 10}, {256, 10}, {513, 10}}}) {
+    Warnings w;
+    const Bytes px = Decode(WriteCodes(9, codes), 3, 1, false, &w, 9);
+    EXPECT_NE(std::find(w.list.begin(), w.list.end(), gif::msg::kBadData), w.list.end());
+    EXPECT_NE(px[0], 300 & 0xFF);
+    EXPECT_EQ(px[2], 9) << "nothing past the bad code";
+  }
   // Truncated: the sub-block claims more bytes than the stream has.
   {
     Bytes data = WriteCodes(2, {{4, 3}, {1, 3}, {2, 3}, {3, 3}, {1, 3}, {2, 3}, {3, 3}, {5, 3}});
