@@ -1,10 +1,11 @@
 // The GIF reader on arbitrary bytes: loading must end in a picture or a
 // GIFException/stream error, never a crash, a hang or a read outside a
-// buffer. Whatever loads is also rendered and written back.
+// buffer. Whatever loads is also rendered, composed and written back.
 #include <cstddef>
 #include <cstdint>
 #include <exception>
 
+#include "picture-codecs/gif/compose.h"
 #include "picture-codecs/gif/gif.h"
 #include "platform/stream.h"
 
@@ -22,6 +23,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (image.Frame(i)->PixelCount() > kMaxRenderedPixels) return 0;
   try {
     for (int i = 0; i < image.FrameCount(); ++i) image.Frame(i)->DecodedBitmap();
+    // Every frame composed as a viewer shows it, with and without the
+    // transparency and clear options: frames may lie anywhere on the screen.
+    const std::int64_t screen = static_cast<std::int64_t>(image.Width()) * image.Height();
+    if (screen <= kMaxRenderedPixels)
+      for (const std::uint16_t options : {std::uint16_t{0}, std::uint16_t{gif::dpTransparent | gif::dpClearOnRepeat}}) {
+        gif::FrameComposer composer(image, options, platform::clBlack);
+        for (int i = 0; i < image.FrameCount(); ++i) composer.ShowFrame(i);
+      }
     if (!image.Empty()) {
       platform::MemoryStream out;
       image.SaveToStream(out);

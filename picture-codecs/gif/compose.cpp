@@ -60,6 +60,9 @@ void FrameComposer::DrawFrame(TGIFSubImage& frame, ScreenBuffer& target) const {
   const int x0 = frame.Left(), y0 = frame.Top();
   const int x1 = std::min(x0 + fw, target.width);
   const int y1 = std::min(y0 + frame.Height(), target.height);
+  // A frame wholly right of the screen (or a screen of no width) has no row
+  // to draw into.
+  if (x0 >= x1) return;
   const std::uint8_t* pixels = frame.Pixels();
   for (int y = y0; y < y1; ++y) {
     const std::uint8_t* row = pixels + static_cast<std::size_t>(y - y0) * static_cast<std::size_t>(fw);

@@ -271,6 +271,39 @@ TEST(GifCompose, BackgroundColourAndReservedDisposals) {
   }
 }
 
+TEST(GifCompose, FramesOutsideANarrowScreenDrawNothing) {
+  // A screen of no width (as a damaged file may give) and a frame lying
+  // wholly right of a narrow one: nothing is drawn, nothing read or written
+  // outside the buffers.
+  for (const int screenWidth : {0, 3}) {
+    gif::TGIFImage image;
+    image.GlobalMapOf().AddColour(RGBColor(255, 0, 0));
+    image.GlobalMapOf().AddColour(RGBColor(0, 255, 0));
+    AddFrame(image, 4, 0, 4, 4, 2, 10, -1, [](int, int) { return 1; });
+    AddFrame(image, 0, 2, 4, 4, 3, 10, 0, [](int x, int) { return x % 2; });
+    // Adding frames grows the screen; a damaged header states it smaller.
+    image.SetScreenSize(screenWidth, 8);
+    ASSERT_EQ(image.Width(), screenWidth);
+    for (const std::uint16_t options : {std::uint16_t{0}, std::uint16_t{gif::dpTransparent | gif::dpClearOnRepeat}}) {
+      gif::FrameComposer c(image, options, RGBColor(1, 2, 3));
+      for (int i = 0; i < image.FrameCount(); ++i) c.ShowFrame(i);
+      const auto& shown = c.Visible();
+      ASSERT_EQ(shown.width, image.Width());
+      for (int y = 0; y < shown.height; ++y)
+        for (int x = 0; x < shown.width; ++x) {
+          // Only frame 1 reaches the narrow screen, on its rows 2..5; its
+          // odd columns are green, the even ones transparent or red.
+          const bool covered = y >= 2 && y < 6;
+          if (!covered) {
+            EXPECT_NE(shown.At(x, y), RGBColor(0, 255, 0));
+          } else if (x % 2 == 1) {
+            EXPECT_EQ(shown.At(x, y), RGBColor(0, 255, 0)) << x << "," << y;
+          }
+        }
+    }
+  }
+}
+
 TEST(GifCompose, DelayUnitsAndLimits) {
   auto image = FourFrames();
   gif::TGIFSubImage& f = *image->Frame(0);
