@@ -315,6 +315,10 @@ void TTarga::LoadFromStream(platform::Stream& stream) {
 
 void TTarga::SaveToStream(platform::Stream& stream) {
   const int w = ImageBitmap.Width(), h = ImageBitmap.Height();
+  // The header holds each side in 16 bits: a larger picture cannot be
+  // written, and is refused before a byte is.
+  if (w > kMaxSide || h > kMaxSide)
+    throw GraphicError("Targa pictures are at most " + std::to_string(kMaxSide) + " pixels wide and high");
   const bool rle = ImageFormat == kRleTrueColour;
   std::size_t bytesPerPixel = 3;
   if (!rle) {

@@ -29,6 +29,8 @@ class TTarga : public platform::Graphic {
   static constexpr int kClipboardFormat = 20;
   static constexpr int kColourMapCapacity = 1000;
   static constexpr int kHeaderSize = 18;
+  // The largest side the header can state.
+  static constexpr int kMaxSide = 0xFFFF;
   // The largest run-length packet, in pixels.
   static constexpr int kMaxPacket = 128;
 

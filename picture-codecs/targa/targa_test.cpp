@@ -413,6 +413,30 @@ TEST(TargaSave, FilesGoThroughATemporaryFileAndBmpByName) {
   fs::permissions(dir.Path(), fs::perms::owner_all);
 }
 
+TEST(TargaSave, SidesPastTheHeaderAreRefusedBeforeWriting) {
+  TempDir dir("targa_wide");
+  const std::string path = dir / "wide.tga";
+  std::ofstream(path) << "old content";
+  for (const auto& [w, h] : {std::pair{TTarga::kMaxSide + 1, 1}, std::pair{1, TTarga::kMaxSide + 1}}) {
+    TTarga t;
+    t.ImageBitmap.SetSize(w, h);
+    platform::MemoryStream out;
+    EXPECT_THROW(t.SaveToStream(out), platform::GraphicError) << w << " x " << h;
+    EXPECT_EQ(out.Size(), 0);
+    EXPECT_THROW(t.SaveToFile(path), platform::GraphicError);
+    EXPECT_EQ(ReadFile(path), std::vector<std::uint8_t>({'o', 'l', 'd', ' ', 'c', 'o', 'n', 't', 'e', 'n', 't'}));
+  }
+  // The largest side the header holds is written and read back.
+  TTarga t;
+  t.ImageBitmap.SetSize(TTarga::kMaxSide, 1);
+  t.ImageBitmap.SetPixel(TTarga::kMaxSide - 1, 0, platform::RGBColor(1, 2, 3));
+  TTarga back;
+  platform::MemoryStream in(Save(t));
+  back.LoadFromStream(in);
+  EXPECT_EQ(back.Width(), TTarga::kMaxSide);
+  EXPECT_EQ(back.ImageBitmap.Pixel(TTarga::kMaxSide - 1, 0), platform::RGBColor(1, 2, 3));
+}
+
 TEST(TargaSave, ClipboardAndPropertyForms) {
   TTarga t;
   t.LoadFromFile(kData + "pil_rgba32_rle.tga");
