@@ -1,6 +1,7 @@
 // Scaling the design-unit table to the board and the card pictures to the
 // slot size.
 #include <cmath>
+#include <cstdint>
 #include <cstring>
 
 #include "pellora-lib/shrink.h"
@@ -23,6 +24,16 @@ int NearestInt(double v) {
   const double t = std::nearbyint(v);
   if (!(t >= INT32_MIN && t <= INT32_MAX)) throw SolTblError("Layout value out of range");
   return static_cast<int>(t);
+}
+
+int FitInt(std::int64_t v) {
+  if (v < INT32_MIN || v > INT32_MAX) throw SolTblError("Layout value out of range");
+  return static_cast<int>(v);
+}
+
+// A rectangle whose every edge fits into int; sums are taken in 64 bits.
+platform::Rect CheckedBounds(std::int64_t left, std::int64_t top, std::int64_t width, std::int64_t height) {
+  return platform::Rect{FitInt(left), FitInt(top), FitInt(left + width), FitInt(top + height)};
 }
 
 platform::Bitmap Placeholder(int w, int h) {
@@ -97,19 +108,19 @@ void TSolTbl::LayOut(PictureRescale rescale) {
   std::vector<int16_t> fonts(labels_.size());
   for (size_t i = 0; i < slots_.size(); ++i) {
     const int top = TruncInt(slots_[i].Y * static_cast<double>(s.scaleY));
-    const int left = TruncInt(slots_[i].X * static_cast<double>(s.scaleX)) + s.offset;
-    slotRects[i] = platform::Bounds(left, top, s.slotWidth, s.slotHeight);
+    const std::int64_t left = std::int64_t{TruncInt(slots_[i].X * static_cast<double>(s.scaleX))} + s.offset;
+    slotRects[i] = CheckedBounds(left, top, s.slotWidth, s.slotHeight);
   }
   for (size_t i = 0; i < labels_.size(); ++i) {
     const recSolSlt& l = labels_[i];
     const int top = TruncInt(l.Y * static_cast<double>(s.scaleY));
-    const int left = TruncInt(l.X * static_cast<double>(s.scaleX)) + s.offset;
+    const std::int64_t left = std::int64_t{TruncInt(l.X * static_cast<double>(s.scaleX))} + s.offset;
     const int lw = TruncInt(l.W * static_cast<double>(s.scaleX));
     const int lh = TruncInt(l.H * static_cast<double>(s.scaleY));
     const int font = lh <= 12 ? 8 : lh - 4;
     if (font > INT16_MAX) throw SolTblError("Label font height out of range");
     fonts[i] = static_cast<int16_t>(font);
-    labelRects[i] = platform::Bounds(left, top, lw, lh);
+    labelRects[i] = CheckedBounds(left, top, lw, lh);
   }
   PicAspect = s.aspect;
   ScaleX = s.scaleX;

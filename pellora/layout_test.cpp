@@ -55,6 +55,21 @@ TEST(SolLayout, RefusedLayoutsChangeNothing) {
   EXPECT_EQ(v.Slot(0).Rect, platform::Rect{});
   EXPECT_FLOAT_EQ(v.ScaleX, 0.0f);
   EXPECT_THROW(v.DoLayout(), SolTblError);
+  // Each product fits, but a slot's place plus the centring offset, or a
+  // label's edge, passes 32 bits: refused as well, nothing wraps.
+  for (const bool label : {false, true}) {
+    TSolTbl u;
+    u.MaxWidth = u.MaxHeight = 1;
+    u.DefWidth = u.DefHeight = 0;
+    u.PicWidth = u.PicHeight = 1;
+    if (label)
+      u.AddLabel(-1, 0, 0, 20000, 0, 0, 0, "wide", "", "");
+    else
+      u.AddSlot(-1, 20000, 0, 1, 0, 0, "far", "");
+    u.SetBoardSize(2100000000, 100000);  // scale 100,000, offset about 1.05e9
+    EXPECT_EQ(label ? u.Label(0).Rect : u.Slot(0).Rect, platform::Rect{}) << label;
+    EXPECT_THROW(u.DoLayout(), SolTblError) << label;
+  }
 }
 
 TEST(SolLayout, RectanglesAndLabelFonts) {
