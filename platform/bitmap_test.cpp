@@ -225,6 +225,37 @@ TEST(Bitmap, TransparencyAndMask) {
   EXPECT_EQ(qAlpha(shown.pixel(0, 0)), 255);
 }
 
+TEST(Bitmap, SamePixelsComparesColoursWhateverTheLayout) {
+  for (const PixelFormat format : {PixelFormat::Bit1, PixelFormat::Bit4, PixelFormat::Bit8, PixelFormat::Bit24}) {
+    const Bitmap a = RandomBitmap(7, 5, format, 3);
+    Bitmap b = a;
+    EXPECT_TRUE(SamePixels(a, b));
+    // Padding bytes differ, the pixels do not.
+    if (b.BytesPerLine() * 8 > static_cast<std::size_t>(7 * BitsPerPixel(format))) {
+      b.ScanLine(2)[b.BytesPerLine() - 1] ^= 0x01;
+      EXPECT_TRUE(SamePixels(a, b)) << BitsPerPixel(format);
+      b = a;
+    }
+    // One pixel of the last row differs.
+    if (IsIndexed(format))
+      b.SetPixelIndex(6, 4, (a.PixelIndex(6, 4) + 1) % (1 << BitsPerPixel(format)));
+    else
+      b.SetPixel(6, 4, a.Pixel(6, 4) ^ 0x010101);
+    EXPECT_FALSE(SamePixels(a, b)) << BitsPerPixel(format);
+  }
+  // The same colours in another format, and the same bytes under another
+  // palette.
+  Bitmap indexed(4, 2, PixelFormat::Bit8);
+  indexed.SetPalette({clBlack, clWhite, RGBColor(10, 20, 30)});
+  indexed.SetPixelIndex(1, 1, 2);
+  Bitmap wide = indexed;
+  wide.SetPixelFormat(PixelFormat::Bit24);
+  EXPECT_TRUE(SamePixels(indexed, wide));
+  Bitmap other = indexed;
+  other.SetPalette({clBlack, clWhite, RGBColor(10, 20, 31)});
+  EXPECT_FALSE(SamePixels(indexed, other));
+}
+
 TEST(Bitmap, CopiesAreIndependentAndAssignCopiesEverything) {
   Bitmap a = RandomBitmap(4, 4, PixelFormat::Bit8, 11);
   a.SetTransparent(true);

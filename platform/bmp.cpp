@@ -275,13 +275,21 @@ void WriteBmp(Stream& stream, const Bitmap& bitmap) {
     if (palette.size() > max) palette.resize(max);
     // A table shorter than an index in use would make the reader guess;
     // write the full table then.
+    // A full table needs no look at the pixels; otherwise the rows are read
+    // as bytes (a call per pixel is slow on pictures of millions).
     bool shortTable = palette.empty();
-    for (int y = 0; y < bitmap.Height() && !shortTable; ++y)
-      for (int x = 0; x < bitmap.Width(); ++x)
-        if (static_cast<std::size_t>(bitmap.PixelIndex(x, y)) >= palette.size()) {
+    for (int y = 0; y < bitmap.Height() && !shortTable && palette.size() < max; ++y) {
+      const std::uint8_t* row = bitmap.ScanLine(y);
+      for (int x = 0; x < bitmap.Width(); ++x) {
+        const int index = bits == 8   ? row[x]
+                          : bits == 4 ? (row[x >> 1] >> ((x & 1) ? 0 : 4)) & 0x0F
+                                      : (row[x >> 3] >> (7 - (x & 7))) & 1;
+        if (static_cast<std::size_t>(index) >= palette.size()) {
           shortTable = true;
           break;
         }
+      }
+    }
     if (shortTable) palette.resize(max, clBlack);
   }
   const std::uint64_t imageSize = static_cast<std::uint64_t>(stride) * static_cast<std::uint64_t>(bitmap.Height());

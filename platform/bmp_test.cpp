@@ -115,6 +115,30 @@ struct Writer {
   }
 };
 
+TEST(Bmp, ShortColourTableIsWrittenFullOnlyWhenAPixelReachesPastIt) {
+  // Offset of the pixels = 54 + 4 x written table entries.
+  const auto tableEntries = [](const std::vector<std::uint8_t>& f) {
+    const std::uint32_t offset = f[10] | f[11] << 8 | f[12] << 16 | static_cast<std::uint32_t>(f[13]) << 24;
+    return (offset - 54) / 4;
+  };
+  for (const PixelFormat format : {PixelFormat::Bit1, PixelFormat::Bit4, PixelFormat::Bit8}) {
+    const int bits = BitsPerPixel(format);
+    const int width = 13;  // a partial last byte in 1 and 4 bits
+    Bitmap b(width, 3, format);
+    b.SetPalette({clBlack, clWhite});
+    EXPECT_EQ(tableEntries(ToBmp(b)), 2u) << bits;
+    if (bits == 1) continue;  // two entries are its whole table
+    // The last pixel of the middle row reaches past the table.
+    b.SetPixelIndex(width - 1, 1, 3);
+    const auto file = ToBmp(b);
+    EXPECT_EQ(tableEntries(file), 1u << bits) << bits;
+    const Bitmap back = FromBmp(file);
+    EXPECT_EQ(back.PixelIndex(width - 1, 1), 3) << bits;
+    EXPECT_EQ(back.Pixel(width - 1, 1), clBlack) << bits;
+    EXPECT_EQ(back.Pixel(0, 1), clBlack) << bits;
+  }
+}
+
 TEST(Bmp, TopDownRowsReadInOrder) {
   Writer w;
   w.header(54);
