@@ -237,7 +237,7 @@ void TGIFEncoder::EncodeFrame(Stream& stream, int pixelBits, int colourCount, co
   WriteByte(stream, 0);
 }
 
-void TGIFEncoder::PutCode(int code) {
+inline void TGIFEncoder::PackCode(int code) {
   Accumulator |= static_cast<std::uint64_t>(code) << PendingBits;
   PendingBits += CodeWidth;
   while (PendingBits >= 8) {
@@ -251,6 +251,8 @@ void TGIFEncoder::PutCode(int code) {
     PendingBits = 0;
   }
 }
+
+void TGIFEncoder::PutCode(int code) { PackCode(code); }
 
 void TGIFEncoder::Restart() {
   JustCleared = true;
@@ -285,18 +287,7 @@ void TLZWEncoder::ResetDictionary() {
 void TLZWEncoder::PutCode(int code) { PutLZW(code); }
 
 inline void TLZWEncoder::PutLZW(int code) {
-  Accumulator |= static_cast<std::uint64_t>(code) << PendingBits;
-  PendingBits += CodeWidth;
-  while (PendingBits >= 8) {
-    Out.push_back(static_cast<std::uint8_t>(Accumulator));
-    Accumulator >>= 8;
-    PendingBits -= 8;
-  }
-  if (code == EndCodeValue && PendingBits > 0) {
-    Out.push_back(static_cast<std::uint8_t>(Accumulator));
-    Accumulator = 0;
-    PendingBits = 0;
-  }
+  PackCode(code);
   if (NextFree > CodeLimit || JustCleared) {
     if (JustCleared) {
       CodeWidth = StartWidth;

@@ -46,6 +46,9 @@ class TGIFEncoder {
 
  protected:
   virtual void PutCode(int code);
+  // Appends a code of the current width to Out, least significant bit first;
+  // the end code also flushes the last partial byte.
+  void PackCode(int code);
   virtual void Restart();
   virtual void Pack() = 0;
   // The pixels in sending order: the frame's rows (in interlace order when
