@@ -169,6 +169,26 @@ void SolGame::DealNow() {
   int deckSlot = table_.DeckInd;
   const int remSlot = table_.RemInd;
 
+  // Shows `picture` in slot i, the card that lay there flying back to the
+  // deck when clearing is animated.
+  const auto clearTo = [&](int i, int16_t picture) {
+    recSolSlt& s = table_.Slot(i);
+    if (anim & abClearScreen) {
+      PlaceBoxOn(box, i);
+      box.SetVisible(true);
+      s.Picture = picture;
+      view_.Repaint();
+      view_.ProcessEvents();
+      view_.Fly(table_, box, deckSlot, Speed(arDealPersons));
+      box.SetVisible(false);
+      view_.Pause(Drag(arClearScreen));
+    } else {
+      s.Picture = picture;
+      view_.Repaint();
+      view_.Pause(Click(arClearScreen));
+    }
+  };
+
   // Clear the table.
   for (int i = 0; i <= table_.MaxSlot; ++i) {
     recSolSlt& s = table_.Slot(i);
@@ -177,21 +197,7 @@ void SolGame::DealNow() {
     s.Paired = 0;
     s.Selected = 0;
     s.Visible = 1;
-    if (s.Picture == kCodeEmpty) continue;
-    if (anim & abClearScreen) {
-      PlaceBoxOn(box, i);
-      box.SetVisible(true);
-      s.Picture = kCodeEmpty;
-      view_.Repaint();
-      view_.ProcessEvents();
-      view_.Fly(table_, box, deckSlot, Speed(arDealPersons));
-      box.SetVisible(false);
-      view_.Pause(Drag(arClearScreen));
-    } else {
-      s.Picture = kCodeEmpty;
-      view_.Repaint();
-      view_.Pause(Click(arClearScreen));
-    }
+    if (s.Picture != kCodeEmpty) clearTo(i, kCodeEmpty);
   }
   {
     recSolSlt& r = table_.Slot(remSlot);
@@ -200,22 +206,7 @@ void SolGame::DealNow() {
     r.Top = 0;
     r.PairKey = 0;
     r.Visible = 1;
-    if (r.Picture != kCodeRemovals) {
-      if (anim & abClearScreen) {
-        PlaceBoxOn(box, remSlot);
-        box.SetVisible(true);
-        r.Picture = kCodeRemovals;
-        view_.Repaint();
-        view_.ProcessEvents();
-        view_.Fly(table_, box, deckSlot, Speed(arDealPersons));
-        box.SetVisible(false);
-        view_.Pause(Drag(arClearScreen));
-      } else {
-        r.Picture = kCodeRemovals;
-        view_.Repaint();
-        view_.Pause(Click(arClearScreen));
-      }
-    }
+    if (r.Picture != kCodeRemovals) clearTo(remSlot, kCodeRemovals);
   }
 
   if (table_.Options.GameState & gsRebuildBoard) {
