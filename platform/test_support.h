@@ -1,9 +1,10 @@
 #pragma once
 // Fixtures shared by the picture tests: random bitmaps in every pixel format,
-// scratch folders, and the system's Python with Pillow as an independent
-// picture reader and writer.
+// scratch folders, the system's Python with Pillow as an independent
+// picture reader and writer, and the binary PNM files such tools write.
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cstdint>
 #include <cstdlib>
@@ -11,6 +12,7 @@
 #include <fstream>
 #include <iterator>
 #include <random>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -88,6 +90,60 @@ inline int RunPython(const TempDir& dir, const std::string& script, const std::s
   const std::string file = dir / "script.py";
   std::ofstream(file) << script;
   return std::system((Python() + " " + file + " " + args).c_str());
+}
+
+// A binary PGM (P5) or PPM (P6) file of 8-bit samples; w = h = 0 when it
+// is missing or of another kind.
+struct Pnm {
+  int w = 0, h = 0, channels = 3;
+  std::vector<std::uint8_t> bytes;
+  const std::uint8_t* At(int x, int y) const {
+    return &bytes[(static_cast<std::size_t>(y) * static_cast<std::size_t>(w) + static_cast<std::size_t>(x)) *
+                  static_cast<std::size_t>(channels)];
+  }
+  Color ColourAt(int x, int y) const {
+    const std::uint8_t* p = At(x, y);
+    return channels == 1 ? RGBColor(p[0], p[0], p[0]) : RGBColor(p[0], p[1], p[2]);
+  }
+};
+
+inline Pnm ReadPnm(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::string magic;
+  int w = 0, h = 0, maxval = 0;
+  Pnm p;
+  if (!(in >> magic >> w >> h >> maxval) || (magic != "P5" && magic != "P6") || maxval != 255 || w < 0 || h < 0)
+    return p;
+  in.get();
+  p.channels = magic == "P5" ? 1 : 3;
+  p.bytes.resize(static_cast<std::size_t>(w) * static_cast<std::size_t>(h) * static_cast<std::size_t>(p.channels));
+  if (!in.read(reinterpret_cast<char*>(p.bytes.data()), static_cast<std::streamsize>(p.bytes.size()))) return Pnm{};
+  p.w = w;
+  p.h = h;
+  return p;
+}
+
+// How many pixels of b differ from expected by more than tolerance in a
+// channel (a grey file gives all three); a size that differs counts every
+// pixel and one more. The first few are described in report.
+inline int PnmMismatches(const Pnm& expected, const Bitmap& b, int tolerance, std::string& report) {
+  std::ostringstream out;
+  int bad = 0;
+  if (b.Width() != expected.w || b.Height() != expected.h) {
+    out << " size " << b.Width() << " x " << b.Height() << ", expected " << expected.w << " x " << expected.h;
+    bad = expected.w * expected.h + 1;
+  } else {
+    for (int y = 0; y < expected.h; ++y)
+      for (int x = 0; x < expected.w; ++x) {
+        const Color got = b.Pixel(x, y), want = expected.ColourAt(x, y);
+        const int diff = std::max({std::abs(GetRValue(got) - GetRValue(want)), std::abs(GetGValue(got) - GetGValue(want)),
+                                   std::abs(GetBValue(got) - GetBValue(want))});
+        if (diff > tolerance && ++bad <= 3)
+          out << " pixel " << x << "," << y << ": " << std::hex << got << " expected " << want << std::dec;
+      }
+  }
+  report = out.str();
+  return bad;
 }
 
 }  // namespace platform::testkit

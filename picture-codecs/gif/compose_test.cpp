@@ -11,6 +11,7 @@
 
 #include "picture-codecs/gif/compose.h"
 #include "picture-codecs/gif/painter.h"
+#include "picture-codecs/gif/suite_test_support.h"
 #include "platform/test_support.h"
 
 namespace {
@@ -18,34 +19,12 @@ namespace {
 using platform::Color;
 using platform::RGBColor;
 
-const std::string kSuite = std::string(VELTRANO_SOURCE_DIR) + "/picture-codecs/gif/testdata/gif-suite/";
 const char* kConvert = "/usr/bin/convert";
 
-using Section = std::map<std::string, std::string>;
-
-std::map<std::string, Section> ReadConf(const std::string& path) {
-  std::map<std::string, Section> conf;
-  std::ifstream in(path);
-  std::string line, section;
-  while (std::getline(in, line)) {
-    if (line.empty() || line[0] == '#') continue;
-    if (line[0] == '[') {
-      section = line.substr(1, line.find(']') - 1);
-      continue;
-    }
-    const auto eq = line.find(" = ");
-    if (eq != std::string::npos) conf[section][line.substr(0, eq)] = line.substr(eq + 3);
-  }
-  return conf;
-}
-
-std::vector<std::string> Split(const std::string& s) {
-  std::vector<std::string> out;
-  std::stringstream ss(s);
-  std::string item;
-  while (std::getline(ss, item, ',')) if (!item.empty()) out.push_back(item);
-  return out;
-}
+using gif::testkit::ReadConf;
+using gif::testkit::Section;
+using gif::testkit::Split;
+using gif::testkit::kSuite;
 
 // Expected RGBA pixels flattened onto the backdrop.
 std::vector<Color> Flatten(const std::vector<std::uint8_t>& rgba, Color backdrop) {
@@ -182,19 +161,14 @@ std::unique_ptr<gif::TGIFImage> FourFrames() {
   return image;
 }
 
-// A binary PPM as colours.
+// A binary PPM as colours, rows top to bottom.
 std::vector<Color> ReadPPM(const std::string& path, int& w, int& h) {
-  std::ifstream in(path, std::ios::binary);
-  std::string magic;
-  int max = 0;
-  in >> magic >> w >> h >> max;
-  in.get();
+  const platform::testkit::Pnm pnm = platform::testkit::ReadPnm(path);
+  w = pnm.w;
+  h = pnm.h;
   std::vector<Color> out;
-  if (magic != "P6" || max != 255) return out;
-  for (int i = 0; i < w * h; ++i) {
-    const int r = in.get(), g = in.get(), b = in.get();
-    out.push_back(RGBColor(r, g, b));
-  }
+  for (int y = 0; y < pnm.h; ++y)
+    for (int x = 0; x < pnm.w; ++x) out.push_back(pnm.ColourAt(x, y));
   return out;
 }
 

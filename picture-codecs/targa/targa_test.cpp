@@ -33,48 +33,19 @@ using platform::Bitmap;
 using platform::MemoryStream;
 using platform::PixelFormat;
 using platform::RGBColor;
+using platform::testkit::Pnm;
 using platform::testkit::ReadFile;
+using platform::testkit::ReadPnm;
 using platform::testkit::TempDir;
 
 const std::string kData = std::string(VELTRANO_SOURCE_DIR) + "/picture-codecs/targa/testdata/";
 
-struct Pnm {
-  int w = 0, h = 0, channels = 3;
-  std::vector<std::uint8_t> bytes;
-  const std::uint8_t* At(int x, int y) const {
-    return &bytes[(static_cast<std::size_t>(y) * w + x) * static_cast<std::size_t>(channels)];
-  }
-};
-
-Pnm ReadPnm(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::string magic;
-  int maxval;
-  Pnm p;
-  in >> magic >> p.w >> p.h >> maxval;
-  in.get();
-  p.channels = magic == "P5" ? 1 : 3;
-  p.bytes.resize(static_cast<std::size_t>(p.w) * p.h * p.channels);
-  in.read(reinterpret_cast<char*>(p.bytes.data()), static_cast<std::streamsize>(p.bytes.size()));
-  return p;
-}
-
-// Colours of a bitmap against RGB bytes, each channel within tolerance.
+// Colours of a bitmap against a PNM file of an independent tool, each
+// channel within tolerance.
 int Mismatches(const Pnm& expected, const Bitmap& b, int tolerance, const std::string& what) {
-  EXPECT_EQ(b.Width(), expected.w) << what;
-  EXPECT_EQ(b.Height(), expected.h) << what;
-  if (b.Width() != expected.w || b.Height() != expected.h) return 1;
-  int bad = 0;
-  for (int y = 0; y < expected.h; ++y)
-    for (int x = 0; x < expected.w; ++x) {
-      const std::uint8_t* e = expected.At(x, y);
-      const platform::Color c = b.Pixel(x, y);
-      const int got[3] = {platform::GetRValue(c), platform::GetGValue(c), platform::GetBValue(c)};
-      for (int k = 0; k < 3; ++k)
-        if (std::abs(got[k] - e[expected.channels == 1 ? 0 : k]) > tolerance && ++bad < 4)
-          ADD_FAILURE() << what << " pixel " << x << "," << y << " channel " << k << ": " << got[k] << " expected "
-                        << int(e[k]);
-    }
+  std::string report;
+  const int bad = platform::testkit::PnmMismatches(expected, b, tolerance, report);
+  if (bad > 0) ADD_FAILURE() << what << ":" << report;
   return bad;
 }
 

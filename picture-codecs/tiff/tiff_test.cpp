@@ -29,7 +29,9 @@ using platform::Bitmap;
 using platform::MemoryStream;
 using platform::PixelFormat;
 using platform::RGBColor;
+using platform::testkit::Pnm;
 using platform::testkit::ReadFile;
+using platform::testkit::ReadPnm;
 using platform::testkit::TempDir;
 
 const std::string kData = std::string(VELTRANO_SOURCE_DIR) + "/picture-codecs/tiff/testdata/";
@@ -49,35 +51,9 @@ struct Boxes {
 };
 
 // A binary PPM as width, height and RGB bytes.
-struct Ppm {
-  int w = 0, h = 0;
-  std::vector<std::uint8_t> rgb;
-};
-
-Ppm ReadPpm(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::string magic;
-  int maxval;
-  Ppm p;
-  in >> magic >> p.w >> p.h >> maxval;
-  in.get();
-  p.rgb.resize(static_cast<std::size_t>(p.w) * p.h * 3);
-  in.read(reinterpret_cast<char*>(p.rgb.data()), static_cast<std::streamsize>(p.rgb.size()));
-  return p;
-}
-
-void ExpectPixels(const Ppm& expected, const Bitmap& b, const std::string& what) {
-  ASSERT_EQ(b.Width(), expected.w) << what;
-  ASSERT_EQ(b.Height(), expected.h) << what;
-  int bad = 0;
-  for (int y = 0; y < expected.h; ++y)
-    for (int x = 0; x < expected.w; ++x) {
-      const std::uint8_t* e = &expected.rgb[(static_cast<std::size_t>(y) * expected.w + x) * 3];
-      if (b.Pixel(x, y) != RGBColor(e[0], e[1], e[2]) && ++bad < 4)
-        ADD_FAILURE() << what << " pixel " << x << "," << y << ": " << std::hex << b.Pixel(x, y) << " expected "
-                      << RGBColor(e[0], e[1], e[2]);
-    }
-  EXPECT_EQ(bad, 0) << what;
+void ExpectPixels(const platform::testkit::Pnm& expected, const Bitmap& b, const std::string& what) {
+  std::string report;
+  EXPECT_EQ(platform::testkit::PnmMismatches(expected, b, 0, report), 0) << what << ":" << report;
 }
 
 Bitmap LoadBytes(const std::vector<std::uint8_t>& bytes, Boxes& boxes) {
@@ -103,7 +79,7 @@ TEST(TiffFixtures, EveryLayoutBothEntryPointsGivePillowsPixels) {
   int checked = 0;
   for (const std::string& name : Fixtures("")) {
     if (name.rfind("bad_", 0) == 0) continue;
-    const Ppm expected = ReadPpm(kData + fs::path(name).stem().string() + ".ppm");
+    const Pnm expected = ReadPnm(kData + fs::path(name).stem().string() + ".ppm");
     {
       Boxes boxes;
       TTIFFBitMap t;
@@ -211,11 +187,11 @@ TEST(TiffFixtures, RegisteredAsTaggedBitmapAndConvertedByTheTool) {
                                              "open(sys.argv[2],'wb').write(b'P6\\n%d %d\\n255\\n' % im.size + im.tobytes())\n",
                                              out + " " + out + ".ppm"),
                 0);
-      const Ppm got = ReadPpm(out + ".ppm");
-      const Ppm expected = ReadPpm(kData + fs::path(file).stem().string() + ".ppm");
+      const Pnm got = ReadPnm(out + ".ppm");
+      const Pnm expected = ReadPnm(kData + fs::path(file).stem().string() + ".ppm");
       EXPECT_EQ(got.w, expected.w);
       EXPECT_EQ(got.h, expected.h);
-      EXPECT_TRUE(got.rgb == expected.rgb) << file << " as " << ext;
+      EXPECT_TRUE(got.bytes == expected.bytes) << file << " as " << ext;
     }
   }
 }
