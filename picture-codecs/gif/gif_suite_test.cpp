@@ -11,42 +11,15 @@
 #include <vector>
 
 #include "picture-codecs/gif/gif.h"
+#include "picture-codecs/gif/suite_test_support.h"
 #include "platform/test_support.h"
 
 namespace {
 
-const std::string kSuite = std::string(VELTRANO_SOURCE_DIR) + "/picture-codecs/gif/testdata/gif-suite/";
-
-using Section = std::map<std::string, std::string>;
-
-std::map<std::string, Section> ReadConf(const std::string& path) {
-  std::map<std::string, Section> conf;
-  std::ifstream in(path);
-  std::string line, section;
-  while (std::getline(in, line)) {
-    if (line.empty() || line[0] == '#') continue;
-    if (line[0] == '[') {
-      section = line.substr(1, line.find(']') - 1);
-      continue;
-    }
-    const auto eq = line.find(" = ");
-    if (eq == std::string::npos) {
-      const auto bare = line.find(" =");
-      if (bare != std::string::npos) conf[section][line.substr(0, bare)] = "";
-      continue;
-    }
-    conf[section][line.substr(0, eq)] = line.substr(eq + 3);
-  }
-  return conf;
-}
-
-std::vector<std::string> Split(const std::string& s) {
-  std::vector<std::string> out;
-  std::stringstream ss(s);
-  std::string item;
-  while (std::getline(ss, item, ',')) if (!item.empty()) out.push_back(item);
-  return out;
-}
+using gif::testkit::ReadConf;
+using gif::testkit::Section;
+using gif::testkit::Split;
+using gif::testkit::kSuite;
 
 // What the suite's readers make of the looping extension.
 std::string LoopCount(gif::TGIFImage& image) {
