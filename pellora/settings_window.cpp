@@ -159,12 +159,17 @@ void TSol043::buildComponents() {
   deck_->setExclusive(true);
   const char* deckNames[4] = {"bgDcc1", "bgDcc2", "bgDcc3", "bgDcc4"};
   const char* deckCaptions[4] = {"&1/52", "&2/104", "&3/156", "&4/208"};
+  // The four deck buttons share one row of equal widths, whatever the
+  // width of the count fields below them.
+  auto* decks = new QHBoxLayout;
+  decks->setContentsMargins(0, 0, 0, 0);
+  g->addLayout(decks, 1, 1, 1, 4);
   for (int i = 0; i < 4; ++i) {
     auto* b = new QPushButton(deckCaptions[i], panGme_);
     b->setObjectName(deckNames[i]);
     b->setCheckable(true);
     deck_->addButton(b, kDecks[i]);
-    g->addWidget(b, 1, 1 + i);
+    decks->addWidget(b, 1);
   }
   connect(deck_, &QButtonGroup::idToggled, this, [this](int, bool on) {
     if (on) SetDirty();
@@ -180,7 +185,9 @@ void TSol043::buildComponents() {
                                {"egCnt3", "Omens", "Number of omen slots"}};
   for (int i = 0; i < 4; ++i) {
     g->addWidget(new QLabel(counts[i].caption, panGme_), 2 + i, 0);
-    g->addWidget(edit(panGme_, counts[i].name, counts[i].hint), 2 + i, 1);
+    QLineEdit* count = edit(panGme_, counts[i].name, counts[i].hint);
+    count->setMaximumWidth(count->fontMetrics().horizontalAdvance(QString(12, '0')));
+    g->addWidget(count, 2 + i, 1);
   }
   int row = 6;
   for (const CheckSpec& c : kRuleChecks) g->addWidget(check(panGme_, c), row++, 0, 1, 5);
