@@ -251,14 +251,18 @@ void TSol043::buildComponents() {
       if (n != nullptr) d->addWidget(AddStatLabel(panDev_, n), row, col++);
     ++row;
   }
+  // The two refresh buttons sit side by side at their own size.
+  auto* refresh = new QHBoxLayout;
+  d->addLayout(refresh, row, 0, 1, 8);
   for (int i = 0; i < 2; ++i) {
     auto* b = new QPushButton("*", panDev_);
     b->setObjectName(i == 0 ? "bdSts0" : "bdSts1");
     b->setToolTip("Refresh screen");
     b->setProperty(kTagProperty, i == 0 ? ccStats : ccStatsRunning);
     connect(b, &QPushButton::clicked, this, [this, b] { RunCommand(b->property(kTagProperty).toInt()); });
-    d->addWidget(b, row, i);
+    refresh->addWidget(b);
   }
+  refresh->addStretch(1);
   d->setRowStretch(0, 1);
   stack->addWidget(panDev_);
 
