@@ -11,6 +11,7 @@
 #include <fstream>
 
 #include "pellora/main_window.h"
+#include "pellora/settings_window.h"
 #include "pellora/test_support.h"
 #include "pellora/textbase_editor.h"
 #include "platform/text.h"
@@ -160,6 +161,14 @@ TEST_F(MainWindowTest, EnterPushesTheNameToTheTopKeepingTwenty) {
 
 TEST_F(MainWindowTest, AWholeGameByTheWindowsHandlersIsFiledOnceAtExit) {
   TSol040& w = Open();
+  // Both child windows stay open through the game and the exit.
+  w.RunCommand(cmSettings);
+  w.RunCommand(cmTextbase);
+  ASSERT_NE(Sol043, nullptr);
+  ASSERT_NE(Sol048, nullptr);
+  Sol043->ShowTab(tabVisual);
+  Sol048->RunCommand(TbTabCommand(etXRef));
+  w.PlayerCombo()->setEditText("Ann");
   w.CommandButton(cmDeal)->click();
   ASSERT_TRUE(w.Table().Options.GameState & gsDealt);
   EXPECT_EQ(w.CounterLabel("lcRnd")->text(), "1");
@@ -173,6 +182,16 @@ TEST_F(MainWindowTest, AWholeGameByTheWindowsHandlersIsFiledOnceAtExit) {
   EXPECT_FALSE(w.OutcomeLabel(SolOutcome::Over)->isHidden());
   EXPECT_EQ(w.CounterLabel("lcRmv")->text(), QString::number(w.Game().Record().I8(SolGameRecord::kRemoved)));
   main_.reset();
+  EXPECT_EQ(Sol043, nullptr);
+  EXPECT_EQ(Sol048, nullptr);
+  // Every window's section is on disk: the main window's settings and
+  // placement, and each child's tab and placement.
+  EXPECT_EQ(IniValue("Sol040", "cPlr.Text"), "Ann");
+  EXPECT_NE(IniValue("Sol040", "Left"), "<none>");
+  EXPECT_EQ(IniValue("Sol043", "btTab"), "2");
+  EXPECT_NE(IniValue("Sol043", "Left"), "<none>");
+  EXPECT_EQ(IniValue("Sol048", "btTab"), "5");
+  EXPECT_NE(IniValue("Sol048", "Left"), "<none>");
   const auto path = dir_.filePath("Sol040.Rnd").toStdString();
   ASSERT_TRUE(std::filesystem::exists(path));
   const auto size = std::filesystem::file_size(path);

@@ -309,7 +309,7 @@ void TSol048::buildComponents() {
     tab->SetBevelUp(bvRaised);
     tab->SetBevelDn(bvLowered);
     tab->SetDownBack(0x80000005);  // the window colour: the open tab stands out
-    tab->setProperty(kTagProperty, ecTabBase + t.value);
+    tab->setProperty(kTagProperty, TbTabCommand(t.value));
     tab->setFixedSize(fm.horizontalAdvance(QString::fromLatin1(t.caption).remove('&')) + 24, fm.height() + 10);
     tab->setCursor(Qt::PointingHandCursor);
     tab->OnClick = [this](TLabelRx& sender) { RunCommand(sender.property(kTagProperty).toInt()); };

@@ -43,6 +43,8 @@ enum SolEditorCommand : int32_t {
 };
 // Tab values (the tab buttons' values); only Slots, Name and xRef have pages.
 enum SolEditorTab : int32_t { etGame = 1, etVisual = 2, etSlots = 3, etName = 4, etXRef = 5, etDev = 6 };
+// The command that shows a tab.
+constexpr int32_t TbTabCommand(int32_t tab) { return ecTabBase + tab; }
 // The current entry when the fields show none.
 inline constexpr int kTbNoEntry = -2;
 // The group number every entry has for the uniqueness test and for Save.
