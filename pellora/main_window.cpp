@@ -482,7 +482,12 @@ void TSol040::RunCommand(int32_t command) {
         Sol043->raise();
         break;
       case cmTextbase:
-        if (Sol048 == nullptr) new TSol048(textbase_, this);
+        if (Sol048 == nullptr) {
+          new TSol048(textbase_, this);
+          // Opened for the first time, it stands beside the board rather
+          // than on it.
+          if (!foundation::HasStoredPlacement(Sol048)) foundation::PlaceBeside(Sol048, this);
+        }
         if (Sol048->isMinimized()) Sol048->showNormal();
         Sol048->show();
         Sol048->raise();
