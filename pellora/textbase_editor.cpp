@@ -15,6 +15,7 @@
 #include <QVBoxLayout>
 #include <array>
 #include <cmath>
+#include <numbers>
 #include <unordered_map>
 #include <unordered_set>
 
@@ -121,7 +122,7 @@ QIcon KindIcon(int kind) {
     const QPointF c = box.center();
     for (int i = 0; i < 10; ++i) {
       const double r = (i % 2 == 0 ? 0.5 : 0.22) * box.width();
-      const double a = -M_PI / 2 + i * M_PI / 5;
+      const double a = -std::numbers::pi / 2 + i * std::numbers::pi / 5;
       const QPointF pt(c.x() + r * std::cos(a), c.y() + r * std::sin(a));
       if (i == 0)
         star.moveTo(pt);
@@ -371,8 +372,9 @@ void TSol048::buildComponents() {
   b->setVerticalSpacing(5);
   QLineEdit* fpGrp = edit(pnBse_, "fpGrp", nullptr, static_cast<int>(kTbSlotGroupLength));
   QLineEdit* eSub = edit(pnBse_, "eSub", nullptr, static_cast<int>(kTbPersonGroupLength));
-  QLineEdit* fpCap = edit(pnBse_, "fpCap", "Id of the slot, must be unique within the group+subgroup. Max length 15 char.",
-                          static_cast<int>(kTbIdLength));
+  QLineEdit* fpCap =
+      edit(pnBse_, "fpCap", "Id of the slot, must be unique within the group+subgroup. Max length 15 char.",
+           static_cast<int>(kTbIdLength));
   QLineEdit* fpNam = edit(pnBse_, "fpNam", "Full name is not shown often", 0);
   QLineEdit* fpTip = edit(pnBse_, "fpTip", "Tooltip for slot", 0);
   QLineEdit* fpMom = edit(pnBse_, "fpMom", "Mother's id / name on board", static_cast<int>(kTbParentIdLength));
@@ -631,7 +633,9 @@ bool TSol048::SaveEntry() {
   dirty_ = false;
   UpdateButtons();
   // The tree shows the saved name.
-  if (QTreeWidgetItem* node = nodeOf_.at(static_cast<size_t>(current_))) {
+  const size_t at = static_cast<size_t>(current_);
+  QTreeWidgetItem* node = at < nodeOf_.size() ? nodeOf_[at] : nullptr;
+  if (node != nullptr) {
     const bool byId = node->parent() != nullptr && node->parent()->data(0, kByIdRole).toBool();
     node->setText(0, platform::toQString(byId || entry.displayText.empty() ? entry.id : entry.displayText));
   }
