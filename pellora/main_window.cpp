@@ -16,6 +16,7 @@
 #include "foundation/sysinit.h"
 #include "foundation/variant.h"
 #include "pellora/settings_window.h"
+#include "pellora/textbase_editor.h"
 #include "platform/msgbox.h"
 #include "platform/text.h"
 
@@ -358,6 +359,7 @@ void TSol040::FormDestroy() {
   foundation::SaveAppIni();
   // The child windows store their own sections after ours is on disk.
   delete Sol043;
+  delete Sol048;
   activation_ = saDestroyed;
 }
 
@@ -480,8 +482,15 @@ void TSol040::RunCommand(int32_t command) {
         Sol043->raise();
         break;
       case cmTextbase:
-        platform::ShowMessageBox("The text-base editor is not part of this version yet.", kCaption,
-                                 platform::MbIconInformation);
+        if (Sol048 == nullptr) {
+          new TSol048(textbase_, this);
+          // Opened for the first time, it stands beside the board rather
+          // than on it.
+          if (!foundation::HasStoredPlacement(Sol048)) foundation::PlaceBeside(Sol048, this);
+        }
+        if (Sol048->isMinimized()) Sol048->showNormal();
+        Sol048->show();
+        Sol048->raise();
         break;
       default: {
         std::string name;
@@ -515,6 +524,8 @@ void TSol040::LoadTextbase(const std::string& fileName) {
   }
   FillPopup(mB_, textbase_.BrideNames(), kTbBrideCommand);
   FillPopup(mG_, textbase_.GroomNames(), kTbGroomCommand);
+  // An open editor shows entries that are gone now.
+  if (Sol048 != nullptr) Sol048->TextbaseLoaded();
 }
 
 void TSol040::FillPopup(QMenu* menu, const std::vector<std::string>& names, int firstCommand) {

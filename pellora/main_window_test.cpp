@@ -4,80 +4,24 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
-#include <QDir>
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPointer>
-#include <QTemporaryDir>
 #include <filesystem>
 #include <fstream>
 
-#include "foundation/ini.h"
-#include "foundation/placement.h"
-#include "foundation/sysinit.h"
 #include "pellora/main_window.h"
-#include "platform/msgbox.h"
+#include "pellora/settings_window.h"
+#include "pellora/test_support.h"
+#include "pellora/textbase_editor.h"
 #include "platform/text.h"
 
 namespace pellora {
 namespace {
 
-class MainWindowTest : public ::testing::Test {
+class MainWindowTest : public testkit::WindowFixture {
  protected:
-  void SetUp() override {
-    ASSERT_TRUE(dir_.isValid());
-    oldCwd_ = QDir::currentPath();
-    // The statistics file lies in the current directory.
-    QDir::setCurrent(dir_.path());
-    foundation::SetAppLocation(dir_.path().toStdString(), "Pellora20");
-    foundation::SetPlacementDesktopOverride(QSize(1280, 1024));
-    foundation::LoadAppIni();
-    old_ = platform::SetMessageBoxAnswerer([this](const platform::MsgBoxRequest& r) {
-      messages_.push_back(r.text);
-      return 1;
-    });
-  }
-  void TearDown() override {
-    window_.reset();
-    platform::SetMessageBoxAnswerer(old_);
-    foundation::SetPlacementDesktopOverride(QSize());
-    QDir::setCurrent(oldCwd_);
-  }
-
-  void WriteIni(const std::string& text) {
-    foundation::StringList lines;
-    lines.SetText(text);
-    ASSERT_TRUE(lines.SaveToFile(foundation::AppIniFile));
-    foundation::LoadAppIni();
-  }
-  static std::string IniValue(const char* section, const char* key) {
-    foundation::StringList lines;
-    lines.LoadFromFile(foundation::AppIniFile);
-    return foundation::IniReadValue(&lines, section, key, foundation::Variant("<none>")).AsString();
-  }
-  static bool IniHasKey(const char* section, const char* key) {
-    foundation::StringList lines;
-    lines.LoadFromFile(foundation::AppIniFile);
-    int first = 0, end = 0, sep = 0;
-    return foundation::IniFindKey(&lines, section, key, 0, first, end, sep) >= 0;
-  }
-
-  // Opens the window on a fixed size with the fake clock, and activates it.
-  TSol040& Open(bool animations = false) {
-    window_ = std::make_unique<TSol040>();
-    TSol040& w = *window_;
-    w.Table().Timing.NowMs = [this] { return now_; };
-    w.Table().Timing.SleepMs = [this](uint32_t ms) {
-      now_ += ms;
-      if (onSleep_) onSleep_();
-    };
-    if (!animations) w.Table().Options.AnimBits = 0;
-    w.resize(1024, 720);
-    w.show();
-    QCoreApplication::processEvents();
-    if (w.Activation() == saNone) w.FormActivate();
-    return w;
-  }
+  TSol040& Open(bool animations = false) { return OpenMain(animations); }
 
   // The board's mouse, as the events a player's click gives.
   void Click(TSol040& w, int slot) {
@@ -118,14 +62,6 @@ class MainWindowTest : public ::testing::Test {
     QKeyEvent key(QEvent::KeyPress, Qt::Key_Return, Qt::NoModifier);
     QCoreApplication::sendEvent(combo->lineEdit(), &key);
   }
-
-  QTemporaryDir dir_;
-  QString oldCwd_;
-  platform::MsgBoxAnswerer old_;
-  std::vector<std::string> messages_;
-  uint64_t now_ = 1000;
-  std::function<void()> onSleep_;
-  std::unique_ptr<TSol040> window_;
 };
 
 TEST_F(MainWindowTest, FreshStartTakesTheDefaultsAndNeverWritesTheBoardFile) {
@@ -152,7 +88,7 @@ TEST_F(MainWindowTest, FreshStartTakesTheDefaultsAndNeverWritesTheBoardFile) {
   EXPECT_EQ(w.CommandButton(cmTextbase)->text(), "TB");
   EXPECT_EQ(w.CommandButton(cmTextbase)->toolTip(), "Open Textbase");
   EXPECT_EQ(w.CommandButton(cmSettings)->text(), "Rules");
-  window_.reset();
+  main_.reset();
   EXPECT_EQ(IniValue("Sol040", "TbFile"), foundation::AppDir + "Sol040tb.Ini");
   EXPECT_EQ(IniValue("Sol040", "cBride.Text"), "Bride");
   EXPECT_FALSE(IniHasKey("Sol040", "BoardFile"));
@@ -169,7 +105,7 @@ TEST_F(MainWindowTest, HandSetBoardFileIsUsedAndKeptAsWritten) {
   EXPECT_EQ(w.GroomCombo()->count(), 2);
   // The engine's own value never goes back: change it, the user's line stays.
   w.Table().BoardFile = "/elsewhere.Ini";
-  window_.reset();
+  main_.reset();
   EXPECT_EQ(IniValue("Sol040", "BoardFile"), board);
   EXPECT_EQ(IniValue("Sol040", "cGroom.Text"), "Paul");
 }
@@ -190,7 +126,7 @@ TEST_F(MainWindowTest, ADamagedIniStillStartsPlaysAndKeepsTheLinesItDoesNotOwn) 
   w.RunCommand(cmDeal);
   EXPECT_TRUE(w.Table().Options.GameState & gsDealt);
   EXPECT_LE(w.PlayerCombo()->count(), kRecentNames);
-  window_.reset();
+  main_.reset();
   EXPECT_EQ(IniValue("Other", "mine"), longLine);
   foundation::StringList lines;
   lines.LoadFromFile(foundation::AppIniFile);
@@ -218,13 +154,21 @@ TEST_F(MainWindowTest, EnterPushesTheNameToTheTopKeepingTwenty) {
   EXPECT_EQ(c->itemText(0), "P10");
   EXPECT_EQ(c->findText("P10"), 0);
   EXPECT_EQ(c->count(), kRecentNames);
-  window_.reset();
+  main_.reset();
   EXPECT_EQ(IniValue("Sol040", "cPlr#0"), "P10");
   EXPECT_EQ(IniValue("Sol040", "cPlr.Text"), "P10");
 }
 
 TEST_F(MainWindowTest, AWholeGameByTheWindowsHandlersIsFiledOnceAtExit) {
   TSol040& w = Open();
+  // Both child windows stay open through the game and the exit.
+  w.RunCommand(cmSettings);
+  w.RunCommand(cmTextbase);
+  ASSERT_NE(Sol043, nullptr);
+  ASSERT_NE(Sol048, nullptr);
+  Sol043->ShowTab(tabVisual);
+  Sol048->RunCommand(TbTabCommand(etXRef));
+  w.PlayerCombo()->setEditText("Ann");
   w.CommandButton(cmDeal)->click();
   ASSERT_TRUE(w.Table().Options.GameState & gsDealt);
   EXPECT_EQ(w.CounterLabel("lcRnd")->text(), "1");
@@ -237,7 +181,17 @@ TEST_F(MainWindowTest, AWholeGameByTheWindowsHandlersIsFiledOnceAtExit) {
   EXPECT_EQ(w.InfoLabel()->text(), kTxtGameOver);
   EXPECT_FALSE(w.OutcomeLabel(SolOutcome::Over)->isHidden());
   EXPECT_EQ(w.CounterLabel("lcRmv")->text(), QString::number(w.Game().Record().I8(SolGameRecord::kRemoved)));
-  window_.reset();
+  main_.reset();
+  EXPECT_EQ(Sol043, nullptr);
+  EXPECT_EQ(Sol048, nullptr);
+  // Every window's section is on disk: the main window's settings and
+  // placement, and each child's tab and placement.
+  EXPECT_EQ(IniValue("Sol040", "cPlr.Text"), "Ann");
+  EXPECT_NE(IniValue("Sol040", "Left"), "<none>");
+  EXPECT_EQ(IniValue("Sol043", "btTab"), "2");
+  EXPECT_NE(IniValue("Sol043", "Left"), "<none>");
+  EXPECT_EQ(IniValue("Sol048", "btTab"), "5");
+  EXPECT_NE(IniValue("Sol048", "Left"), "<none>");
   const auto path = dir_.filePath("Sol040.Rnd").toStdString();
   ASSERT_TRUE(std::filesystem::exists(path));
   const auto size = std::filesystem::file_size(path);
@@ -291,7 +245,7 @@ TEST_F(MainWindowTest, CloseDuringADealWaitsForItsEnd) {
   TSol040& w = Open(true);
   w.setAttribute(Qt::WA_DeleteOnClose);
   QPointer<TSol040> watch(&w);
-  TSol040* raw = window_.release();  // the close deletes it
+  TSol040* raw = main_.release();  // the close deletes it
   bool asked = false, busyWhenAsked = false, stillThere = false;
   onSleep_ = [&] {
     if (asked || !raw->Game().Busy()) return;
@@ -366,12 +320,13 @@ TEST_F(MainWindowTest, PopupItemsSetTheirOwnCombo) {
   EXPECT_EQ(w.BrideCombo()->currentText(), platform::toQString(brides.back()));
 }
 
-TEST_F(MainWindowTest, TheMissingEditorSaysSoAndOtherCommandsDoNothing) {
+TEST_F(MainWindowTest, TBOpensTheEditorAndOtherCommandsDoNothing) {
   TSol040& w = Open();
   w.RunCommand(cmTextbase);
-  EXPECT_EQ(messages_.size(), 1u);
+  ASSERT_NE(Sol048, nullptr);
+  EXPECT_TRUE(Sol048->isVisible());
+  EXPECT_TRUE(messages_.empty());
   // Unknown and empty commands do nothing.
-  messages_.clear();
   const auto kept = w.Table().Slots();
   for (int32_t c : {0, int32_t{cmNothing}, 99, 199, 400, -5}) w.RunCommand(c);
   EXPECT_TRUE(messages_.empty());

@@ -4,59 +4,20 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
-#include <QDir>
 #include <QKeyEvent>
 #include <QPointer>
-#include <QTemporaryDir>
 
-#include "foundation/ini.h"
-#include "foundation/placement.h"
-#include "foundation/sysinit.h"
 #include "pellora/main_window.h"
 #include "pellora/settings_window.h"
-#include "platform/msgbox.h"
+#include "pellora/test_support.h"
 
 namespace pellora {
 namespace {
 
-class SettingsWindowTest : public ::testing::Test {
+class SettingsWindowTest : public testkit::WindowFixture {
  protected:
-  void SetUp() override {
-    ASSERT_TRUE(dir_.isValid());
-    oldCwd_ = QDir::currentPath();
-    QDir::setCurrent(dir_.path());
-    foundation::SetAppLocation(dir_.path().toStdString(), "Pellora20");
-    foundation::SetPlacementDesktopOverride(QSize(1280, 1024));
-    foundation::LoadAppIni();
-    old_ = platform::SetMessageBoxAnswerer([this](const platform::MsgBoxRequest& r) {
-      messages_.push_back(r.text);
-      return 1;
-    });
-  }
-  void TearDown() override {
-    main_.reset();
-    platform::SetMessageBoxAnswerer(old_);
-    foundation::SetPlacementDesktopOverride(QSize());
-    QDir::setCurrent(oldCwd_);
-  }
-  void WriteIni(const std::string& text) {
-    foundation::StringList lines;
-    lines.SetText(text);
-    ASSERT_TRUE(lines.SaveToFile(foundation::AppIniFile));
-    foundation::LoadAppIni();
-  }
-  static std::string IniValue(const char* section, const char* key) {
-    foundation::StringList lines;
-    lines.LoadFromFile(foundation::AppIniFile);
-    return foundation::IniReadValue(&lines, section, key, foundation::Variant("<none>")).AsString();
-  }
-
   TSol043& Open() {
-    main_ = std::make_unique<TSol040>();
-    main_->Table().Timing.NowMs = [this] { return now_; };
-    main_->Table().Timing.SleepMs = [this](uint32_t ms) { now_ += ms; };
-    main_->Table().Options.AnimBits = 0;
-    main_->FormActivate();
+    OpenMain(false, false);
     main_->RunCommand(cmSettings);
     EXPECT_NE(Sol043, nullptr);
     return *Sol043;
@@ -70,13 +31,6 @@ class SettingsWindowTest : public ::testing::Test {
     QKeyEvent key(QEvent::KeyPress, Qt::Key_Return, Qt::NoModifier);
     QCoreApplication::sendEvent(e, &key);
   }
-
-  QTemporaryDir dir_;
-  QString oldCwd_;
-  platform::MsgBoxAnswerer old_;
-  std::vector<std::string> messages_;
-  uint64_t now_ = 0;
-  std::unique_ptr<TSol040> main_;
 };
 
 TEST_F(SettingsWindowTest, LoadThenSaveWithoutChangeKeepsEverything) {

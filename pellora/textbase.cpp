@@ -69,11 +69,6 @@ constexpr uint64_t kMaxTextbaseBytes = 64ull << 20;
 
 std::string Trimmed(std::string_view s) { return std::string(platform::TrimBlanks(s)); }
 
-std::string Cut(std::string s, size_t length) {
-  if (s.size() > length) s.resize(length);
-  return s;
-}
-
 using platform::SameTextLatin1;
 
 // Position (0-based) of the first `close` at or after `from`, or the end of
@@ -134,6 +129,11 @@ constexpr int kLastGroupLine = 64;
 
 }  // namespace
 
+std::string TbCut(std::string s, size_t length) {
+  if (s.size() > length) s.resize(length);
+  return s;
+}
+
 std::string DefaultTbLine(int number) {
   for (const BuiltInLine& line : kBuiltInLines) {
     if (line.number == number) return line.text;
@@ -186,7 +186,7 @@ int TextBase::Parse(Parser parser, int kind, std::string_view line, int index) {
   size_t start = 0;
   if (person) {
     const size_t p = nextSeparator(0);
-    entry.id = Cut(Trimmed(line.substr(0, p)), kTbIdLength);
+    entry.id = TbCut(Trimmed(line.substr(0, p)), kTbIdLength);
     if (p >= line.size()) return static_cast<int>(at);
     separator = line[p];
     start = p + 1;
@@ -212,16 +212,16 @@ int TextBase::Parse(Parser parser, int kind, std::string_view line, int index) {
           if (person)
             entry.displayText = std::move(piece);
           else
-            entry.id = Cut(std::move(piece), kTbIdLength);
+            entry.id = TbCut(std::move(piece), kTbIdLength);
           break;
         case '!':
           entry.tip = std::move(piece);
           break;
         case ':':
           if (person)
-            entry.personGroup = Cut(std::move(piece), kTbPersonGroupLength);
+            entry.personGroup = TbCut(std::move(piece), kTbPersonGroupLength);
           else
-            entry.slotGroup = Cut(std::move(piece), kTbSlotGroupLength);
+            entry.slotGroup = TbCut(std::move(piece), kTbSlotGroupLength);
           break;
         default:  // the long-text mark
           entry.longText = std::move(piece);

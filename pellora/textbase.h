@@ -54,6 +54,10 @@ inline constexpr size_t kTbSlotGroupLength = 7;
 inline constexpr size_t kTbPersonGroupLength = 15;
 inline constexpr size_t kTbParentIdLength = 15;
 
+// The text cut to a field's length (ids, groups and parent ids are short
+// strings of a fixed length); the loader and the editor cut alike.
+std::string TbCut(std::string s, size_t length);
+
 // The character that introduces a long text (an inverted exclamation sign).
 inline constexpr char kTbLongTextMark = '\xA1';
 
