@@ -14,6 +14,7 @@
 #include "gravlo/window_factory.h"
 #include "gravlo/main_window.h"
 #include "gravlo/variantstats.h"
+#include "bench/qt_bench.h"
 
 namespace {
 
@@ -84,12 +85,4 @@ BENCHMARK(BM_GameOverInMemory)->Unit(benchmark::kMillisecond);
 
 }  // namespace
 
-int main(int argc, char** argv) {
-  qputenv("QT_QPA_PLATFORM", "offscreen");
-  QApplication app(argc, argv);
-  benchmark::Initialize(&argc, argv);
-  benchmark::RunSpecifiedBenchmarks();
-  benchmark::Shutdown();
-  gravlo::FreeSecondaryForms();
-  return 0;
-}
+int main(int argc, char** argv) { return bench::RunWithQt(argc, argv, [] { gravlo::FreeSecondaryForms(); }); }

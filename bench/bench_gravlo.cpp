@@ -12,6 +12,7 @@
 #include "gravlo/gravlo.h"
 #include "platform/bitmap.h"
 #include "platform/canvas.h"
+#include "bench/qt_bench.h"
 
 namespace {
 
@@ -72,11 +73,4 @@ BENCHMARK(BM_PaintThroughPainter)->Unit(benchmark::kMillisecond);
 
 }  // namespace
 
-int main(int argc, char** argv) {
-  setenv("QT_QPA_PLATFORM", "offscreen", 0);
-  QApplication app(argc, argv);
-  benchmark::Initialize(&argc, argv);
-  benchmark::RunSpecifiedBenchmarks();
-  benchmark::Shutdown();
-  return 0;
-}
+int main(int argc, char** argv) { return bench::RunWithQt(argc, argv); }

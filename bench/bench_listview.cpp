@@ -6,6 +6,7 @@
 #include <string>
 
 #include "foundation/listview.h"
+#include "bench/qt_bench.h"
 
 namespace {
 
@@ -30,12 +31,4 @@ BENCHMARK(BM_ListViewSortNumeric)->Unit(benchmark::kMillisecond);
 
 }  // namespace
 
-int main(int argc, char** argv) {
-  if (qgetenv("QT_QPA_PLATFORM").isEmpty()) qputenv("QT_QPA_PLATFORM", "offscreen");
-  QApplication app(argc, argv);
-  benchmark::Initialize(&argc, argv);
-  if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
-  benchmark::RunSpecifiedBenchmarks();
-  benchmark::Shutdown();
-  return 0;
-}
+int main(int argc, char** argv) { return bench::RunWithQt(argc, argv); }

@@ -10,6 +10,7 @@
 #include "foundation/placement.h"
 #include "foundation/sysinit.h"
 #include "pellora/main_window.h"
+#include "bench/qt_bench.h"
 
 namespace {
 
@@ -54,11 +55,4 @@ BENCHMARK(BM_FlightFrame1920)->Unit(benchmark::kMillisecond)->Iterations(5);
 
 }  // namespace
 
-int main(int argc, char** argv) {
-  qputenv("QT_QPA_PLATFORM", "offscreen");
-  QApplication app(argc, argv);
-  benchmark::Initialize(&argc, argv);
-  benchmark::RunSpecifiedBenchmarks();
-  benchmark::Shutdown();
-  return 0;
-}
+int main(int argc, char** argv) { return bench::RunWithQt(argc, argv); }

@@ -10,6 +10,7 @@
 #include "foundation/sysinit.h"
 #include "pellora/textbase.h"
 #include "pellora/textbase_editor.h"
+#include "bench/qt_bench.h"
 
 namespace {
 
@@ -38,11 +39,4 @@ BENCHMARK(BM_FillEditorTree5000)->Unit(benchmark::kMillisecond);
 
 }  // namespace
 
-int main(int argc, char** argv) {
-  qputenv("QT_QPA_PLATFORM", "offscreen");
-  QApplication app(argc, argv);
-  benchmark::Initialize(&argc, argv);
-  benchmark::RunSpecifiedBenchmarks();
-  benchmark::Shutdown();
-  return 0;
-}
+int main(int argc, char** argv) { return bench::RunWithQt(argc, argv); }
