@@ -6,40 +6,6 @@ namespace gif {
 
 namespace {
 
-constexpr KernelWeight kFloydSteinberg[] = {
-    {0, 1, 7}, {1, -1, 3}, {1, 0, 5}, {1, 1, 1},
-};
-
-constexpr KernelWeight kStucki[] = {
-    {0, 1, 8},  {0, 2, 4},                                             //
-    {1, -2, 2}, {1, -1, 4}, {1, 0, 8}, {1, 1, 4}, {1, 2, 2},          //
-    {2, -2, 1}, {2, -1, 2}, {2, 0, 4}, {2, 1, 2}, {2, 2, 1},          //
-};
-
-constexpr KernelWeight kSierra[] = {
-    {0, 1, 5},  {0, 2, 3},                                             //
-    {1, -2, 2}, {1, -1, 4}, {1, 0, 5}, {1, 1, 4}, {1, 2, 2},          //
-    {2, -1, 2}, {2, 0, 3},  {2, 1, 2},                                 //
-};
-
-constexpr KernelWeight kJaJuNi[] = {
-    {0, 1, 7},  {0, 2, 5},                                             //
-    {1, -2, 3}, {1, -1, 5}, {1, 0, 7}, {1, 1, 5}, {1, 2, 3},          //
-    {2, -2, 1}, {2, -1, 3}, {2, 0, 5}, {2, 1, 3}, {2, 2, 1},          //
-};
-
-constexpr KernelWeight kSteveArche[] = {
-    {0, 2, 32},                                                        //
-    {1, -3, 12}, {1, -1, 26}, {1, 1, 30}, {1, 3, 16},                  //
-    {2, -2, 12}, {2, 0, 26},  {2, 2, 12},                              //
-    {3, -3, 5},  {3, -1, 12}, {3, 1, 12}, {3, 3, 5},                   //
-};
-
-constexpr KernelWeight kBurkes[] = {
-    {0, 1, 8},  {0, 2, 4},                                             //
-    {1, -2, 2}, {1, -1, 4}, {1, 0, 8}, {1, 1, 4}, {1, 2, 2},          //
-};
-
 // Rounded to the nearest, halves up, for either sign.
 template <int Divisor>
 [[gnu::always_inline]] inline int RoundedQuotient(std::int32_t error) {
@@ -118,45 +84,19 @@ void TDiffusionDitherer::NextRow() {
   TDitherEngine::NextRow();
 }
 
-TFloydSteinbergDitherer::TFloydSteinbergDitherer(int width, TColorLookup& lookup)
-    : TDiffusionDitherer(width, lookup, kFloydSteinberg, 16) {}
-TStuckiDitherer::TStuckiDitherer(int width, TColorLookup& lookup) : T5by3Ditherer(width, lookup, kStucki, 42) {}
-TSierraDitherer::TSierraDitherer(int width, TColorLookup& lookup) : T5by3Ditherer(width, lookup, kSierra, 32) {}
-TJaJuNiDitherer::TJaJuNiDitherer(int width, TColorLookup& lookup) : T5by3Ditherer(width, lookup, kJaJuNi, 48) {}
-TSteveArcheDitherer::TSteveArcheDitherer(int width, TColorLookup& lookup)
-    : TDiffusionDitherer(width, lookup, kSteveArche, 200) {}
-TBurkesDitherer::TBurkesDitherer(int width, TColorLookup& lookup)
-    : TDiffusionDitherer(width, lookup, kBurkes, 32) {}
-
-std::uint8_t TFloydSteinbergDitherer::DitherPixel(std::uint8_t red, std::uint8_t green, std::uint8_t blue, std::uint8_t& outRed,
-                             std::uint8_t& outGreen, std::uint8_t& outBlue) {
-  return Diffuse<16, kFloydSteinberg>(red, green, blue, outRed, outGreen, outBlue);
+template <const auto& Kernel, int KernelDivisor, typename Base>
+std::uint8_t TKernelDitherer<Kernel, KernelDivisor, Base>::DitherPixel(std::uint8_t red, std::uint8_t green,
+                                                                      std::uint8_t blue, std::uint8_t& outRed,
+                                                                      std::uint8_t& outGreen, std::uint8_t& outBlue) {
+  return this->template Diffuse<KernelDivisor, Kernel>(red, green, blue, outRed, outGreen, outBlue);
 }
 
-std::uint8_t TStuckiDitherer::DitherPixel(std::uint8_t red, std::uint8_t green, std::uint8_t blue, std::uint8_t& outRed,
-                             std::uint8_t& outGreen, std::uint8_t& outBlue) {
-  return Diffuse<42, kStucki>(red, green, blue, outRed, outGreen, outBlue);
-}
-
-std::uint8_t TSierraDitherer::DitherPixel(std::uint8_t red, std::uint8_t green, std::uint8_t blue, std::uint8_t& outRed,
-                             std::uint8_t& outGreen, std::uint8_t& outBlue) {
-  return Diffuse<32, kSierra>(red, green, blue, outRed, outGreen, outBlue);
-}
-
-std::uint8_t TJaJuNiDitherer::DitherPixel(std::uint8_t red, std::uint8_t green, std::uint8_t blue, std::uint8_t& outRed,
-                             std::uint8_t& outGreen, std::uint8_t& outBlue) {
-  return Diffuse<48, kJaJuNi>(red, green, blue, outRed, outGreen, outBlue);
-}
-
-std::uint8_t TSteveArcheDitherer::DitherPixel(std::uint8_t red, std::uint8_t green, std::uint8_t blue, std::uint8_t& outRed,
-                             std::uint8_t& outGreen, std::uint8_t& outBlue) {
-  return Diffuse<200, kSteveArche>(red, green, blue, outRed, outGreen, outBlue);
-}
-
-std::uint8_t TBurkesDitherer::DitherPixel(std::uint8_t red, std::uint8_t green, std::uint8_t blue, std::uint8_t& outRed,
-                             std::uint8_t& outGreen, std::uint8_t& outBlue) {
-  return Diffuse<32, kBurkes>(red, green, blue, outRed, outGreen, outBlue);
-}
+template class TKernelDitherer<kFloydSteinbergKernel, 16>;
+template class TKernelDitherer<kStuckiKernel, 42, T5by3Ditherer>;
+template class TKernelDitherer<kSierraKernel, 32, T5by3Ditherer>;
+template class TKernelDitherer<kJaJuNiKernel, 48, T5by3Ditherer>;
+template class TKernelDitherer<kSteveArcheKernel, 200>;
+template class TKernelDitherer<kBurkesKernel, 32>;
 
 std::unique_ptr<TDitherEngine> CreateDitherEngine(DitherMode mode, int width, TColorLookup& lookup) {
   switch (mode) {
