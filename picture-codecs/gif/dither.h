@@ -71,9 +71,9 @@ struct KernelWeight {
 
 // Error diffusion with a fixed kernel. Each channel's error rows hold the
 // weighted errors (undivided) of the rows still to come; a pixel's input is
-// corrected by its accumulated error divided by the kernel's divisor, rounded
-// to the nearest (halves up, negative errors floored alike), and clamped to
-// 0..255; its error is the corrected value less the colour chosen.
+// corrected by its accumulated error divided by the kernel's divisor, the
+// quotient truncated toward zero for either sign, and clamped to 0..255;
+// its error is the corrected value less the colour chosen.
 class TDiffusionDitherer : public TDitherEngine {
  public:
   void NextRow() override;
@@ -87,8 +87,14 @@ class TDiffusionDitherer : public TDitherEngine {
   template <int Divisor, const auto& Kernel>
   std::uint8_t Diffuse(std::uint8_t red, std::uint8_t green, std::uint8_t blue, std::uint8_t& outRed,
                        std::uint8_t& outGreen, std::uint8_t& outBlue);
+  template <int Divisor, const auto& Kernel, typename Lookup>
+  std::uint8_t DiffuseThrough(Lookup& lookup, std::uint8_t red, std::uint8_t green, std::uint8_t blue,
+                              std::uint8_t& outRed, std::uint8_t& outGreen, std::uint8_t& outBlue);
 
  private:
+  TColorLookup& lookup_;
+  // The lookup when it is the exact one, called without the indirection.
+  TExactColorLookup* exact_;
   int divisor_;
   int margin_;
   int rows_;
