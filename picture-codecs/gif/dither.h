@@ -71,9 +71,9 @@ struct KernelWeight {
 
 // Error diffusion with a fixed kernel. Each channel's error rows hold the
 // weighted errors (undivided) of the rows still to come; a pixel's input is
-// corrected by its accumulated error divided by the kernel's divisor, rounded
-// to the nearest (halves up, negative errors floored alike), and clamped to
-// 0..255; its error is the corrected value less the colour chosen.
+// corrected by its accumulated error divided by the kernel's divisor, the
+// quotient truncated toward zero for either sign, and clamped to 0..255;
+// its error is the corrected value less the colour chosen.
 class TDiffusionDitherer : public TDitherEngine {
  public:
   void NextRow() override;
@@ -87,8 +87,14 @@ class TDiffusionDitherer : public TDitherEngine {
   template <int Divisor, const auto& Kernel>
   std::uint8_t Diffuse(std::uint8_t red, std::uint8_t green, std::uint8_t blue, std::uint8_t& outRed,
                        std::uint8_t& outGreen, std::uint8_t& outBlue);
+  template <int Divisor, const auto& Kernel, typename Lookup>
+  std::uint8_t DiffuseThrough(Lookup& lookup, std::uint8_t red, std::uint8_t green, std::uint8_t blue,
+                              std::uint8_t& outRed, std::uint8_t& outGreen, std::uint8_t& outBlue);
 
  private:
+  TColorLookup& lookup_;
+  // The lookup when it is the exact one, called without the indirection.
+  TExactColorLookup* exact_;
   int divisor_;
   int margin_;
   int rows_;
@@ -99,53 +105,66 @@ class TDiffusionDitherer : public TDitherEngine {
   int first_ = 0;
 };
 
-class TFloydSteinbergDitherer final : public TDiffusionDitherer {
- public:
-  TFloydSteinbergDitherer(int width, TColorLookup& lookup);
-  std::uint8_t DitherPixel(std::uint8_t red, std::uint8_t green, std::uint8_t blue, std::uint8_t& outRed,
-                           std::uint8_t& outGreen, std::uint8_t& outBlue) override;
-};
-
 // The kernels five columns wide and three rows deep.
 class T5by3Ditherer : public TDiffusionDitherer {
  protected:
   using TDiffusionDitherer::TDiffusionDitherer;
 };
 
-class TStuckiDitherer final : public T5by3Ditherer {
+// The kernels of the engines, each with its divisor (the sum of its
+// weights but for Stucki's 42).
+inline constexpr KernelWeight kFloydSteinbergKernel[] = {
+    {0, 1, 7}, {1, -1, 3}, {1, 0, 5}, {1, 1, 1},
+};
+inline constexpr KernelWeight kStuckiKernel[] = {
+    {0, 1, 8},  {0, 2, 4},                                    //
+    {1, -2, 2}, {1, -1, 4}, {1, 0, 8}, {1, 1, 4}, {1, 2, 2},  //
+    {2, -2, 1}, {2, -1, 2}, {2, 0, 4}, {2, 1, 2}, {2, 2, 1},  //
+};
+inline constexpr KernelWeight kSierraKernel[] = {
+    {0, 1, 5},  {0, 2, 3},                                    //
+    {1, -2, 2}, {1, -1, 4}, {1, 0, 5}, {1, 1, 4}, {1, 2, 2},  //
+    {2, -1, 2}, {2, 0, 3},  {2, 1, 2},                        //
+};
+inline constexpr KernelWeight kJaJuNiKernel[] = {
+    {0, 1, 7},  {0, 2, 5},                                    //
+    {1, -2, 3}, {1, -1, 5}, {1, 0, 7}, {1, 1, 5}, {1, 2, 3},  //
+    {2, -2, 1}, {2, -1, 3}, {2, 0, 5}, {2, 1, 3}, {2, 2, 1},  //
+};
+inline constexpr KernelWeight kSteveArcheKernel[] = {
+    {0, 2, 32},                                        //
+    {1, -3, 12}, {1, -1, 26}, {1, 1, 30}, {1, 3, 16},  //
+    {2, -2, 12}, {2, 0, 26},  {2, 2, 12},              //
+    {3, -3, 5},  {3, -1, 12}, {3, 1, 12}, {3, 3, 5},   //
+};
+inline constexpr KernelWeight kBurkesKernel[] = {
+    {0, 1, 8},  {0, 2, 4},                                    //
+    {1, -2, 2}, {1, -1, 4}, {1, 0, 8}, {1, 1, 4}, {1, 2, 2},  //
+};
+
+// An engine of one kernel and divisor; the pixel step is compiled for them.
+template <const auto& Kernel, int KernelDivisor, typename Base = TDiffusionDitherer>
+class TKernelDitherer final : public Base {
  public:
-  TStuckiDitherer(int width, TColorLookup& lookup);
+  TKernelDitherer(int width, TColorLookup& lookup) : Base(width, lookup, Kernel, KernelDivisor) {}
   std::uint8_t DitherPixel(std::uint8_t red, std::uint8_t green, std::uint8_t blue, std::uint8_t& outRed,
                            std::uint8_t& outGreen, std::uint8_t& outBlue) override;
 };
 
-class TSierraDitherer final : public T5by3Ditherer {
- public:
-  TSierraDitherer(int width, TColorLookup& lookup);
-  std::uint8_t DitherPixel(std::uint8_t red, std::uint8_t green, std::uint8_t blue, std::uint8_t& outRed,
-                           std::uint8_t& outGreen, std::uint8_t& outBlue) override;
-};
+using TFloydSteinbergDitherer = TKernelDitherer<kFloydSteinbergKernel, 16>;
+using TStuckiDitherer = TKernelDitherer<kStuckiKernel, 42, T5by3Ditherer>;
+using TSierraDitherer = TKernelDitherer<kSierraKernel, 32, T5by3Ditherer>;
+using TJaJuNiDitherer = TKernelDitherer<kJaJuNiKernel, 48, T5by3Ditherer>;
+using TSteveArcheDitherer = TKernelDitherer<kSteveArcheKernel, 200>;
+using TBurkesDitherer = TKernelDitherer<kBurkesKernel, 32>;
 
-class TJaJuNiDitherer final : public T5by3Ditherer {
- public:
-  TJaJuNiDitherer(int width, TColorLookup& lookup);
-  std::uint8_t DitherPixel(std::uint8_t red, std::uint8_t green, std::uint8_t blue, std::uint8_t& outRed,
-                           std::uint8_t& outGreen, std::uint8_t& outBlue) override;
-};
-
-class TSteveArcheDitherer final : public TDiffusionDitherer {
- public:
-  TSteveArcheDitherer(int width, TColorLookup& lookup);
-  std::uint8_t DitherPixel(std::uint8_t red, std::uint8_t green, std::uint8_t blue, std::uint8_t& outRed,
-                           std::uint8_t& outGreen, std::uint8_t& outBlue) override;
-};
-
-class TBurkesDitherer final : public TDiffusionDitherer {
- public:
-  TBurkesDitherer(int width, TColorLookup& lookup);
-  std::uint8_t DitherPixel(std::uint8_t red, std::uint8_t green, std::uint8_t blue, std::uint8_t& outRed,
-                           std::uint8_t& outGreen, std::uint8_t& outBlue) override;
-};
+// Built once, in the engines' own file.
+extern template class TKernelDitherer<kFloydSteinbergKernel, 16>;
+extern template class TKernelDitherer<kStuckiKernel, 42, T5by3Ditherer>;
+extern template class TKernelDitherer<kSierraKernel, 32, T5by3Ditherer>;
+extern template class TKernelDitherer<kJaJuNiKernel, 48, T5by3Ditherer>;
+extern template class TKernelDitherer<kSteveArcheKernel, 200>;
+extern template class TKernelDitherer<kBurkesKernel, 32>;
 
 // The engine of a dither mode; GIFException "Invalid reduction method" for a
 // value outside DitherMode.

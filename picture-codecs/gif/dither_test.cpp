@@ -142,19 +142,19 @@ TEST(DitherEngines, DiffusionOfColoursKeepsTheMeanColour) {
 }
 
 TEST(DitherEngines, FloydSteinbergFollowedByHand) {
-  // Grey 100 on 3 x 2 through black and white (divisor 16, rounding
-  // floor((error + 8) / 16), weights 7 ahead, 3 5 1 below):
+  // Grey 100 on 3 x 2 through black and white (divisor 16, the quotient
+  // truncated toward zero, weights 7 ahead, 3 5 1 below):
   //  (0,0) 100 -> black, e 100: ahead 700; below 300 | 500 | 100
-  //  (1,0) 100 + floor(708/16) = 144 -> white, e -111: ahead -777; below
-  //        (0) 500 - 333 = 167, (1) 100 - 555 = -455, (2) -111
-  //  (2,0) 100 + floor(-769/16) = 51 -> black, e 51: below (1) -455 + 153
-  //        = -302, (2) -111 + 255 = 144
+  //  (1,0) 100 + 700/16 = 143 -> white, e -112: ahead -784; below
+  //        (0) 500 - 336 = 164, (1) 100 - 560 = -460, (2) -112
+  //  (2,0) 100 + -784/16 = 51 -> black, e 51: below (1) -460 + 153
+  //        = -307, (2) -112 + 255 = 143
   // Second row from the right, "ahead" is to the left:
-  //  (2,1) 100 + floor(152/16) = 109 -> black, e 109: ahead (1) -302 + 763 = 461
-  //  (1,1) 100 + floor(469/16) = 129 -> white, e -126: ahead (0) 167 - 882 = -715
-  //  (0,1) 100 + floor(-707/16) = 55 -> black
+  //  (2,1) 100 + 143/16 = 108 -> black, e 108: ahead (1) -307 + 756 = 449
+  //  (1,1) 100 + 449/16 = 128 -> white, e -127: ahead (0) 164 - 889 = -725
+  //  (0,1) 100 + -725/16 = 55 -> black
   // Spreading the second row's error to the right instead would leave
-  // (1,1) at 100 + floor(-294/16) = 81, black.
+  // (1,1) at 100 + -307/16 = 81, black.
   TMonochromeLookup mono;
   TFloydSteinbergDitherer engine(3, mono);
   const auto out = Drive(engine, 3, 2, [](int, int) { return Rgb{100, 100, 100}; });
@@ -178,29 +178,30 @@ class FixedGrey final : public TColorLookup {
   std::uint8_t grey_;
 };
 
-TEST(DitherEngines, CorrectionRoundsNegativeErrorsDownAlike) {
-  // 100 mapped to 121: error -21, 7 * -21 = -147 carried ahead; the next
-  // pixel gets floor((-147 + 8) / 16) = -9 (toward zero it would be -8).
-  // Mapped to 79 instead: +147 gives floor(155 / 16) = +9.
-  FixedGrey high(121);
+TEST(DitherEngines, CorrectionTruncatesTowardZeroForEitherSign) {
+  // 100 mapped to 113: error -13, 7 * -13 = -91 carried ahead; the next
+  // pixel gets -91 / 16 = -5 (flooring would give -6). Mapped to 87
+  // instead: +91 gives +5, the same size. (Adding half the divisor first
+  // would give -5 and +6.)
+  FixedGrey high(113);
   TFloydSteinbergDitherer a(2, high);
   std::uint8_t r, g, b;
   a.DitherPixel(100, 100, 100, r, g, b);
   a.DitherPixel(100, 100, 100, r, g, b);
-  EXPECT_EQ(high.inputs, (std::vector<int>{100, 91}));
-  FixedGrey low(79);
+  EXPECT_EQ(high.inputs, (std::vector<int>{100, 95}));
+  FixedGrey low(87);
   TFloydSteinbergDitherer c(2, low);
   c.DitherPixel(100, 100, 100, r, g, b);
   c.DitherPixel(100, 100, 100, r, g, b);
-  EXPECT_EQ(low.inputs, (std::vector<int>{100, 109}));
-  // Stevenson-Arce: 32 of 200 two columns ahead, bias 100: the error -21
-  // gives -672, floor(-572 / 200) = -3 at column 2 and nothing at column 1.
-  FixedGrey sa(121);
+  EXPECT_EQ(low.inputs, (std::vector<int>{100, 105}));
+  // Stevenson-Arce: 32 of 200 two columns ahead: the error -13 gives -416,
+  // -416 / 200 = -2 at column 2 and nothing at column 1.
+  FixedGrey sa(113);
   TSteveArcheDitherer d(3, sa);
   for (int i = 0; i < 3; ++i) d.DitherPixel(100, 100, 100, r, g, b);
   EXPECT_EQ(sa.inputs[1], 100);
-  // Column 1 (error -21 too) adds nothing to column 2: its +2 lies beyond.
-  EXPECT_EQ(sa.inputs[2], 97);
+  // Column 1 (error -13 too) adds nothing to column 2: its +2 lies beyond.
+  EXPECT_EQ(sa.inputs[2], 98);
 }
 
 TEST(DitherEngines, NearestFillsTheSecondRowBackwardsWithThePlainMapping) {

@@ -157,7 +157,17 @@ void TGIFSubImage::FreeMask() {
   maskPending_ = true;
 }
 
+void TGIFSubImage::DropIfTransparencyChanged() {
+  if (TransparencyKey() == renderedTransparency_) return;
+  if (frameBitmap_ || !mask_.empty() || !maskPending_) {
+    FreeFrameBitmap();
+    FreeMask();
+  }
+  renderedTransparency_ = TransparencyKey();
+}
+
 bool TGIFSubImage::HasMask() {
+  DropIfTransparencyChanged();
   if (maskPending_ && HasTransparency()) {
     FreeFrameBitmap();
     DecodedBitmap();
@@ -198,6 +208,7 @@ void TGIFSubImage::SetFramePalette(const platform::Palette& palette) {
 }
 
 platform::Bitmap* TGIFSubImage::DecodedBitmap() {
+  DropIfTransparencyChanged();
   if (frameBitmap_ || FrameEmpty()) return frameBitmap_.get();
   TGIFImage* image = ownerImage_;
   auto progress = [&](platform::ProgressStage stage, int percent) {

@@ -567,9 +567,16 @@ class TGIFSubImage : public TGIFItem {
   void ImportBitmap(const platform::Bitmap& source);
   int NewTransparentIndex();
 
+  // The transparent index the decoded bitmap and the mask were made for
+  // (-1: none); a change of the control extension's transparency since
+  // makes them again.
+  int TransparencyKey() const { return HasTransparency() ? TransparentIndex() : -1; }
+  void DropIfTransparencyChanged();
+
   std::unique_ptr<platform::Bitmap> frameBitmap_;
   std::vector<std::uint8_t> mask_;
   bool maskPending_ = true;
+  int renderedTransparency_ = -1;
   std::optional<platform::Palette> paletteHandle_;
   platform::PixelBuffer pixels_;
   std::int64_t pixelCount_ = 0;
@@ -690,7 +697,6 @@ class TGIFImage : public platform::Graphic, public GIFObject {
   std::unique_ptr<TGIFHeader> header_;
   mutable std::optional<platform::Palette> globalPalette_;
   mutable bool inPaletteQuery_ = false;
-  void DrawFirstFrame(platform::Canvas& canvas, const platform::Rect& rect);
   void RemovePainter(TGIFPainter* painter);
   bool inDraw_ = false;
   void AssignPicture(const platform::Graphic& source);  // import.cpp's frames

@@ -257,34 +257,6 @@ void TGIFImage::SaveToFile(const std::string& path) {
   ::chmod(path.c_str(), 0666 & ~mask);
 }
 
-void TGIFImage::DrawFirstFrame(platform::Canvas& canvas, const platform::Rect& rect) {
-  TGIFSubImage* frame = Frame(0);
-  platform::Bitmap* bitmap = frame->DecodedBitmap();
-  if (!bitmap) return;
-  const int sw = std::max(1, Width());
-  const int sh = std::max(1, Height());
-  const int w = rect.Width();
-  const int h = rect.Height();
-  const platform::Rect dest{rect.left + MulDiv(frame->Left(), w, sw), rect.top + MulDiv(frame->Top(), h, sh),
-                            rect.left + MulDiv(frame->Left() + frame->Width(), w, sw),
-                            rect.top + MulDiv(frame->Top() + frame->Height(), h, sh)};
-  if ((PaintOptions & dpTransparent) && frame->HasTransparency() && frame->HasMask()) {
-    QImage image = frame->DecodedBitmap()->ToQImage().convertToFormat(QImage::Format_ARGB32);
-    const std::vector<std::uint8_t>& mask = frame->Mask();
-    const int stride = frame->MaskRowBytes();
-    for (int y = 0; y < image.height(); ++y) {
-      auto* line = reinterpret_cast<QRgb*>(image.scanLine(y));
-      for (int x = 0; x < image.width(); ++x)
-        if (mask[static_cast<std::size_t>(y) * static_cast<std::size_t>(stride) + static_cast<std::size_t>(x / 8)] &
-            (0x80 >> (x % 8)))
-          line[x] = 0;
-    }
-    canvas.DrawImage(dest, image, platform::Rect{0, 0, image.width(), image.height()});
-  } else {
-    canvas.StretchDraw(dest, *bitmap);
-  }
-}
-
 platform::Bitmap* TGIFImage::RenderBitmap() {
   if (FrameCount() == 0) return nullptr;
   if (cachedBitmap_) return cachedBitmap_.get();

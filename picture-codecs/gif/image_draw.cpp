@@ -96,7 +96,7 @@ void TGIFImage::Draw(platform::Canvas& canvas, const platform::Rect& rect) {
     if (painters_[i]->Finished() && !painters_[i]->inAdvance_ && painters_[i].get() != mainPainter_)
       RemovePainter(painters_[i].get());
   if (FrameCount() == 1 || !(PaintOptions & dpAnimate)) {
-    DrawFirstFrame(canvas, rect);
+    Frame(0)->PaintInto(canvas, rect, (PaintOptions & dpTiled) != 0, (PaintOptions & dpTransparent) != 0);
     return;
   }
   const bool direct = (PaintOptions & dpDirect) != 0;

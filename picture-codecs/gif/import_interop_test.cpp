@@ -44,7 +44,13 @@ TEST(PicconvGIF, PhotosBecomeGIFsThatOtherReadersShowAsWeDo) {
   platform::Bitmap photo = gif::sample::PhotoLikeBitmap(320, 200, 5);
   const std::string in = dir / "photo.bmp";
   photo.SaveToFile(in);
-  const std::vector<std::string> options = {"",
+  // The plain command line of a photo in PNG, written by Pillow.
+  const std::string png = dir / "photo.png";
+  ASSERT_EQ(platform::testkit::RunPython(dir, "import sys\nfrom PIL import Image\nImage.open(sys.argv[1]).save(sys.argv[2])\n",
+                                         in + " " + png),
+            0);
+  const std::vector<std::string> options = {png,
+                                            "",
                                             "--reduce quantize --dither floydsteinberg",
                                             "--reduce quantizewindows --dither stucki",
                                             "--reduce grayscale --dither burkes",
@@ -55,7 +61,8 @@ TEST(PicconvGIF, PhotosBecomeGIFsThatOtherReadersShowAsWeDo) {
     SCOPED_TRACE(option);
     const std::string out = dir / "out.gif";
     std::filesystem::remove(out);
-    ASSERT_EQ(Shell(std::string(VELTRANO_PICCONV) + " " + option + " " + in + " " + out), 0);
+    const bool fromPng = option == png;
+    ASSERT_EQ(Shell(std::string(VELTRANO_PICCONV) + " " + (fromPng ? png : option + " " + in) + " " + out), 0);
     const std::string counted = dir / "counted.txt";
     const std::string pixels = dir / "pixels.rgb";
     ASSERT_EQ(platform::testkit::RunPython(dir, kPillowScript, out + " " + counted + " " + pixels), 0);

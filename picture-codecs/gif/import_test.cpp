@@ -357,11 +357,103 @@ struct Framed {
     frame->Extensions().AddItem(ext);
     ext->SetTransparency(true);
     ext->SetTransparentIndex(index);
-    // Turning transparency on does not drop a decoded frame's settled mask.
-    frame->FreeFrameBitmap();
-    frame->FreeMask();
   }
 };
+
+// Where the frame's mask is set, row by row.
+std::vector<std::string> MaskRows(TGIFSubImage& frame) {
+  std::vector<std::string> rows;
+  if (!frame.HasMask()) return rows;
+  for (int y = 0; y < frame.Height(); ++y) {
+    std::string row;
+    for (int x = 0; x < frame.Width(); ++x)
+      row += (frame.Mask()[static_cast<std::size_t>(y * frame.MaskRowBytes() + x / 8)] & (0x80 >> (x % 8))) ? 'x' : '.';
+    rows.push_back(row);
+  }
+  return rows;
+}
+
+TEST(FramePaint, TransparencyChangedAfterDecodingMakesTheMaskAgain) {
+  Framed f(3, 2, 0, 0, 3, 2);
+  const std::uint8_t pixels[2][3] = {{0, 1, 2}, {2, 1, 0}};
+  for (int y = 0; y < 2; ++y)
+    for (int x = 0; x < 3; ++x) f.frame->PixelAt(x, y) = pixels[y][x];
+  // Decoded and drawn opaque first: no mask.
+  ASSERT_NE(f.frame->DecodedBitmap(), nullptr);
+  EXPECT_FALSE(f.frame->HasMask());
+  f.MakeTransparent(2);
+  EXPECT_EQ(MaskRows(*f.frame), (std::vector<std::string>{"..x", "x.."}));
+  Bitmap canvas(3, 2, PixelFormat::Bit24);
+  canvas.Fill(RGBColor(9, 9, 9));
+  f.frame->PaintInto(canvas.GetCanvas(), {0, 0, 3, 2}, false, true);
+  EXPECT_EQ(canvas.Pixel(2, 0), RGBColor(9, 9, 9));
+  EXPECT_EQ(canvas.Pixel(1, 0), RGBColor(0, 255, 0));
+  // Another transparent index, then none.
+  f.frame->ControlExtension()->SetTransparentIndex(1);
+  EXPECT_EQ(MaskRows(*f.frame), (std::vector<std::string>{".x.", ".x."}));
+  f.frame->ControlExtension()->SetTransparency(false);
+  EXPECT_FALSE(f.frame->HasMask());
+  canvas.Fill(RGBColor(9, 9, 9));
+  f.frame->PaintInto(canvas.GetCanvas(), {0, 0, 3, 2}, false, true);
+  EXPECT_EQ(canvas.Pixel(1, 0), RGBColor(0, 255, 0));
+  EXPECT_EQ(canvas.Pixel(2, 0), platform::clBlack);
+
+  // The same through the web-palette decode.
+  f.image.PaintOptions = gif::dpDither;
+  f.frame->FreeFrameBitmap();
+  ASSERT_NE(f.frame->DecodedBitmap(), nullptr);
+  EXPECT_FALSE(f.frame->HasMask());
+  f.frame->ControlExtension()->SetTransparency(true);
+  f.frame->ControlExtension()->SetTransparentIndex(0);
+  EXPECT_EQ(MaskRows(*f.frame), (std::vector<std::string>{"x..", "..x"}));
+}
+
+TEST(ImageDraw, AStillIsPaintedTiledAndTransparent) {
+  // One frame of 2 x 2 at (1, 1) on a 3 x 3 screen, index 2 transparent,
+  // drawn into (1, 1)-(8, 8) with the image's options.
+  Framed f(3, 3, 1, 1, 2, 2);
+  f.frame->PixelAt(0, 0) = 0;
+  f.frame->PixelAt(1, 0) = 1;
+  f.frame->PixelAt(0, 1) = 2;
+  f.frame->PixelAt(1, 1) = 0;
+  f.MakeTransparent(2);
+  const Color backdrop = RGBColor(40, 50, 60);
+  const Color red = RGBColor(255, 0, 0), green = RGBColor(0, 255, 0);
+  const platform::Rect target{1, 1, 8, 8};
+  for (const std::uint16_t options : {std::uint16_t{0}, std::uint16_t{gif::dpTiled},
+                                      std::uint16_t{gif::dpTransparent},
+                                      std::uint16_t{gif::dpTiled | gif::dpTransparent}}) {
+    f.image.PaintOptions = options;
+    Bitmap canvas(10, 10, PixelFormat::Bit24);
+    canvas.Fill(backdrop);
+    f.image.Draw(canvas.GetCanvas(), target);
+    const bool tiled = (options & gif::dpTiled) != 0, transparent = (options & gif::dpTransparent) != 0;
+    for (int y = 0; y < 10; ++y)
+      for (int x = 0; x < 10; ++x) {
+        Color want = backdrop;
+        int fx = -1, fy = -1;
+        if (tiled && target.Contains(x, y)) {
+          // Tiles of the screen's size from the target's corner, the frame
+          // at its offset in each, cut at the target's edges.
+          fx = (x - target.left) % 3 - 1;
+          fy = (y - target.top) % 3 - 1;
+        } else if (!tiled) {
+          // Stretched: the 3 x 3 screen onto 7 x 7, the frame at
+          // (1 + 7/3, 1 + 7/3) to (1 + 7, 1 + 7), rounded.
+          const platform::Rect scaled = f.frame->ScaledFrameRect(target);
+          if (scaled.Contains(x, y)) {
+            fx = (x - scaled.left) * 2 / scaled.Width();
+            fy = (y - scaled.top) * 2 / scaled.Height();
+          }
+        }
+        if (fx >= 0 && fy >= 0) {
+          const int index = f.frame->PixelAt(fx, fy);
+          want = index == 0 ? red : index == 1 ? green : transparent ? backdrop : platform::clBlack;
+        }
+        ASSERT_EQ(canvas.Pixel(x, y), want) << x << "," << y << " options " << options;
+      }
+  }
+}
 
 TEST(FramePaint, ScaledFrameRect) {
   Framed f(100, 100, 10, 10, 30, 25);

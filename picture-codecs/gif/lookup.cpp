@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <limits>
 
 #include "picture-codecs/gif/colour_types.h"
 
@@ -48,6 +49,135 @@ std::uint8_t TFastColorLookup::MapColour(std::uint8_t red, std::uint8_t green, s
   outGreen = e.green;
   outBlue = e.blue;
   return static_cast<std::uint8_t>(slot);
+}
+
+// ---- the exact lookup ----------------------------------------------------
+
+namespace {
+
+constexpr int kCellSide = 8;
+constexpr int kCellCount = 32768;
+constexpr int kRegionSide = 16;
+constexpr int kRegionsPerSide = 256 / kRegionSide;
+
+}  // namespace
+
+TExactColorLookup::TExactColorLookup(const platform::Palette& palette)
+    : TColorLookup(PaletteSize(palette)), cells_(kCellCount), regions_(kRegionsPerSide * kRegionsPerSide * kRegionsPerSide) {
+  for (int i = 0; i < ColourCount(); ++i) {
+    const platform::Color c = palette[static_cast<std::size_t>(i)];
+    paletteCopy_[static_cast<std::size_t>(i)] = Entry{static_cast<std::uint8_t>(platform::GetRValue(c)),
+                                                      static_cast<std::uint8_t>(platform::GetGValue(c)),
+                                                      static_cast<std::uint8_t>(platform::GetBValue(c))};
+  }
+}
+
+std::vector<std::uint8_t> TExactColorLookup::Reachable(const std::uint8_t* from, int count, const int (&lo)[3],
+                                                       int side, bool prune) const {
+  auto channels = [](const Entry& e) { return std::array<int, 3>{e.red, e.green, e.blue}; };
+  // The nearest and the farthest squared distance of each entry from the
+  // box; no entry farther from all of the box than another entry is from
+  // any of it can be the nearest anywhere in it.
+  std::array<int, 256> nearest{};
+  int bound = std::numeric_limits<int>::max();
+  int leader = 0;
+  for (int j = 0; j < count; ++j) {
+    const auto c = channels(paletteCopy_[from[j]]);
+    int near = 0, far = 0;
+    for (int k = 0; k < 3; ++k) {
+      const int hi = lo[k] + side - 1;
+      const int dn = c[k] < lo[k] ? lo[k] - c[k] : c[k] > hi ? c[k] - hi : 0;
+      const int df = std::max(c[k] - lo[k], hi - c[k]);
+      near += dn * dn;
+      far += df * df;
+    }
+    nearest[static_cast<std::size_t>(j)] = near;
+    if (far < bound) {
+      bound = far;
+      leader = from[j];
+    }
+  }
+  // d(p, a) - d(p, b) is linear in p, so its largest value over the box
+  // lies at a corner: the sum of each channel's larger end.
+  auto beatsEverywhere = [&](int a, int b) {
+    const auto ca = channels(paletteCopy_[static_cast<std::size_t>(a)]);
+    const auto cb = channels(paletteCopy_[static_cast<std::size_t>(b)]);
+    int most = 0;
+    for (int k = 0; k < 3; ++k) {
+      const int hi = lo[k] + side - 1;
+      const int w = cb[k] - ca[k], s = ca[k] + cb[k];
+      most += std::max(w * (2 * lo[k] - s), w * (2 * hi - s));
+    }
+    return a < b ? most <= 0 : most < 0;
+  };
+  std::vector<std::uint8_t> chosen;
+  for (int j = 0; j < count; ++j)
+    if (nearest[static_cast<std::size_t>(j)] <= bound &&
+        (!prune || from[j] == leader || !beatsEverywhere(leader, from[j])))
+      chosen.push_back(from[j]);
+  return chosen;
+}
+
+void TExactColorLookup::BuildCell(Cell& cell, int key) {
+  // The cells of one region share a first choice from the whole palette;
+  // an entry that cannot be the nearest anywhere in the region cannot be
+  // in any of its cells either.
+  const int r = key & 31, g = (key >> 5) & 31, b = key >> 10;
+  constexpr int kCellsPerRegion = kRegionSide / kCellSide;
+  const int region = (b / kCellsPerRegion * kRegionsPerSide + g / kCellsPerRegion) * kRegionsPerSide +
+                     r / kCellsPerRegion;
+  std::vector<std::uint8_t>& shared = regions_[static_cast<std::size_t>(region)];
+  if (shared.empty()) {
+    std::array<std::uint8_t, 256> all{};
+    for (int i = 0; i < ColourCount(); ++i) all[static_cast<std::size_t>(i)] = static_cast<std::uint8_t>(i);
+    const int regionLo[3] = {r / kCellsPerRegion * kRegionSide, g / kCellsPerRegion * kRegionSide,
+                             b / kCellsPerRegion * kRegionSide};
+    shared = Reachable(all.data(), ColourCount(), regionLo, kRegionSide, false);
+  }
+  const int lo[3] = {r * kCellSide, g * kCellSide, b * kCellSide};
+  const std::vector<std::uint8_t> chosen =
+      Reachable(shared.data(), static_cast<int>(shared.size()), lo, kCellSide, true);
+
+  cell.first = static_cast<std::uint32_t>(blocks_.size());
+  cell.blocks = static_cast<std::uint32_t>((chosen.size() + kBlockLanes - 1) / kBlockLanes);
+  for (std::size_t at = 0; at < chosen.size(); at += kBlockLanes) {
+    Block block{};
+    for (int lane = 0; lane < kBlockLanes; ++lane) {
+      const std::size_t from = at + static_cast<std::size_t>(lane);
+      const int index = from < chosen.size() ? chosen[from] : chosen[0];
+      const Entry& e = paletteCopy_[static_cast<std::size_t>(index)];
+      block.redGreen[2 * lane] = e.red;
+      block.redGreen[2 * lane + 1] = e.green;
+      block.blueZero[2 * lane] = e.blue;
+      block.blueZero[2 * lane + 1] = 0;
+      block.index[lane] = index;
+    }
+    blocks_.push_back(block);
+  }
+}
+
+const TExactColorLookup::Cell& TExactColorLookup::NewCell(int key) {
+  Cell& cell = cells_[static_cast<std::size_t>(key)];
+  if (cell.blocks == 0) {
+    if (ColourCount() == 0) throw GIFException("Palette has no colours");
+    BuildCell(cell, key);
+  }
+  return cell;
+}
+
+std::vector<int> TExactColorLookup::CandidatesOf(std::uint8_t red, std::uint8_t green, std::uint8_t blue) {
+  const int key = TFastColorLookup::CacheKey(red, green, blue);
+  const Cell& cell = cells_[static_cast<std::size_t>(key)].blocks != 0 ? cells_[static_cast<std::size_t>(key)] : NewCell(key);
+  std::vector<int> out;
+  for (std::uint32_t b = 0; b < cell.blocks; ++b)
+    for (const std::int32_t index : blocks_[cell.first + b].index)
+      if (out.empty() || index > out.back()) out.push_back(index);
+  return out;
+}
+
+std::uint8_t TExactColorLookup::MapColour(std::uint8_t red, std::uint8_t green, std::uint8_t blue,
+                                          std::uint8_t& outRed, std::uint8_t& outGreen, std::uint8_t& outBlue) {
+  return Nearest(red, green, blue, outRed, outGreen, outBlue);
 }
 
 std::uint8_t TNetscapeColorLookup::MapColour(std::uint8_t red, std::uint8_t green, std::uint8_t blue,

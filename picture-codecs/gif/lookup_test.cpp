@@ -1,6 +1,6 @@
 // Fixed palettes and colour lookups: the web cube and its rounding, the grey
 // and black-and-white thresholds, the cached lookup's shared cells, tie rule
-// and bounds.
+// and bounds, and the exact lookup against a search of the whole palette.
 #include "picture-codecs/gif/lookup.h"
 
 #include <gtest/gtest.h>
@@ -9,6 +9,7 @@
 #include <cstdlib>
 #include <random>
 #include <set>
+#include <vector>
 
 #include "picture-codecs/gif/colour_types.h"
 #include "picture-codecs/gif/palettes.h"
@@ -161,24 +162,6 @@ TEST(FastLookup, TiesGoToTheLowestIndex) {
   EXPECT_EQ(Map(c, 0, 0, 0).index, 1);
 }
 
-TEST(FastLookup, SmallPalettesNeverGiveAnIndexBeyondThem) {
-  std::mt19937 rng(2024);
-  for (int round = 0; round < 200; ++round) {
-    Palette palette;
-    for (int i = 0; i < 3; ++i) palette.push_back(rng() & 0xFFFFFF);
-    TFastColorLookup lookup(palette);
-    ASSERT_EQ(lookup.ColourCount(), 3);
-    for (int i = 0; i < 300; ++i) {
-      const Color c = rng() & 0xFFFFFF;
-      const int r = platform::GetRValue(c), g = platform::GetGValue(c), b = platform::GetBValue(c);
-      const Mapped m = Map(lookup, r, g, b);
-      ASSERT_LT(m.index, 3);
-      ASSERT_GE(m.index, 0);
-      EXPECT_EQ(m.colour, palette[static_cast<std::size_t>(m.index)]);
-    }
-  }
-}
-
 TEST(FastLookup, FirstVisitOfACellFindsTheNearestEntry) {
   std::mt19937 rng(99);
   Palette palette;
@@ -207,8 +190,108 @@ TEST(FastLookup, FirstVisitOfACellFindsTheNearestEntry) {
   EXPECT_GT(checked, 4000);
 }
 
-TEST(FastLookup, EmptyAndOversizedPalettes) {
-  TFastColorLookup empty(Palette{});
+// What the exact lookup must answer: the whole palette searched for the
+// smallest squared distance, the lowest index on a tie.
+int BruteForceNearest(const Palette& palette, int r, int g, int b) {
+  int best = 0, bestDistance = 1 << 30;
+  for (std::size_t k = 0; k < std::min<std::size_t>(palette.size(), 256); ++k) {
+    const int dr = platform::GetRValue(palette[k]) - r, dg = platform::GetGValue(palette[k]) - g,
+              db = platform::GetBValue(palette[k]) - b;
+    const int d = dr * dr + dg * dg + db * db;
+    if (d < bestDistance) {
+      bestDistance = d;
+      best = static_cast<int>(k);
+    }
+  }
+  return best;
+}
+
+TEST(ExactLookup, AnswersAsASearchOfTheWholePalette) {
+  std::mt19937 rng(31);
+  std::vector<Palette> palettes;
+  for (const int size : {1, 2, 3, 17, 100, 256}) {
+    Palette p;
+    for (int i = 0; i < size; ++i) p.push_back(rng() & 0xFFFFFF);
+    palettes.push_back(p);
+  }
+  // Clustered colours (many candidates per cell), duplicates, and a grid
+  // on which many colours lie at equal distances from several entries.
+  Palette clustered;
+  for (int i = 0; i < 256; ++i)
+    clustered.push_back(RGBColor(100 + static_cast<int>(rng() % 24), 60 + static_cast<int>(rng() % 24),
+                                 200 + static_cast<int>(rng() % 24)));
+  palettes.push_back(clustered);
+  Palette grid;
+  for (int r = 0; r < 6; ++r)
+    for (int g = 0; g < 6; ++g)
+      for (int b = 0; b < 6; ++b) grid.push_back(RGBColor(r * 50 + 2, g * 50 + 2, b * 50 + 2));
+  grid.push_back(grid[7]);
+  grid.insert(grid.begin(), grid[40]);
+  palettes.push_back(grid);
+  for (const Palette& palette : palettes) {
+    TExactColorLookup lookup(palette);
+    ASSERT_EQ(lookup.ColourCount(), static_cast<int>(palette.size()));
+    auto check = [&](int r, int g, int b) {
+      const Mapped m = Map(lookup, r, g, b);
+      const int expected = BruteForceNearest(palette, r, g, b);
+      ASSERT_EQ(m.index, expected) << palette.size() << " colours, (" << r << ", " << g << ", " << b << ")";
+      ASSERT_EQ(m.colour, palette[static_cast<std::size_t>(expected)]);
+    };
+    for (int i = 0; i < 40000; ++i) {
+      const Color c = rng() & 0xFFFFFF;
+      check(platform::GetRValue(c), platform::GetGValue(c), platform::GetBValue(c));
+    }
+    // Every colour of some whole cells, corners and edges of the cube
+    // among them.
+    for (const int cell : {0, 31, 32767, 12345, 20000})
+      for (int v = 0; v < 512; ++v)
+        check((cell & 31) * 8 + (v & 7), ((cell >> 5) & 31) * 8 + ((v >> 3) & 7), (cell >> 10) * 8 + (v >> 6));
+  }
+  // The grid's ties: (27, 2, 2) lies 25 from both (2, 2, 2) and (52, 2, 2);
+  // the lowest index wins, here the copy inserted at 0 comes first only for
+  // its own colour.
+  TExactColorLookup lookup(grid);
+  EXPECT_EQ(Map(lookup, 27, 2, 2).index, BruteForceNearest(grid, 27, 2, 2));
+  EXPECT_EQ(Map(lookup, 27, 2, 2).index, 1);
+  EXPECT_EQ(Map(lookup, platform::GetRValue(grid[0]), platform::GetGValue(grid[0]), platform::GetBValue(grid[0])).index,
+            0);
+}
+
+TEST(ExactLookup, ColoursOfOneCellAreAnsweredEachOnItsOwn) {
+  // Where the fast lookup lets (48, 48, 48) and (55, 55, 55) share the
+  // first answer of their cell, the exact one answers each: black for the
+  // first, the grey for the second, in either order; the cell searches no
+  // more entries than those two.
+  const Palette palette{RGBColor(0, 0, 0), RGBColor(100, 100, 100), RGBColor(250, 250, 250)};
+  for (const bool greyFirst : {false, true}) {
+    TExactColorLookup lookup(palette);
+    if (greyFirst) {
+      EXPECT_EQ(Map(lookup, 55, 55, 55).index, 1);
+    }
+    EXPECT_EQ(Map(lookup, 48, 48, 48).index, 0);
+    EXPECT_EQ(Map(lookup, 55, 55, 55).index, 1);
+    EXPECT_EQ(lookup.CandidatesOf(50, 50, 50), (std::vector<int>{0, 1}));
+  }
+  // An entry beaten everywhere in a cell is not searched there: far from
+  // the cell of (0..7, 0..7, 0..7), white never comes near black.
+  TExactColorLookup lookup(palette);
+  EXPECT_EQ(lookup.CandidatesOf(3, 3, 3), (std::vector<int>{0}));
+  // Ties go to the lowest index: (5, 5, 0) lies 50 from both entries.
+  TExactColorLookup a({RGBColor(10, 0, 0), RGBColor(0, 10, 0)});
+  EXPECT_EQ(Map(a, 5, 5, 0).index, 0);
+  TExactColorLookup b({RGBColor(0, 10, 0), RGBColor(10, 0, 0)});
+  EXPECT_EQ(Map(b, 5, 5, 0).index, 0);
+  EXPECT_EQ(Map(b, 5, 5, 0).colour, RGBColor(0, 10, 0));
+}
+
+// The palettes that can go wrong, for both lookups that keep a palette.
+template <typename Lookup>
+class CachedLookup : public ::testing::Test {};
+using CachedLookups = ::testing::Types<TFastColorLookup, TExactColorLookup>;
+TYPED_TEST_SUITE(CachedLookup, CachedLookups);
+
+TYPED_TEST(CachedLookup, EmptyAndOversizedPalettes) {
+  TypeParam empty(Palette{});
   EXPECT_EQ(empty.ColourCount(), 0);
   std::uint8_t r, g, b;
   try {
@@ -220,9 +303,27 @@ TEST(FastLookup, EmptyAndOversizedPalettes) {
 
   Palette big(300, RGBColor(1, 1, 1));
   big[299] = RGBColor(0, 0, 0);  // beyond the 256 entries taken
-  TFastColorLookup lookup(big);
+  TypeParam lookup(big);
   EXPECT_EQ(lookup.ColourCount(), 256);
   EXPECT_EQ(Map(lookup, 0, 0, 0).colour, RGBColor(1, 1, 1));
+}
+
+TYPED_TEST(CachedLookup, SmallPalettesNeverGiveAnIndexBeyondThem) {
+  std::mt19937 rng(2024);
+  for (int round = 0; round < 200; ++round) {
+    Palette palette;
+    for (int i = 0; i < 3; ++i) palette.push_back(rng() & 0xFFFFFF);
+    TypeParam lookup(palette);
+    ASSERT_EQ(lookup.ColourCount(), 3);
+    for (int i = 0; i < 300; ++i) {
+      const Color c = rng() & 0xFFFFFF;
+      const int r = platform::GetRValue(c), g = platform::GetGValue(c), b = platform::GetBValue(c);
+      const Mapped m = Map(lookup, r, g, b);
+      ASSERT_LT(m.index, 3);
+      ASSERT_GE(m.index, 0);
+      EXPECT_EQ(m.colour, palette[static_cast<std::size_t>(m.index)]);
+    }
+  }
 }
 
 }  // namespace

@@ -1,6 +1,9 @@
 #include "picture-codecs/gif/reduce.h"
 
 #include <algorithm>
+#include <array>
+#include <cmath>
+#include <limits>
 #include <cstring>
 #include <functional>
 #include <memory>
@@ -231,6 +234,10 @@ void TColorQuantizer::ScanImage(TDIBRowReader& reader) {
 }
 
 Palette TColorQuantizer::CollectColours() {
+  // The leaves of the scan, each a colour with its weight, refine the
+  // merged colours afterwards.
+  std::vector<WeightedColour> scanned;
+  if (leafCount_ > maxColours_) scanned = Leaves();
   ReduceToMaxColours();
   Palette colours;
   colours.reserve(static_cast<std::size_t>(leafCount_));
@@ -255,7 +262,63 @@ Palette TColorQuantizer::CollectColours() {
     for (int i = 7; i >= 0; --i)
       if (node.children[i] != kNone) stack.push_back(node.children[i]);
   }
+  if (!scanned.empty()) Refine(colours, scanned);
   return colours;
+}
+
+std::vector<TColorQuantizer::WeightedColour> TColorQuantizer::Leaves() const {
+  std::vector<WeightedColour> leaves;
+  leaves.reserve(static_cast<std::size_t>(leafCount_));
+  std::vector<std::uint32_t> stack{root_};
+  while (!stack.empty()) {
+    const std::uint32_t id = stack.back();
+    stack.pop_back();
+    if (!nodes_[id].isLeaf) {
+      for (const std::uint32_t child : nodes_[id].children)
+        if (child != kNone) stack.push_back(child);
+      continue;
+    }
+    const TOctreeSums& s = sums_[id];
+    if (s.pixelCount == 0) continue;
+    const double n = static_cast<double>(s.pixelCount);
+    leaves.push_back(WeightedColour{{static_cast<double>(s.redSum) / n, static_cast<double>(s.greenSum) / n,
+                                     static_cast<double>(s.blueSum) / n},
+                                    std::sqrt(n)});
+  }
+  return leaves;
+}
+
+void TColorQuantizer::Refine(Palette& colours, const std::vector<WeightedColour>& leaves) const {
+  const std::size_t k = colours.size();
+  std::vector<std::array<double, 3>> centre(k);
+  for (std::size_t i = 0; i < k; ++i)
+    centre[i] = {static_cast<double>(platform::GetRValue(colours[i])),
+                 static_cast<double>(platform::GetGValue(colours[i])),
+                 static_cast<double>(platform::GetBValue(colours[i]))};
+  for (int round = 0; round < kRefineRounds; ++round) {
+    std::vector<std::array<double, 4>> sum(k, {0, 0, 0, 0});
+    for (const WeightedColour& leaf : leaves) {
+      std::size_t best = 0;
+      double bestDistance = std::numeric_limits<double>::max();
+      for (std::size_t i = 0; i < k; ++i) {
+        const double dr = centre[i][0] - leaf.colour[0], dg = centre[i][1] - leaf.colour[1],
+                     db = centre[i][2] - leaf.colour[2];
+        const double d = dr * dr + dg * dg + db * db;
+        if (d < bestDistance) {
+          bestDistance = d;
+          best = i;
+        }
+      }
+      for (int c = 0; c < 3; ++c) sum[best][static_cast<std::size_t>(c)] += leaf.weight * leaf.colour[static_cast<std::size_t>(c)];
+      sum[best][3] += leaf.weight;
+    }
+    for (std::size_t i = 0; i < k; ++i)
+      if (sum[i][3] > 0)
+        for (int c = 0; c < 3; ++c) centre[i][static_cast<std::size_t>(c)] = sum[i][static_cast<std::size_t>(c)] / sum[i][3];
+  }
+  for (std::size_t i = 0; i < k; ++i)
+    colours[i] = platform::RGBColor(static_cast<int>(std::lround(centre[i][0])), static_cast<int>(std::lround(centre[i][1])),
+                                    static_cast<int>(std::lround(centre[i][2])));
 }
 
 // ---- palettes -----------------------------------------------------------
@@ -297,8 +360,8 @@ struct Choice {
   std::unique_ptr<TColorLookup> lookup;
 };
 
-Choice ChoosePalette(ColorReduction reduction, TDIBRowReader& reader, const Palette* customPalette,
-                     int reductionBits) {
+Choice ChoosePalette(ColorReduction reduction, DitherMode ditherMode, TDIBRowReader& reader,
+                     const Palette* customPalette, int reductionBits) {
   Choice c;
   switch (reduction) {
     case ColorReduction::Windows20: c.palette = SystemColorPalette(); break;
@@ -327,7 +390,15 @@ Choice ChoosePalette(ColorReduction reduction, TDIBRowReader& reader, const Pale
       break;
     default: throw GIFException("Invalid reduction method");
   }
-  if (!c.lookup) c.lookup = std::make_unique<TFastColorLookup>(c.palette);
+  // The cells' shared answers of the fast lookup are close enough for a
+  // plain mapping, but under diffusion the error carried from one pixel
+  // to the next grows where a cell's answer is not the nearest colour.
+  if (!c.lookup) {
+    if (ditherMode == DitherMode::Nearest)
+      c.lookup = std::make_unique<TFastColorLookup>(c.palette);
+    else
+      c.lookup = std::make_unique<TExactColorLookup>(c.palette);
+  }
   return c;
 }
 
@@ -349,7 +420,7 @@ Bitmap ReduceBitmapColours(const Bitmap& source, ColorReduction reduction, Dithe
   }
 
   TDIBRowReader reader(source);
-  Choice choice = ChoosePalette(reduction, reader, customPalette, reductionBits);
+  Choice choice = ChoosePalette(reduction, ditherMode, reader, customPalette, reductionBits);
   const int width = source.Width();
   std::unique_ptr<TDitherEngine> engine = CreateDitherEngine(ditherMode, width, *choice.lookup);
 

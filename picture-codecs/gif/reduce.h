@@ -2,6 +2,7 @@
 // Colour reduction: any bitmap becomes an 8-bit bitmap whose palette the
 // reduction method chooses and whose pixels the dither mode maps onto it;
 // the octree quantiser behind the optimised palettes.
+#include <array>
 #include <cstdint>
 #include <vector>
 
@@ -57,7 +58,12 @@ class TDIBRowReader {
 // level that has children is merged into one leaf. Collecting then merges,
 // while there are more than MaxColours leaves, the node of the fewest pixels
 // among those whose children are all leaves, so that the colours end where
-// the picture's pixels are.
+// the picture's pixels are, and refines the merged colours by a few rounds
+// of k-means over the leaves of the scan: each leaf's mean colour goes to
+// the nearest merged colour, weighted by the square root of its pixels
+// (plain pixel counts crowd the colours into the large smooth areas and
+// leave the rare ones to diffusion), and each colour moves to the weighted
+// mean of its leaves.
 class TColorQuantizer {
  public:
   // maxColours >= 1; colourBits 1..8; GIFException
@@ -66,8 +72,10 @@ class TColorQuantizer {
 
   void ScanImage(TDIBRowReader& reader);
   void AddColour(std::uint8_t red, std::uint8_t green, std::uint8_t blue);
-  // Reduces the tree to at most MaxColours leaves and gives their mean
-  // colours (sum / pixels, rounded down), depth first in octant order.
+  // Reduces the tree to at most MaxColours leaves and gives their colours,
+  // depth first in octant order: each leaf's mean (sum / pixels, rounded
+  // down) when the scan kept no more leaves than that, else the refined
+  // colours (rounded to the nearest).
   platform::Palette CollectColours();
   int LeafCount() const { return leafCount_; }
   int ScanLeaves() const { return scanLeaves_; }
@@ -86,6 +94,14 @@ class TColorQuantizer {
     std::uint64_t pixelCount = 0;
     std::uint64_t redSum = 0, greenSum = 0, blueSum = 0;
   };
+
+  struct WeightedColour {
+    std::array<double, 3> colour;
+    double weight;
+  };
+  static constexpr int kRefineRounds = 4;
+  std::vector<WeightedColour> Leaves() const;
+  void Refine(platform::Palette& colours, const std::vector<WeightedColour>& leaves) const;
 
   std::uint32_t NewNode(int level, std::uint32_t parent);
   void FreeNode(std::uint32_t node);
