@@ -1,6 +1,7 @@
 #include "picture-codecs/gif/dither.h"
 
 #include <algorithm>
+#include <iterator>
 #include <type_traits>
 
 namespace gif {
@@ -31,6 +32,14 @@ std::uint8_t TDitherEngine::DitherPixel(std::uint8_t red, std::uint8_t green, st
   const std::uint8_t index = MapNearest(red, green, blue, outRed, outGreen, outBlue);
   AdvanceColumn();
   return index;
+}
+
+void TDitherEngine::DitherRow(const std::uint8_t* bgr, std::uint8_t* indices) {
+  std::uint8_t r, g, b;
+  for (int x = Position(); x >= 0 && x < RowWidth(); x = Position()) {
+    const std::uint8_t* px = bgr + static_cast<std::ptrdiff_t>(x) * 3;
+    indices[x] = DitherPixel(px[2], px[1], px[0], r, g, b);
+  }
 }
 
 void TDitherEngine::NextRow() {
@@ -93,6 +102,52 @@ std::uint8_t TDiffusionDitherer::DiffuseThrough(Lookup& lookup, std::uint8_t red
   return index;
 }
 
+template <int Divisor, const auto& Kernel>
+void TDiffusionDitherer::DiffuseRow(const std::uint8_t* bgr, std::uint8_t* indices) {
+  if (exact_)
+    DiffuseRowThrough<Divisor, Kernel>(*exact_, bgr, indices);
+  else
+    DiffuseRowThrough<Divisor, Kernel>(lookup_, bgr, indices);
+}
+
+// The pixel step of DiffuseThrough over a whole row, the position and the
+// error columns kept in registers.
+template <int Divisor, const auto& Kernel, typename Lookup>
+void TDiffusionDitherer::DiffuseRowThrough(Lookup& lookup, const std::uint8_t* bgr, std::uint8_t* indices) {
+  const int width = RowWidth();
+  const int step = Step();
+  const std::ptrdiff_t step3 = step * 3;
+  std::int32_t* rows[std::size(Kernel)];
+  for (std::size_t k = 0; k < std::size(Kernel); ++k) rows[k] = rowStart_[static_cast<std::size_t>(Kernel[k].row)];
+  std::int32_t* const current = rowStart_[0];
+  int x = Position();
+  for (; x >= 0 && x < width; x += step) {
+    const std::ptrdiff_t column = static_cast<std::ptrdiff_t>(x + margin_) * 3;
+    const std::uint8_t* px = bgr + static_cast<std::ptrdiff_t>(x) * 3;
+    const std::int32_t* error = current + column;
+    const std::uint8_t r = Corrected<Divisor>(px[2], error[0]);
+    const std::uint8_t g = Corrected<Divisor>(px[1], error[1]);
+    const std::uint8_t b = Corrected<Divisor>(px[0], error[2]);
+    std::uint8_t outRed, outGreen, outBlue;
+    std::uint8_t index;
+    if constexpr (std::is_same_v<Lookup, TExactColorLookup>)
+      index = lookup.Nearest(r, g, b, outRed, outGreen, outBlue);
+    else
+      index = lookup.MapColour(r, g, b, outRed, outGreen, outBlue);
+    indices[x] = index;
+    const int er = r - outRed, eg = g - outGreen, eb = b - outBlue;
+    if ((er | eg | eb) != 0) {
+      for (std::size_t k = 0; k < std::size(Kernel); ++k) {
+        std::int32_t* cell = rows[k] + column + Kernel[k].offset * step3;
+        cell[0] += er * Kernel[k].weight;
+        cell[1] += eg * Kernel[k].weight;
+        cell[2] += eb * Kernel[k].weight;
+      }
+    }
+  }
+  SetPosition(x);
+}
+
 void TDiffusionDitherer::NextRow() {
   std::fill(errors_[static_cast<std::size_t>(first_)].begin(), errors_[static_cast<std::size_t>(first_)].end(), 0);
   first_ = (first_ + 1) % rows_;
@@ -106,6 +161,11 @@ std::uint8_t TKernelDitherer<Kernel, KernelDivisor, Base>::DitherPixel(std::uint
                                                                       std::uint8_t blue, std::uint8_t& outRed,
                                                                       std::uint8_t& outGreen, std::uint8_t& outBlue) {
   return this->template Diffuse<KernelDivisor, Kernel>(red, green, blue, outRed, outGreen, outBlue);
+}
+
+template <const auto& Kernel, int KernelDivisor, typename Base>
+void TKernelDitherer<Kernel, KernelDivisor, Base>::DitherRow(const std::uint8_t* bgr, std::uint8_t* indices) {
+  this->template DiffuseRow<KernelDivisor, Kernel>(bgr, indices);
 }
 
 template class TKernelDitherer<kFloydSteinbergKernel, 16>;

@@ -40,6 +40,11 @@ class TDitherEngine {
   // moves on one column.
   virtual std::uint8_t DitherPixel(std::uint8_t red, std::uint8_t green, std::uint8_t blue, std::uint8_t& outRed,
                                    std::uint8_t& outGreen, std::uint8_t& outBlue);
+  // The rest of the current row at once: from Position() in the direction
+  // of Step() to the row's end, each pixel of bgr (blue, green, red, three
+  // bytes a pixel, RowWidth() pixels) mapped as DitherPixel maps it and its
+  // index stored at its column of indices. NextRow() is left to the caller.
+  virtual void DitherRow(const std::uint8_t* bgr, std::uint8_t* indices);
   // Ends a row: the direction flips, Position() is 0 going right, else
   // RowWidth() - 1.
   virtual void NextRow();
@@ -48,6 +53,8 @@ class TDitherEngine {
   void AdvanceColumn() { position_ += step_; }
 
  protected:
+  // Where a row walk that ran to the row's end left off.
+  void SetPosition(int position) { position_ = position; }
   std::uint8_t MapNearest(std::uint8_t red, std::uint8_t green, std::uint8_t blue, std::uint8_t& outRed,
                           std::uint8_t& outGreen, std::uint8_t& outBlue) {
     return mapper_.MapColour(red, green, blue, outRed, outGreen, outBlue);
@@ -87,6 +94,10 @@ class TDiffusionDitherer : public TDitherEngine {
   template <int Divisor, const auto& Kernel>
   std::uint8_t Diffuse(std::uint8_t red, std::uint8_t green, std::uint8_t blue, std::uint8_t& outRed,
                        std::uint8_t& outGreen, std::uint8_t& outBlue);
+  template <int Divisor, const auto& Kernel>
+  void DiffuseRow(const std::uint8_t* bgr, std::uint8_t* indices);
+  template <int Divisor, const auto& Kernel, typename Lookup>
+  void DiffuseRowThrough(Lookup& lookup, const std::uint8_t* bgr, std::uint8_t* indices);
   template <int Divisor, const auto& Kernel, typename Lookup>
   std::uint8_t DiffuseThrough(Lookup& lookup, std::uint8_t red, std::uint8_t green, std::uint8_t blue,
                               std::uint8_t& outRed, std::uint8_t& outGreen, std::uint8_t& outBlue);
@@ -149,6 +160,7 @@ class TKernelDitherer final : public Base {
   TKernelDitherer(int width, TColorLookup& lookup) : Base(width, lookup, Kernel, KernelDivisor) {}
   std::uint8_t DitherPixel(std::uint8_t red, std::uint8_t green, std::uint8_t blue, std::uint8_t& outRed,
                            std::uint8_t& outGreen, std::uint8_t& outBlue) override;
+  void DitherRow(const std::uint8_t* bgr, std::uint8_t* indices) override;
 };
 
 using TFloydSteinbergDitherer = TKernelDitherer<kFloydSteinbergKernel, 16>;

@@ -426,14 +426,8 @@ Bitmap ReduceBitmapColours(const Bitmap& source, ColorReduction reduction, Dithe
 
   Bitmap result(width, source.Height(), PixelFormat::Bit8);
   result.SetPalette(choice.palette);
-  std::uint8_t r, g, b;
   for (int y = 0; y < source.Height(); ++y) {
-    const std::uint8_t* src = reader.Row(y);
-    std::uint8_t* dst = result.ScanLine(y);
-    for (int x = engine->Position(); x >= 0 && x < width; x = engine->Position()) {
-      const std::uint8_t* px = src + static_cast<std::ptrdiff_t>(x) * 3;
-      dst[x] = engine->DitherPixel(px[2], px[1], px[0], r, g, b);
-    }
+    engine->DitherRow(reader.Row(y), result.ScanLine(y));
     engine->NextRow();
   }
   return result;
