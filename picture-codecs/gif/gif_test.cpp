@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "picture-codecs/codecs.h"
+#include "picture-codecs/gif/palettes.h"
 #include "platform/canvas.h"
 #include "platform/picture.h"
 #include "platform/test_support.h"
@@ -658,6 +659,19 @@ TEST(GifImage, LoadFailureAssignAndFrames) {
   options.PaintOptions &= static_cast<std::uint16_t>(~gif::dpDither);
   EXPECT_FALSE(options.UseWebPalette());
   gif::PaletteDisplay = false;
+}
+
+// An image decoded to the web palette is shown in it, whatever its own
+// colours.
+TEST(GifImage, PaletteOfTheWebPaletteDisplay) {
+  auto image = MakeImage(2, 1, {RGBColor(1, 2, 3), RGBColor(4, 5, 6)}, {0, 1});
+  image->PaintOptions = gif::dpDither;
+  ASSERT_TRUE(image->UseWebPalette());
+  EXPECT_EQ(image->GetPalette(), gif::WebSafePalette());
+  EXPECT_EQ(image->Frame(0)->FramePalette(), gif::WebSafePalette());
+  image->PaintOptions = 0;
+  image->SetPalette({});
+  EXPECT_EQ(image->GetPalette(), (platform::Palette{RGBColor(1, 2, 3), RGBColor(4, 5, 6)}));
 }
 
 TEST(GifImage, TruncatedAtEveryLength) {

@@ -14,6 +14,7 @@
 
 #include "picture-codecs/gif/gif.h"
 #include "picture-codecs/gif/painter.h"
+#include "picture-codecs/gif/palettes.h"
 #include "platform/canvas.h"
 #include "platform/picture.h"
 
@@ -109,8 +110,11 @@ platform::Palette TGIFImage::GetPalette() const {
   } reset{inPaletteQuery_};
   if (cachedBitmap_ && !cachedBitmap_->GetPalette().empty()) return cachedBitmap_->GetPalette();
   if (globalPalette_) return *globalPalette_;
-  // The web palette goes with the dithered rendering; until that exists the
-  // image draws in its own colours.
+  // Frames decoded to the web palette are shown in it.
+  if (UseWebPalette()) {
+    globalPalette_ = WebSafePalette();
+    return *globalPalette_;
+  }
   if (header_->GlobalMap().EntryCount() > 0) {
     globalPalette_ = header_->GlobalMap().MakePalette();
     return *globalPalette_;
