@@ -619,6 +619,14 @@ class TGIFImage : public platform::Graphic, public GIFObject {
   void SetPalette(const platform::Palette& palette) override;
   // A frame of another image is moved here; answers the frame's index.
   int AddFrame(TGIFSubImage* frame);
+  // A new frame made from the picture as the frame import makes it
+  // (TGIFSubImage::Assign), appended; answers its index. On an error of the
+  // import no frame is added.
+  int AddFrame(const platform::Graphic& source);
+  // A frame is taken as AddFrame(TGIFSubImage*), a picture imported;
+  // GIFException "Object type not supported for operation" for anything
+  // else (extensions, colour maps, headers, none).
+  int AddFrame(GIFObject* source);
   void Assign(const platform::Graphic& source) override;
   void AssignTo(platform::Graphic& target) const override;
 

@@ -155,6 +155,18 @@ int TGIFImage::AddFrame(TGIFSubImage* frame) {
   return index;
 }
 
+int TGIFImage::AddFrame(const platform::Graphic& source) {
+  auto frame = std::make_unique<TGIFSubImage>(this);
+  frame->Assign(source);
+  return AddFrame(frame.release());
+}
+
+int TGIFImage::AddFrame(GIFObject* source) {
+  if (auto* frame = dynamic_cast<TGIFSubImage*>(source)) return AddFrame(frame);
+  if (const auto* picture = dynamic_cast<const platform::Graphic*>(source)) return AddFrame(*picture);
+  RaiseGIFError(msg::kNotSupported);
+}
+
 void TGIFImage::Assign(const platform::Graphic& source) {
   if (&source == this) return;
   const auto* other = dynamic_cast<const TGIFImage*>(&source);
