@@ -100,9 +100,12 @@ inline constexpr const char* kOptimizing = "Optimizing...";
 // Encoders (EncoderKind).
 enum class EncoderKind : std::uint8_t { LZW = 0, RunLength = 1 };
 
-// Unit-wide settings: a frame decodes its bitmap right after it is read; the
-// screen shows at most 256 colours (set at registration).
+// Unit-wide settings: a frame decodes its bitmap right after it is read; a
+// picture stored as a property is optimised first (TGIFImage::WriteData);
+// both off unless changed. The screen shows at most 256 colours (set at
+// registration).
 extern bool DecodeOnLoad;
+extern bool OptimizeOnWrite;
 extern bool PaletteDisplay;
 
 // ---- small stream routines shared by the codec ----------------------------
@@ -629,6 +632,12 @@ class TGIFImage : public platform::Graphic, public GIFObject {
   int AddFrame(GIFObject* source);
   void Assign(const platform::Graphic& source) override;
   void AssignTo(platform::Graphic& target) const override;
+  // Only the same image: comparing stored data would write (and, with
+  // OptimizeOnWrite, optimise) both pictures.
+  bool Equals(platform::Graphic& other) override { return &other == this; }
+  // With OptimizeOnWrite, first Optimize with every pass and no colour
+  // reduction; then the stream form.
+  void WriteData(Stream& stream) override;
 
   void LoadFromStream(Stream& stream) override;
   void SaveToStream(Stream& stream) override;

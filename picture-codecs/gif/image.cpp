@@ -21,6 +21,7 @@
 namespace gif {
 
 bool DecodeOnLoad = false;
+bool OptimizeOnWrite = false;
 bool PaletteDisplay = false;
 
 namespace {
@@ -165,6 +166,13 @@ int TGIFImage::AddFrame(GIFObject* source) {
   if (auto* frame = dynamic_cast<TGIFSubImage*>(source)) return AddFrame(frame);
   if (const auto* picture = dynamic_cast<const platform::Graphic*>(source)) return AddFrame(*picture);
   RaiseGIFError(msg::kNotSupported);
+}
+
+void TGIFImage::WriteData(Stream& stream) {
+  if (OptimizeOnWrite)
+    Optimize(opCropFrames | opMergeFrames | opCleanup | opSortColourMaps | opReduceColours,
+             static_cast<std::uint8_t>(ColorReduction::None));
+  platform::Graphic::WriteData(stream);
 }
 
 void TGIFImage::Assign(const platform::Graphic& source) {
