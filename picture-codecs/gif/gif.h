@@ -717,7 +717,15 @@ class TGIFImage : public platform::Graphic, public GIFObject {
   void RemovePainter(TGIFPainter* painter);
   bool inDraw_ = false;
   void AssignPicture(const platform::Graphic& source);  // import.cpp's frames
-  void DeleteFrameKeepingTime(int index);                // optimize.cpp
+  // optimize.cpp: the passes of Optimize, each advancing the progress count.
+  struct OptimizeProgress;
+  void SortColourMaps(OptimizeProgress& progress);
+  void DropUnusedTransparency(OptimizeProgress& progress);
+  void DropNeedlessDisposals(OptimizeProgress& progress);
+  void MergeFrames(OptimizeProgress& progress);
+  void CropFrames(OptimizeProgress& progress);
+  void CleanupExtensionsAndFrames(OptimizeProgress& progress);
+  void DeleteFrameKeepingTime(int index);
 
   std::unique_ptr<platform::Bitmap> cachedBitmap_;
   std::vector<std::unique_ptr<TGIFPainter>> painters_;
