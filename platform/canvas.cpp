@@ -46,17 +46,26 @@ Canvas::Canvas(QPainter* painter, const Rect& clip) { Bind(painter, clip); }
 void Canvas::Bind(Bitmap* bitmap) {
   bitmap_ = bitmap;
   painter_ = nullptr;
+  device_.reset();
 }
 
 void Canvas::Bind(QPainter* painter, const Rect& clip) {
   bitmap_ = nullptr;
   painter_ = painter;
   clip_ = clip;
+  device_.reset();
 }
 
 void Canvas::Unbind() {
   bitmap_ = nullptr;
   painter_ = nullptr;
+  device_.reset();
+}
+
+Canvas::DeviceHandle Canvas::Handle() const {
+  if (!IsBound()) return {};
+  if (!device_) device_ = std::make_shared<const int>(0);
+  return device_;
 }
 
 Rect Canvas::ClipRect() const {

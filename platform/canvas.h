@@ -12,6 +12,7 @@
 // style Clear fills nothing.
 #include <QPainter>
 #include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -66,6 +67,14 @@ class Canvas {
   void Bind(QPainter* painter, const Rect& clip);
   void Unbind();
   bool IsBound() const { return bitmap_ != nullptr || painter_ != nullptr; }
+
+  // What the canvas draws on now, as a handle that may outlive the canvas
+  // (the platform's device context): a new one for every binding; it is no
+  // longer a device once the canvas is unbound, bound anew or destroyed.
+  // Holders test it with IsDevice and never touch the canvas for that.
+  using DeviceHandle = std::weak_ptr<const void>;
+  DeviceHandle Handle() const;
+  static bool IsDevice(const DeviceHandle& handle) { return !handle.expired(); }
   Bitmap* TargetBitmap() const { return bitmap_; }
 
   Pen& pen() { return pen_; }
@@ -133,6 +142,8 @@ class Canvas {
 
   Bitmap* bitmap_ = nullptr;
   QPainter* painter_ = nullptr;
+  // Made when a handle is first asked for; dropped with the binding.
+  mutable std::shared_ptr<const int> device_;
   Rect clip_;
   Pen pen_;
   Brush brush_;

@@ -17,6 +17,7 @@ class QMimeData;
 namespace platform {
 
 class Canvas;
+class Filer;
 
 // A colour in the platform's layout 0x00BBGGRR (red in the low byte).
 using Color = std::uint32_t;
@@ -144,6 +145,17 @@ class Graphic {
   virtual void SaveToClipboardFormat(QMimeData& mime);
   virtual void LoadFromClipboardFormat(int format, const QMimeData& mime);
 
+  // Stored properties (see Filer): a picture names the binary properties
+  // that hold it. The default defines "Data", read by ReadData and written
+  // by WriteData when the picture differs from the ancestor's, or, with no
+  // ancestor, when it is not empty.
+  virtual void DefineProperties(Filer& filer);
+  // The picture in its stored property form; by default its stream form.
+  virtual void ReadData(Stream& stream);
+  virtual void WriteData(Stream& stream);
+  // The same picture: same class, and both empty or the same stored data.
+  virtual bool Equals(Graphic& other);
+
   // The palette was replaced since the flag was last cleared (for whoever
   // shows the picture and must realise its palette again).
   bool PaletteModified() const { return paletteModified_; }
@@ -172,5 +184,29 @@ class Graphic {
   ProgressHandler onProgress_;
   ChangeHandler onChange_;
 };
+
+// Stores the properties of pictures kept inside other files (a window's
+// stored picture, for example). A picture defines each binary property with
+// how to read and write it; the filer decides which it reads or writes.
+class Filer {
+ public:
+  using DataReader = std::function<void(Stream&)>;
+  using DataWriter = std::function<void(Stream&)>;
+  virtual ~Filer() = default;
+  // The picture the stored one is compared with (the one it inherits from),
+  // or none.
+  virtual Graphic* Ancestor() const = 0;
+  // hasData: the property is written at all.
+  virtual void DefineBinaryProperty(const std::string& name, const DataReader& read, const DataWriter& write,
+                                    bool hasData) = 0;
+};
+
+// The stored form of a picture's properties: for each property written, its
+// name (a length byte and the name), the data's byte count (4 bytes, little
+// endian) and the data; then one 0 byte.
+void WriteProperties(Graphic& graphic, Stream& stream, Graphic* ancestor = nullptr);
+// Reads that form into the picture; GraphicError for a property the picture
+// does not define or data that the stream does not hold.
+void ReadProperties(Graphic& graphic, Stream& stream);
 
 }  // namespace platform

@@ -100,9 +100,12 @@ inline constexpr const char* kOptimizing = "Optimizing...";
 // Encoders (EncoderKind).
 enum class EncoderKind : std::uint8_t { LZW = 0, RunLength = 1 };
 
-// Unit-wide settings: a frame decodes its bitmap right after it is read; the
-// screen shows at most 256 colours (set at registration).
+// Unit-wide settings: a frame decodes its bitmap right after it is read; a
+// picture stored as a property is optimised first (TGIFImage::WriteData);
+// both off unless changed. The screen shows at most 256 colours (set at
+// registration).
 extern bool DecodeOnLoad;
+extern bool OptimizeOnWrite;
 extern bool PaletteDisplay;
 
 // ---- small stream routines shared by the codec ----------------------------
@@ -619,8 +622,22 @@ class TGIFImage : public platform::Graphic, public GIFObject {
   void SetPalette(const platform::Palette& palette) override;
   // A frame of another image is moved here; answers the frame's index.
   int AddFrame(TGIFSubImage* frame);
+  // A new frame made from the picture as the frame import makes it
+  // (TGIFSubImage::Assign), appended; answers its index. On an error of the
+  // import no frame is added.
+  int AddFrame(const platform::Graphic& source);
+  // A frame is taken as AddFrame(TGIFSubImage*), a picture imported;
+  // GIFException "Object type not supported for operation" for anything
+  // else (extensions, colour maps, headers, none).
+  int AddFrame(GIFObject* source);
   void Assign(const platform::Graphic& source) override;
   void AssignTo(platform::Graphic& target) const override;
+  // Only the same image: comparing stored data would write (and, with
+  // OptimizeOnWrite, optimise) both pictures.
+  bool Equals(platform::Graphic& other) override { return &other == this; }
+  // With OptimizeOnWrite, first Optimize with every pass and no colour
+  // reduction; then the stream form.
+  void WriteData(Stream& stream) override;
 
   void LoadFromStream(Stream& stream) override;
   void SaveToStream(Stream& stream) override;
@@ -700,7 +717,15 @@ class TGIFImage : public platform::Graphic, public GIFObject {
   void RemovePainter(TGIFPainter* painter);
   bool inDraw_ = false;
   void AssignPicture(const platform::Graphic& source);  // import.cpp's frames
-  void DeleteFrameKeepingTime(int index);                // optimize.cpp
+  // optimize.cpp: the passes of Optimize, each advancing the progress count.
+  struct OptimizeProgress;
+  void SortColourMaps(OptimizeProgress& progress);
+  void DropUnusedTransparency(OptimizeProgress& progress);
+  void DropNeedlessDisposals(OptimizeProgress& progress);
+  void MergeFrames(OptimizeProgress& progress);
+  void CropFrames(OptimizeProgress& progress);
+  void CleanupExtensionsAndFrames(OptimizeProgress& progress);
+  void DeleteFrameKeepingTime(int index);
 
   std::unique_ptr<platform::Bitmap> cachedBitmap_;
   std::vector<std::unique_ptr<TGIFPainter>> painters_;

@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "picture-codecs/codecs.h"
+#include "picture-codecs/gif/palettes.h"
 #include "platform/canvas.h"
 #include "platform/picture.h"
 #include "platform/test_support.h"
@@ -658,6 +659,57 @@ TEST(GifImage, LoadFailureAssignAndFrames) {
   options.PaintOptions &= static_cast<std::uint16_t>(~gif::dpDither);
   EXPECT_FALSE(options.UseWebPalette());
   gif::PaletteDisplay = false;
+}
+
+// Any picture becomes a frame as the import makes it; objects that are no
+// picture and no frame are refused.
+TEST(GifImage, AddFrameOfAnyPicture) {
+  auto image = MakeImage(2, 2, {RGBColor(9, 9, 9)}, Bytes(4, 0));
+  platform::Bitmap bitmap(3, 2, platform::PixelFormat::Bit8);
+  bitmap.SetPalette({RGBColor(255, 0, 0), RGBColor(0, 0, 255), RGBColor(0, 128, 0)});
+  for (int i = 0; i < 6; ++i) bitmap.SetPixelIndex(i % 3, i / 3, (i + 1) % 3);
+  EXPECT_EQ(image->AddFrame(bitmap), 1);
+  // Another kind of picture, handed over as any object.
+  auto other = MakeImage(2, 1, {RGBColor(1, 2, 3), RGBColor(250, 251, 252)}, {1, 0});
+  EXPECT_EQ(image->AddFrame(static_cast<gif::GIFObject*>(other.get())), 2);
+  ASSERT_EQ(image->FrameCount(), 3);
+  EXPECT_EQ(image->Width(), 3);  // the screen grew to the new frame
+  auto colour = [](gif::TGIFSubImage& f, int x, int y) { return f.ActiveMap().ColourAt(f.PixelAt(x, y)); };
+  gif::TGIFSubImage& fromBitmap = *image->Frame(1);
+  ASSERT_EQ(fromBitmap.Width(), 3);
+  ASSERT_EQ(fromBitmap.Height(), 2);
+  for (int y = 0; y < 2; ++y)
+    for (int x = 0; x < 3; ++x) EXPECT_EQ(colour(fromBitmap, x, y), bitmap.Pixel(x, y)) << x << "," << y;
+  gif::TGIFSubImage& fromGif = *image->Frame(2);
+  ASSERT_EQ(fromGif.Width(), 2);
+  EXPECT_EQ(colour(fromGif, 0, 0), RGBColor(250, 251, 252));
+  EXPECT_EQ(colour(fromGif, 1, 0), RGBColor(1, 2, 3));
+  EXPECT_EQ(other->FrameCount(), 1);  // imported, not moved
+
+  for (gif::GIFObject* refused : {static_cast<gif::GIFObject*>(&image->GlobalMapOf()),
+                                  static_cast<gif::GIFObject*>(&image->ScreenHeader()),
+                                  static_cast<gif::GIFObject*>(nullptr)}) {
+    try {
+      image->AddFrame(refused);
+      ADD_FAILURE() << "accepted";
+    } catch (const gif::GIFException& e) {
+      EXPECT_STREQ(e.what(), gif::msg::kNotSupported);
+    }
+  }
+  EXPECT_EQ(image->FrameCount(), 3);
+}
+
+// An image decoded to the web palette is shown in it, whatever its own
+// colours.
+TEST(GifImage, PaletteOfTheWebPaletteDisplay) {
+  auto image = MakeImage(2, 1, {RGBColor(1, 2, 3), RGBColor(4, 5, 6)}, {0, 1});
+  image->PaintOptions = gif::dpDither;
+  ASSERT_TRUE(image->UseWebPalette());
+  EXPECT_EQ(image->GetPalette(), gif::WebSafePalette());
+  EXPECT_EQ(image->Frame(0)->FramePalette(), gif::WebSafePalette());
+  image->PaintOptions = 0;
+  image->SetPalette({});
+  EXPECT_EQ(image->GetPalette(), (platform::Palette{RGBColor(1, 2, 3), RGBColor(4, 5, 6)}));
 }
 
 TEST(GifImage, TruncatedAtEveryLength) {

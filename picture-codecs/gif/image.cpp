@@ -14,12 +14,14 @@
 
 #include "picture-codecs/gif/gif.h"
 #include "picture-codecs/gif/painter.h"
+#include "picture-codecs/gif/palettes.h"
 #include "platform/canvas.h"
 #include "platform/picture.h"
 
 namespace gif {
 
 bool DecodeOnLoad = false;
+bool OptimizeOnWrite = false;
 bool PaletteDisplay = false;
 
 namespace {
@@ -109,8 +111,11 @@ platform::Palette TGIFImage::GetPalette() const {
   } reset{inPaletteQuery_};
   if (cachedBitmap_ && !cachedBitmap_->GetPalette().empty()) return cachedBitmap_->GetPalette();
   if (globalPalette_) return *globalPalette_;
-  // The web palette goes with the dithered rendering; until that exists the
-  // image draws in its own colours.
+  // Frames decoded to the web palette are shown in it.
+  if (UseWebPalette()) {
+    globalPalette_ = WebSafePalette();
+    return *globalPalette_;
+  }
   if (header_->GlobalMap().EntryCount() > 0) {
     globalPalette_ = header_->GlobalMap().MakePalette();
     return *globalPalette_;
@@ -149,6 +154,25 @@ int TGIFImage::AddFrame(TGIFSubImage* frame) {
   DropBitmap();
   Changed();
   return index;
+}
+
+int TGIFImage::AddFrame(const platform::Graphic& source) {
+  auto frame = std::make_unique<TGIFSubImage>(this);
+  frame->Assign(source);
+  return AddFrame(frame.release());
+}
+
+int TGIFImage::AddFrame(GIFObject* source) {
+  if (auto* frame = dynamic_cast<TGIFSubImage*>(source)) return AddFrame(frame);
+  if (const auto* picture = dynamic_cast<const platform::Graphic*>(source)) return AddFrame(*picture);
+  RaiseGIFError(msg::kNotSupported);
+}
+
+void TGIFImage::WriteData(Stream& stream) {
+  if (OptimizeOnWrite)
+    Optimize(opCropFrames | opMergeFrames | opCleanup | opSortColourMaps | opReduceColours,
+             static_cast<std::uint8_t>(ColorReduction::None));
+  platform::Graphic::WriteData(stream);
 }
 
 void TGIFImage::Assign(const platform::Graphic& source) {

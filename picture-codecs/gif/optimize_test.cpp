@@ -290,6 +290,51 @@ TEST(Optimize, EmptyImagesAndThePaletteMethod) {
   EXPECT_NO_THROW(image.Optimize(gif::opReduceColours | gif::opCleanup, 9));
 }
 
+// A picture stored as a property is optimised first when the unit setting
+// says so.
+TEST(Optimize, OptimizeOnWriteStoresASmallerPictureShowingTheSame) {
+  // Three screens, each the one before with a small change, and a comment.
+  auto make = [](TGIFImage& image) {
+    image.SetScreenSize(16, 16);
+    for (int c = 0; c < 4; ++c) image.GlobalMapOf().AddColour(platform::RGBColor(60 * c, 255 - 60 * c, 30));
+    for (int i = 0; i < 3; ++i) {
+      auto f = std::make_unique<TGIFSubImage>(&image);
+      f->SetFrameBounds(0, 0, 16, 16);
+      for (int y = 0; y < 16; ++y)
+        for (int x = 0; x < 16; ++x) f->PixelAt(x, y) = static_cast<std::uint8_t>((x * 7 + y * y * 3 + x * y) % 4);
+      for (int k = 0; k < i; ++k) f->PixelAt(3 + 5 * k, 4 + 4 * k) = static_cast<std::uint8_t>(f->PixelAt(3 + 5 * k, 4 + 4 * k) ^ 1);
+      Control(*f)->SetDelayTime(10 + i);
+      if (i == 0) {
+        auto* comment = new gif::TGIFCommentExtension(f.get());
+        comment->CommentLines = {"made for the test"};
+        f->Extensions().AddItem(comment);
+      }
+      image.AddFrame(f.release());
+    }
+  };
+  struct Restore {
+    ~Restore() { gif::OptimizeOnWrite = false; }
+  } restore;
+  TGIFImage plain;
+  make(plain);
+  platform::MemoryStream plainData;
+  plain.WriteData(plainData);
+  gif::OptimizeOnWrite = true;
+  TGIFImage optimised;
+  make(optimised);
+  platform::MemoryStream optimisedData;
+  optimised.WriteData(optimisedData);
+  EXPECT_LT(optimisedData.Size(), plainData.Size());
+  TGIFImage plainBack;
+  TGIFImage optimisedBack;
+  plainData.SetPosition(0);
+  plainBack.ReadData(plainData);
+  optimisedData.SetPosition(0);
+  optimisedBack.ReadData(optimisedData);
+  EXPECT_EQ(Timeline(optimisedBack), Timeline(plainBack));
+  EXPECT_EQ(Timeline(plainBack).size(), 4u);  // the empty screen and three
+}
+
 // ---- animations made and shown by ImageMagick -------------------------------------
 
 const char* const kConvert = "/usr/bin/convert";

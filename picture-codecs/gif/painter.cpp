@@ -41,6 +41,7 @@ TGIFPainter::TGIFPainter(TGIFImage& image, std::uint16_t options, const platform
       clock_(clock),
       composer_(std::make_unique<FrameComposer>(image, options, PainterBackground(image))) {
   if (painterRef_) *painterRef_ = this;
+  if ((options_ & dpCheckCanvas) && canvas_) watchedDC_ = canvas_->Handle();
 }
 
 TGIFPainter::~TGIFPainter() {
@@ -146,6 +147,13 @@ void TGIFPainter::ShowScreen() {
 }
 
 void TGIFPainter::PaintFrame() {
+  // The canvas no longer draws where it did (its window closed, its bitmap
+  // went): the painter ends instead of drawing.
+  if ((options_ & dpCheckCanvas) && canvas_ && !platform::Canvas::IsDevice(watchedDC_)) {
+    terminated_ = true;
+    canvas_ = nullptr;
+    return;
+  }
   TGIFSubImage* frame = image_->Frame(ActiveFrame);
   Disposal = FrameDisposal(*frame);
   for (int e = 0; e < frame->Extensions().ItemCount(); ++e) {

@@ -98,6 +98,8 @@ class TGIFPainter {
   platform::Rect rect_;
   platform::Canvas* canvas_;
   platform::Bitmap* bitmap_;
+  // With dpCheckCanvas: what the canvas drew on when the painter was made.
+  platform::Canvas::DeviceHandle watchedDC_;
   TGIFPainter** painterRef_;
   PainterClock& clock_;
   std::unique_ptr<FrameComposer> composer_;

@@ -189,6 +189,48 @@ TEST(GifPainter, ErrorsInTheRunAreReportedNotThrown) {
   EXPECT_EQ(warnings, std::vector<std::string>{gif::msg::kBadData});
 }
 
+// With dpCheckCanvas a painter whose canvas no longer draws where it did
+// (bound elsewhere, or destroyed) ends instead of drawing; without it, it
+// draws on.
+TEST(GifPainter, CheckCanvasEndsWhenTheCanvasIsGone) {
+  FakeClock clock;
+  auto image = Animation(3, 5);
+  const platform::Rect rect{0, 0, 2, 2};
+  platform::Bitmap target(2, 2);
+  platform::Bitmap elsewhere(2, 2);
+  for (const bool check : {true, false}) {
+    auto canvas = std::make_unique<platform::Canvas>(&target);
+    const auto options = static_cast<std::uint16_t>(gif::dpThreaded | gif::dpAnimate | (check ? gif::dpCheckCanvas : 0));
+    TGIFPainter painter(*image, options, rect, canvas.get(), nullptr, nullptr, clock);
+    int painted = 0;
+    painter.OnFramePainted = [&](TGIFPainter&) { ++painted; };
+    EXPECT_EQ(painter.Advance(), 0);
+    EXPECT_EQ(painter.Advance(), 50);  // frame 0 shown
+    EXPECT_EQ(target.Pixel(0, 0), RGBColor(255, 0, 0));
+    elsewhere.Fill(RGBColor(0, 0, 0));
+    canvas->Bind(&elsewhere);
+    const int next = painter.Advance();
+    if (check) {
+      EXPECT_EQ(next, TGIFPainter::kFinished);
+      EXPECT_TRUE(painter.Terminated());
+      EXPECT_EQ(painted, 1);
+      EXPECT_EQ(elsewhere.Pixel(0, 0), RGBColor(0, 0, 0));
+    } else {
+      EXPECT_GT(next, 0);  // the wait for frame 2
+      EXPECT_EQ(painted, 2);
+      EXPECT_EQ(elsewhere.Pixel(0, 0), RGBColor(0, 255, 0));
+    }
+  }
+  auto canvas = std::make_unique<platform::Canvas>(&target);
+  TGIFPainter painter(*image, gif::dpThreaded | gif::dpAnimate | gif::dpCheckCanvas, rect, canvas.get(), nullptr,
+                      nullptr, clock);
+  EXPECT_EQ(painter.Advance(), 0);
+  EXPECT_EQ(painter.Advance(), 50);
+  canvas.reset();
+  EXPECT_EQ(painter.Advance(), TGIFPainter::kFinished);
+  EXPECT_TRUE(painter.Terminated());
+}
+
 // Odd animations end or keep going as they should, without harm.
 TEST(GifPainter, BadAnimations) {
   FakeClock clock;

@@ -81,11 +81,12 @@ class TTarga : public platform::Graphic {
   void SaveToClipboardFormat(QMimeData& mime) override;
   void LoadFromClipboardFormat(int format, const QMimeData& mime) override;
 
-  // The stored property form: a length byte and the class name, then a
-  // Windows bitmap (starting "BM") or Targa bytes. Written always as
-  // uncompressed 32-bit Targa.
-  void ReadData(platform::Stream& stream);
-  void WriteData(platform::Stream& stream);
+  // The stored property form ("Data", see platform::Graphic::
+  // DefineProperties): a length byte and the class name, then a Windows
+  // bitmap (starting "BM") or Targa bytes. Written always as uncompressed
+  // 32-bit Targa.
+  void ReadData(platform::Stream& stream) override;
+  void WriteData(platform::Stream& stream) override;
 
   // Header fields as last read from a file.
   std::uint8_t IdLength = 0;

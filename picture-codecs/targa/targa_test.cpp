@@ -450,6 +450,48 @@ TEST(TargaSave, ClipboardAndPropertyForms) {
   EXPECT_TRUE(platform::SamePixels(fromProperty.ImageBitmap, platform::testkit::RandomBitmap(3, 2, PixelFormat::Bit24, 4)));
 }
 
+// The picture kept as a stored property of the picture layer: "Data" in the
+// property form above, written when the picture is not empty or differs
+// from the ancestor's.
+TEST(TargaSave, DataPropertyThroughTheStoredProperties) {
+  TTarga t;
+  t.ImageBitmap = platform::testkit::RandomBitmap(5, 3, PixelFormat::Bit32, 7);
+  t.AlphaBitmap = Bitmap(5, 3, PixelFormat::Bit32);
+  for (int i = 0; i < 15; ++i) t.AlphaBitmap.SetPixel(i % 5, i / 5, RGBColor(17 * i, 17 * i, 17 * i));  // grey
+  MemoryStream stored;
+  platform::WriteProperties(t, stored);
+  MemoryStream data;
+  t.WriteData(data);
+  // Name, byte count, the property form; then the end.
+  ASSERT_EQ(stored.Size(), 1 + 4 + 4 + data.Size() + 1);
+  EXPECT_EQ(std::string(stored.Bytes().begin() + 1, stored.Bytes().begin() + 5), "Data");
+  EXPECT_TRUE(std::equal(data.Bytes().begin(), data.Bytes().end(), stored.Bytes().begin() + 9));
+  stored.SetPosition(0);
+  TTarga back;
+  platform::ReadProperties(back, stored);
+  EXPECT_EQ(stored.Position(), stored.Size());
+  EXPECT_TRUE(platform::SamePixels(back.ImageBitmap, t.ImageBitmap));
+  EXPECT_TRUE(platform::SamePixels(back.AlphaBitmap, t.AlphaBitmap));
+
+  // Nothing to store: an empty picture, or one equal to the ancestor's.
+  TTarga empty;
+  MemoryStream none;
+  platform::WriteProperties(empty, none);
+  EXPECT_EQ(none.Bytes(), std::vector<std::uint8_t>{0});
+  none.Clear();
+  platform::WriteProperties(t, none, &back);
+  EXPECT_EQ(none.Bytes(), std::vector<std::uint8_t>{0});
+  back.ImageBitmap.SetPixel(0, 0, RGBColor(1, 2, 3));
+  MemoryStream differs;
+  platform::WriteProperties(t, differs, &back);
+  EXPECT_EQ(differs.Size(), stored.Size());
+
+  // A property cut short is refused.
+  stored.SetSize(stored.Size() - 2);
+  stored.SetPosition(0);
+  EXPECT_THROW(platform::ReadProperties(back, stored), platform::GraphicError);
+}
+
 // --- exchange with independent readers ---
 
 TEST(TargaExchange, RegisteredAndOurFilesReadByPillowAndImageMagick) {
