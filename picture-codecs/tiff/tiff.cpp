@@ -133,6 +133,7 @@ struct TIFD {
   std::vector<std::uint32_t> stripByteCounts;
   bool hasStripByteCounts = false;
   std::vector<std::uint16_t> colorMap;  // red values, then green, then blue
+  std::uint32_t colorMapCount = 0;      // values the file states for the map
 };
 
 class DirectoryReader {
@@ -210,6 +211,7 @@ class DirectoryReader {
       // Three channels of 256 values are all any layout of ours looks at.
       const std::vector<std::uint32_t> values = Values(*colorMap, std::min<std::size_t>(colorMap->count, 3 * 256));
       ifd_.colorMap.assign(values.begin(), values.end());
+      ifd_.colorMapCount = colorMap->count;
     }
   }
 
@@ -258,7 +260,15 @@ std::uint8_t ColourMapPart(std::uint16_t v) {
   return static_cast<std::uint8_t>((std::uint32_t{v} * 255 + 32767) / 65535);
 }
 
-enum class Layout { Grey1, Grey4, Grey8, Palette8, Rgb24, Rgba32 };
+enum class Layout { Grey1, Grey4, Grey8, Palette1, Palette4, Palette8, Rgb24, Rgba32 };
+
+bool IsPalette(Layout layout) {
+  return layout == Layout::Palette1 || layout == Layout::Palette4 || layout == Layout::Palette8;
+}
+
+// Values per channel in the colour map: 2^bits by the format, 256 at most
+// (files of earlier versions hold 256 whatever the depth).
+std::size_t ColourMapStride(const TIFD& ifd) { return std::min<std::size_t>(ifd.colorMapCount / 3, 256); }
 
 Layout LayoutOf(const TIFD& ifd) {
   if (ifd.compression != kCompressionNone && ifd.compression != kCompressionLzw) Fail();
@@ -268,18 +278,23 @@ Layout LayoutOf(const TIFD& ifd) {
     const bool grey = ifd.photometric == kWhiteIsZero || ifd.photometric == kBlackIsZero;
     // Differencing works on whole bytes: meaningless below 8 bits a pixel.
     const bool predicted = ifd.compression == kCompressionLzw && ifd.predictor == kPredictorHorizontal;
+    const bool mapped = ifd.photometric == kPaletteColour;
+    // A colour map must give every value a pixel can have.
+    if (mapped && (ifd.bitsPerSample == 1 || ifd.bitsPerSample == 4 || ifd.bitsPerSample == 8) &&
+        ColourMapStride(ifd) < (std::size_t{1} << ifd.bitsPerSample))
+      Fail();
     switch (ifd.bitsPerSample) {
       case 1:
         if (predicted) Fail();
-        return Layout::Grey1;
+        return mapped ? Layout::Palette1 : Layout::Grey1;
       case 4:
-        if (!grey || predicted) Fail();
+        if (predicted) Fail();
+        if (mapped) return Layout::Palette4;
+        if (!grey) Fail();
         return Layout::Grey4;
       case 8:
         if (grey) return Layout::Grey8;
-        if (ifd.photometric != kPaletteColour) Fail();
-        // Three channels of 256 values each.
-        if (ifd.colorMap.size() < 3 * 256) Fail();
+        if (!mapped) Fail();
         return Layout::Palette8;
       default: Fail();
     }
@@ -292,8 +307,8 @@ Layout LayoutOf(const TIFD& ifd) {
 
 int BitsOf(Layout layout) {
   switch (layout) {
-    case Layout::Grey1: return 1;
-    case Layout::Grey4: return 4;
+    case Layout::Grey1: case Layout::Palette1: return 1;
+    case Layout::Grey4: case Layout::Palette4: return 4;
     case Layout::Grey8: case Layout::Palette8: return 8;
     case Layout::Rgb24: return 24;
     case Layout::Rgba32: return 32;
@@ -334,13 +349,14 @@ class StripReader {
     rowBytes_ = (std::size_t{ifd.width} * static_cast<std::size_t>(BitsOf(layout)) + 7) / 8;
     predicted_ = ifd.compression == kCompressionLzw && ifd.predictor == kPredictorHorizontal;
     // Rows that already have the bitmap's layout are decoded in place.
-    inPlace_ = bitmap.BytesPerLine() == rowBytes_ && layout != Layout::Palette8 && layout != Layout::Rgba32;
-    if (layout == Layout::Palette8) {
+    inPlace_ = bitmap.BytesPerLine() == rowBytes_ && !IsPalette(layout) && layout != Layout::Rgba32;
+    if (IsPalette(layout)) {
       const auto& cm = ifd.colorMap;
-      for (std::size_t i = 0; i < 256; ++i) {
-        palette_[i][0] = ColourMapPart(cm[512 + i]);  // blue
-        palette_[i][1] = ColourMapPart(cm[256 + i]);  // green
-        palette_[i][2] = ColourMapPart(cm[i]);        // red
+      const std::size_t stride = ColourMapStride(ifd);
+      for (std::size_t i = 0; i < (std::size_t{1} << BitsOf(layout)); ++i) {
+        palette_[i][0] = ColourMapPart(cm[2 * stride + i]);  // blue
+        palette_[i][1] = ColourMapPart(cm[stride + i]);      // green
+        palette_[i][2] = ColourMapPart(cm[i]);               // red
       }
     }
   }
@@ -422,6 +438,12 @@ class StripReader {
       case Layout::Grey8:
         if (predicted_) UndoPredictor(row, rowBytes_, 1);
         if (dest != row) std::memcpy(dest, row, rowBytes_);
+        break;
+      case Layout::Palette1:
+        for (std::size_t x = 0; x < w; ++x, dest += 3) std::memcpy(dest, palette_[(row[x / 8] >> (7 - x % 8)) & 1], 3);
+        break;
+      case Layout::Palette4:
+        for (std::size_t x = 0; x < w; ++x, dest += 3) std::memcpy(dest, palette_[(row[x / 2] >> (x % 2 ? 0 : 4)) & 0x0F], 3);
         break;
       case Layout::Palette8:
         if (predicted_) UndoPredictor(row, rowBytes_, 1);

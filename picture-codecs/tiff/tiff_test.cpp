@@ -485,6 +485,67 @@ TEST(TiffFields, ColourMapIsScaledLinearly) {
   EXPECT_EQ(t.Pixel(3, 0), RGBColor(77, 178, 0));
 }
 
+// A colour-mapped picture of 1 or 4 bits: its map (2^bits values a channel,
+// each a multiple of 257 so that every reader scales it the same) and the
+// picture as RGB through that map.
+TEST(TiffFields, OneAndFourBitColourMapsGiveTheirColours) {
+  TempDir dir("tiff_small_maps");
+  for (int bits : {1, 4}) {
+    const int n = 1 << bits;
+    const int w = 16, h = 2;
+    std::vector<std::uint32_t> map(static_cast<std::size_t>(3 * n));
+    for (int i = 0; i < n; ++i) {
+      map[static_cast<std::size_t>(i)] = 257u * static_cast<std::uint32_t>(255 - i * 13);               // red
+      map[static_cast<std::size_t>(n + i)] = 257u * static_cast<std::uint32_t>(i * 17);                 // green
+      map[static_cast<std::size_t>(2 * n + i)] = 257u * static_cast<std::uint32_t>((i * 101) % 256);    // blue
+    }
+    // Pixel (x, y) has index (x + 3y) mod n.
+    const std::size_t rowBytes = static_cast<std::size_t>(w * bits / 8);
+    std::vector<std::uint8_t> px(rowBytes * h, 0);
+    for (int y = 0; y < h; ++y)
+      for (int x = 0; x < w; ++x) {
+        const int v = (x + 3 * y) % n;
+        const int bit = x * bits;
+        px[static_cast<std::size_t>(y) * rowBytes + static_cast<std::size_t>(bit / 8)] |=
+            static_cast<std::uint8_t>(v << (8 - bits - bit % 8));
+      }
+    TiffBuilder b = Grey8(w, h, px, h);
+    Replace(b, 258, 3, {static_cast<std::uint32_t>(bits)});
+    Replace(b, 262, 3, {3});
+    Replace(b, 279, 4, {static_cast<std::uint32_t>(px.size())});
+    b.Short(320, map);
+    const auto bytes = b.Build();
+    Boxes boxes;
+    const Bitmap t = LoadBytes(bytes, boxes);
+    EXPECT_TRUE(boxes.shown.empty()) << bits;
+    EXPECT_EQ(t.GetPixelFormat(), PixelFormat::Bit24) << bits;
+    ASSERT_EQ(t.Width(), w);
+    ASSERT_EQ(t.Height(), h);
+    for (int y = 0; y < h; ++y)
+      for (int x = 0; x < w; ++x) {
+        const std::size_t v = static_cast<std::size_t>((x + 3 * y) % n);
+        EXPECT_EQ(t.Pixel(x, y), RGBColor(static_cast<int>(map[v] / 257), static_cast<int>(map[n + v] / 257),
+                                          static_cast<int>(map[2 * n + v] / 257)))
+            << bits << " bits at " << x << "," << y;
+      }
+    // A map without a colour for every index is refused.
+    Replace(b, 320, 3, std::vector<std::uint32_t>(map.begin(), map.end() - 3));
+    Boxes shortBoxes;
+    LoadBytes(b.Build(), shortBoxes);
+    EXPECT_TRUE(shortBoxes.Failed()) << bits;
+
+    if (!platform::testkit::HavePillow()) continue;
+    const std::string file = dir / ("map" + std::to_string(bits) + ".tif");
+    MemoryStream(bytes).SaveToFile(file);
+    ASSERT_EQ(platform::testkit::RunPython(dir,
+                                           "import sys\nfrom PIL import Image\nim=Image.open(sys.argv[1]).convert('RGB')\n"
+                                           "open(sys.argv[2],'wb').write(b'P6\\n%d %d\\n255\\n' % im.size + im.tobytes())\n",
+                                           file + " " + file + ".ppm"),
+              0);
+    ExpectPixels(ReadPnm(file + ".ppm"), t, file + " against Pillow");
+  }
+}
+
 TEST(TiffFields, GreyLevelsOfEveryDepthAndPhotometric) {
   for (int photometric : {0, 1}) {
     // 4 bits: the 16 levels 0..15 in one row of 8 bytes.
