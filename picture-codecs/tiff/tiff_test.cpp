@@ -11,6 +11,7 @@
 #include <filesystem>
 #include <fstream>
 #include <map>
+#include <set>
 #include <random>
 #include <string>
 #include <vector>
@@ -43,10 +44,15 @@ struct Boxes {
     shown.push_back(r);
     return platform::IdOk;
   }};
-  bool Failed() const {
+  // A "Picture reading failed!" box: that text on the first line, the
+  // reason below it.
+  bool Failed() const { return !Reason().empty(); }
+  std::string Reason() const {
+    const std::string first = std::string(TTIFFBitMap::kReadFailedText) + "\n";
     for (const auto& r : shown)
-      if (r.text == TTIFFBitMap::kReadFailedText && r.caption == TTIFFBitMap::kReadFailedCaption) return true;
-    return false;
+      if (r.caption == TTIFFBitMap::kReadFailedCaption && r.text.rfind(first, 0) == 0 && r.text.size() > first.size())
+        return r.text.substr(first.size());
+    return {};
   }
 };
 
@@ -115,8 +121,10 @@ TEST(TiffFixtures, EveryLayoutBothEntryPointsGivePillowsPixels) {
 
 TEST(TiffFixtures, UnsupportedLayoutsAreFailuresNotPictures) {
   // 16 bits a sample (RGB and grey), CMYK, separate planes, PackBits, JPEG.
+  // Each says what it is that is not read.
   const auto bad = Fixtures("bad_");
   ASSERT_EQ(bad.size(), 6u);
+  std::set<std::string> reasons;
   for (const std::string& name : bad) {
     Boxes boxes;
     TTIFFBitMap t;
@@ -125,7 +133,9 @@ TEST(TiffFixtures, UnsupportedLayoutsAreFailuresNotPictures) {
     EXPECT_EQ(boxes.shown.size(), 1u) << name;
     EXPECT_EQ(t.Width(), 1) << name;
     EXPECT_EQ(t.Height(), 1) << name;
+    reasons.insert(boxes.Reason());
   }
+  EXPECT_GE(reasons.size(), 5u) << "CMYK, 16-bit grey, separate planes and two compressions differ";
 }
 
 TEST(TiffFixtures, TruncatedAtEveryLengthIsReportedOrComplete) {
@@ -543,6 +553,36 @@ TEST(TiffFields, OneAndFourBitColourMapsGiveTheirColours) {
                                            file + " " + file + ".ppm"),
               0);
     ExpectPixels(ReadPnm(file + ".ppm"), t, file + " against Pillow");
+  }
+}
+
+// A tiled picture whose writer put the tile offsets and sizes under the
+// strip tags: 32 x 32 grey in 2 x 2 tiles of 16 x 16. Read as strips it
+// would draw the tiles' rows as noise; it is refused and nothing is drawn.
+TEST(TiffFields, TiledPicturesAreRefused) {
+  const int side = 32, tile = 16;
+  std::vector<std::uint8_t> tiles;
+  for (int t = 0; t < 4; ++t)
+    for (int i = 0; i < tile * tile; ++i) tiles.push_back(static_cast<std::uint8_t>(t * 60 + i % tile));
+  for (bool underStripTags : {true, false}) {
+    TiffBuilder b = Grey8(side, side, tiles, tile);
+    Replace(b, 273, 0, {});
+    Replace(b, 279, 0, {});
+    std::vector<std::uint32_t> offsets, counts;
+    for (std::uint32_t t = 0; t < 4; ++t) {
+      offsets.push_back(b.DataOffset() + t * tile * tile);
+      counts.push_back(tile * tile);
+    }
+    b.Short(322, {static_cast<std::uint32_t>(tile)});
+    b.Short(323, {static_cast<std::uint32_t>(tile)});
+    b.Long(underStripTags ? 273 : 324, offsets);
+    b.Long(underStripTags ? 279 : 325, counts);
+    Boxes boxes;
+    const Bitmap t = LoadBytes(b.Build(), boxes);
+    EXPECT_TRUE(boxes.Failed()) << underStripTags;
+    EXPECT_NE(boxes.Reason().find("tiles"), std::string::npos) << boxes.Reason();
+    EXPECT_EQ(t.Width(), 1) << underStripTags;
+    EXPECT_EQ(t.Height(), 1) << underStripTags;
   }
 }
 
