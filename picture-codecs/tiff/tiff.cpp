@@ -246,7 +246,7 @@ class DirectoryReader {
   std::vector<std::uint32_t> Values(const Entry& e, std::size_t n) {
     if (e.type != kByte && e.type != kShort && e.type != kLong)
       Fail("The values of " + TagText(e.tag) + " are not unsigned integers.");
-    if (n > e.count) Fail(TagText(e.tag) + " holds fewer values than the picture needs.");
+    if (n > e.count) Fail("The entry of " + TagText(e.tag) + " holds fewer values than the picture needs.");
     const std::size_t size = static_cast<std::size_t>(ElementSize(e.type));
     const std::uint64_t total = std::uint64_t{e.count} * size;
     const std::uint8_t* p = e.field;
@@ -267,7 +267,7 @@ class DirectoryReader {
   }
 
   std::uint32_t Single(const Entry& e) {
-    if (e.count < 1) Fail(TagText(e.tag) + " has no value.");
+    if (e.count < 1) Fail("The entry of " + TagText(e.tag) + " has no value.");
     return Values(e, 1)[0];
   }
 
