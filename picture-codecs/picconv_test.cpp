@@ -5,8 +5,11 @@
 #include <cstdio>
 #include <filesystem>
 #include <string>
+#include <vector>
 
+#include "picture-codecs/codecs.h"
 #include "platform/bitmap.h"
+#include "platform/picture.h"
 #include "platform/test_support.h"
 
 namespace {
@@ -59,6 +62,33 @@ TEST(Picconv, ConvertsBetweenClassesAndReportsFailuresByFile) {
 
   EXPECT_EQ(Picconv(bmp).status, 2);
   EXPECT_EQ(Picconv(bmp + " " + (dir / "out.nosuchformat")).status, 2);
+}
+
+// Damaged files of every codec that throws fail with one error type, the
+// picture layer's, carrying the codec's own message: the tool (and any
+// caller) needs one handler for all of them.
+TEST(Picconv, EveryCodecFailsWithThePictureLayersErrorAndItsMessage) {
+  codecs::RegisterPictureCodecs();
+  platform::testkit::TempDir dir("picconv_errors");
+  const std::vector<std::pair<std::string, std::vector<std::uint8_t>>> damaged = {
+      {"cut.gif", {'G', 'I', 'F', '8', '9', 'a', 4, 0}},
+      {"cut.png", {0x89, 'P', 'N', 'G', 0x0D, 0x0A, 0x1A}},
+      {"cut.tga", {0, 0, 2, 0, 0}},
+  };
+  for (const auto& [name, bytes] : damaged) {
+    platform::MemoryStream(bytes).SaveToFile(dir / name);
+    platform::Picture picture;
+    std::string message;
+    try {
+      picture.LoadFromFile(dir / name);
+    } catch (const platform::GraphicError& e) {
+      message = e.what();
+    }
+    EXPECT_FALSE(message.empty()) << name;
+    const ToolRun run = Picconv((dir / name) + " " + (dir / "out.bmp"));
+    EXPECT_EQ(run.status, 1) << name;
+    EXPECT_NE(run.errors.find(name + ": "), std::string::npos) << run.errors;
+  }
 }
 
 }  // namespace

@@ -12,8 +12,10 @@
 
 namespace platform {
 
-// The error of the whole picture layer (bitmaps, streams, graphics, codecs of
-// this layer). Messages are plain English text for the user.
+// The error of the whole picture layer (bitmaps, streams, graphics and every
+// picture codec), carrying its message as plain English text for the user.
+// The codecs' own error classes derive from it, so one handler catches the
+// failure of any picture class.
 class GraphicError : public std::runtime_error {
  public:
   using std::runtime_error::runtime_error;

@@ -5,16 +5,18 @@
 // (ReductionDepth); values outside the named ones can be stored, and
 // reduction refuses them with "Invalid reduction method".
 #include <cstdint>
-#include <stdexcept>
 #include <string>
+
+#include "platform/stream.h"
 
 namespace gif {
 
 // The error class of the GIF codec: every failure of reading, writing,
-// colour reduction and frame conversion carries its message in one.
-class GIFException : public std::runtime_error {
+// colour reduction and frame conversion carries its message in one. A
+// picture layer error, as those of every other codec.
+class GIFException : public platform::GraphicError {
  public:
-  explicit GIFException(const std::string& message) : std::runtime_error(message) {}
+  explicit GIFException(const std::string& message) : platform::GraphicError(message) {}
 };
 
 // Which palette the reduced picture gets.

@@ -14,7 +14,9 @@
 // error", an empty line and the text); damaged compressed data raises
 // EZDecompressionError with zlib's text. A failed load leaves the picture as
 // it was, except that image data that breaks off or is damaged leaves the rows
-// decoded so far (the rest zero) before the error is raised.
+// decoded so far (the rest zero) before the error is raised. Only the rows
+// of the picture are read from the image data: more data, bytes after the
+// zlib stream or a stream without its checksum are not errors.
 #include <array>
 #include <cstdint>
 #include <memory>

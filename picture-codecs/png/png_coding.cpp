@@ -425,20 +425,10 @@ void TChunkIDAT::Apply() {
   } else {
     pass(L.width, 0, 1, nullptr);
   }
-  // The data must end with the last row: more, or a zlib stream that does
-  // not end, is a damaged file.
-  std::uint8_t extra;
-  bool longData = false;
-  try {
-    longData = z.Read(&extra, 1) != 0 || z.UnusedInput() != 0 || Data.Remaining() != 0;
-  } catch (...) {
-    commit();
-    throw;
-  }
-  const bool ended = z.AtStreamEnd();
+  // Only the rows of the picture are read: data beyond them, bytes after the
+  // zlib stream and a stream whose checksum is missing are files that other
+  // readers show, so they are not examined.
   commit();
-  if (longData) throw EPNGImageException(png_text::kCorrupted);
-  if (!ended) throw EPNGImageException(png_text::kShortData);
 }
 
 // --- encoding ---

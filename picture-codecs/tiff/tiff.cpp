@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstring>
 #include <memory>
+#include <string>
 #include <vector>
 
 #include "picture-codecs/tiff/lzw.h"
@@ -68,10 +69,16 @@ class StreamSource final : public TiffSource {
   std::int64_t base_;
 };
 
-// A file that cannot be read as a picture of ours; caught by the load.
-struct TiffFailure {};
+// A file that cannot be read as a picture of ours, with the reason; caught
+// by the load, which tells the user.
+class TiffFailure : public platform::GraphicError {
+ public:
+  using platform::GraphicError::GraphicError;
+};
 
-[[noreturn]] void Fail() { throw TiffFailure{}; }
+[[noreturn]] void Fail(const std::string& reason) { throw TiffFailure(reason); }
+
+std::string TagText(std::uint16_t tag) { return "tag " + std::to_string(tag); }
 
 enum Tag : std::uint16_t {
   kImageWidth = 256,
@@ -88,6 +95,10 @@ enum Tag : std::uint16_t {
   kPlanarConfig = 284,
   kPredictor = 317,
   kColorMap = 320,
+  kTileWidth = 322,
+  kTileLength = 323,
+  kTileOffsets = 324,
+  kTileByteCounts = 325,
 };
 
 enum FieldType : std::uint16_t { kByte = 1, kShort = 3, kLong = 4 };
@@ -133,6 +144,7 @@ struct TIFD {
   std::vector<std::uint32_t> stripByteCounts;
   bool hasStripByteCounts = false;
   std::vector<std::uint16_t> colorMap;  // red values, then green, then blue
+  std::uint32_t colorMapCount = 0;      // values the file states for the map
 };
 
 class DirectoryReader {
@@ -141,21 +153,22 @@ class DirectoryReader {
 
   void Parse() {
     std::uint8_t header[8];
-    if (!source_.Read(0, header, sizeof header)) Fail();
+    if (!source_.Read(0, header, sizeof header)) Fail("The file is too short for a TIFF header.");
     if (header[0] == 'I' && header[1] == 'I')
       ifd_.bigEndian = false;
     else if (header[0] == 'M' && header[1] == 'M')
       ifd_.bigEndian = true;
     else
-      Fail();
-    if (U16(header + 2) != 42) Fail();
+      Fail("The file does not start with a TIFF byte order.");
+    if (U16(header + 2) != 42) Fail("The file's header does not hold the number 42.");
     const std::uint32_t offset = U32(header + 4);
     std::uint8_t countBytes[2];
-    if (!source_.Read(offset, countBytes, 2)) Fail();
+    if (!source_.Read(offset, countBytes, 2)) Fail("The image file directory lies outside the file.");
     const std::uint16_t count = U16(countBytes);
-    if (count == 0) Fail();
+    if (count == 0) Fail("The image file directory has no entries.");
     std::vector<std::uint8_t> raw(std::size_t{count} * 12);
-    if (!source_.Read(std::uint64_t{offset} + 2, raw.data(), raw.size())) Fail();
+    if (!source_.Read(std::uint64_t{offset} + 2, raw.data(), raw.size()))
+      Fail("The image file directory lies outside the file.");
     std::vector<Entry> entries(count);
     for (std::size_t i = 0; i < count; ++i) {
       const std::uint8_t* p = raw.data() + i * 12;
@@ -169,6 +182,7 @@ class DirectoryReader {
     const Entry* byteCounts = nullptr;
     const Entry* colorMap = nullptr;
     const Entry* bitsPerSample = nullptr;
+    bool tiled = false;
     for (const Entry& e : entries) {
       switch (e.tag) {
         case kImageWidth: ifd_.width = Single(e); break;
@@ -183,20 +197,24 @@ class DirectoryReader {
         case kPlanarConfig: ifd_.planarConfig = Single(e); break;
         case kPredictor: ifd_.predictor = Single(e); break;
         case kColorMap: colorMap = &e; break;
+        case kTileWidth: case kTileLength: case kTileOffsets: case kTileByteCounts: tiled = true; break;
         default: break;  // fill order and orientation change nothing here
       }
     }
+    // Some writers put the tiles of a tiled picture under the strip tags: read
+    // as strips, they would draw noise.
+    if (tiled) Fail("The picture is stored in tiles, which this reader does not read.");
     if (bitsPerSample) {
       // One value per sample; every sample must have the same depth.
       const std::size_t n = std::min<std::size_t>(bitsPerSample->count, std::max<std::uint32_t>(ifd_.samplesPerPixel, 1));
       const std::vector<std::uint32_t> bits = Values(*bitsPerSample, n);
-      if (bits.empty()) Fail();
+      if (bits.empty()) Fail("The bits per sample are missing.");
       for (std::uint32_t b : bits)
-        if (b != bits[0]) Fail();
+        if (b != bits[0]) Fail("The samples of a pixel differ in their bits per sample.");
       ifd_.bitsPerSample = bits[0];
     }
-    if (ifd_.width == 0 || ifd_.height == 0) Fail();
-    if (ifd_.rowsPerStrip == 0) Fail();
+    if (ifd_.width == 0 || ifd_.height == 0) Fail("The picture has no width or no height.");
+    if (ifd_.rowsPerStrip == 0) Fail("The rows per strip are 0.");
     // Rows per strip beyond the height (2^32 - 1 by convention) mean one strip.
     ifd_.rowsPerStrip = std::min(ifd_.rowsPerStrip, ifd_.height);
     const std::size_t strips = (std::size_t{ifd_.height} + ifd_.rowsPerStrip - 1) / ifd_.rowsPerStrip;
@@ -206,10 +224,11 @@ class DirectoryReader {
       ifd_.hasStripByteCounts = true;
     }
     if (colorMap) {
-      if (colorMap->type != kShort) Fail();
+      if (colorMap->type != kShort) Fail("The colour map is not of 16-bit values.");
       // Three channels of 256 values are all any layout of ours looks at.
       const std::vector<std::uint32_t> values = Values(*colorMap, std::min<std::size_t>(colorMap->count, 3 * 256));
       ifd_.colorMap.assign(values.begin(), values.end());
+      ifd_.colorMapCount = colorMap->count;
     }
   }
 
@@ -225,17 +244,20 @@ class DirectoryReader {
   // The first n values of an unsigned integer entry: in the value field when
   // they all fit in its 4 bytes, else at the offset it holds.
   std::vector<std::uint32_t> Values(const Entry& e, std::size_t n) {
-    if (e.type != kByte && e.type != kShort && e.type != kLong) Fail();
-    if (n > e.count) Fail();
+    if (e.type != kByte && e.type != kShort && e.type != kLong)
+      Fail("The values of " + TagText(e.tag) + " are not unsigned integers.");
+    if (n > e.count) Fail("The entry of " + TagText(e.tag) + " holds fewer values than the picture needs.");
     const std::size_t size = static_cast<std::size_t>(ElementSize(e.type));
     const std::uint64_t total = std::uint64_t{e.count} * size;
     const std::uint8_t* p = e.field;
     std::vector<std::uint8_t> block;
     if (total > 4) {
       // Refused before anything is allocated when the values are not there.
-      if (!source_.Contains(U32(e.field), std::uint64_t{n} * size)) Fail();
+      if (!source_.Contains(U32(e.field), std::uint64_t{n} * size))
+        Fail("The values of " + TagText(e.tag) + " lie outside the file.");
       block.resize(n * size);
-      if (!source_.Read(U32(e.field), block.data(), block.size())) Fail();
+      if (!source_.Read(U32(e.field), block.data(), block.size()))
+        Fail("The values of " + TagText(e.tag) + " could not be read.");
       p = block.data();
     }
     std::vector<std::uint32_t> values(n);
@@ -245,7 +267,7 @@ class DirectoryReader {
   }
 
   std::uint32_t Single(const Entry& e) {
-    if (e.count < 1) Fail();
+    if (e.count < 1) Fail("The entry of " + TagText(e.tag) + " has no value.");
     return Values(e, 1)[0];
   }
 
@@ -258,42 +280,63 @@ std::uint8_t ColourMapPart(std::uint16_t v) {
   return static_cast<std::uint8_t>((std::uint32_t{v} * 255 + 32767) / 65535);
 }
 
-enum class Layout { Grey1, Grey4, Grey8, Palette8, Rgb24, Rgba32 };
+enum class Layout { Grey1, Grey4, Grey8, Palette1, Palette4, Palette8, Rgb24, Rgba32 };
+
+bool IsPalette(Layout layout) {
+  return layout == Layout::Palette1 || layout == Layout::Palette4 || layout == Layout::Palette8;
+}
+
+// Values per channel in the colour map: 2^bits by the format, 256 at most
+// (files of earlier versions hold 256 whatever the depth).
+std::size_t ColourMapStride(const TIFD& ifd) { return std::min<std::size_t>(ifd.colorMapCount / 3, 256); }
+
+constexpr const char* kPredictorNeedsBytes = "The horizontal predictor is read only for whole bytes a sample.";
 
 Layout LayoutOf(const TIFD& ifd) {
-  if (ifd.compression != kCompressionNone && ifd.compression != kCompressionLzw) Fail();
-  if (ifd.predictor != kPredictorNone && ifd.predictor != kPredictorHorizontal) Fail();
-  if (ifd.planarConfig != kChunky && ifd.samplesPerPixel > 1) Fail();
+  if (ifd.compression != kCompressionNone && ifd.compression != kCompressionLzw)
+    Fail("Compression " + std::to_string(ifd.compression) + " is not read (only none and LZW).");
+  if (ifd.predictor != kPredictorNone && ifd.predictor != kPredictorHorizontal)
+    Fail("Predictor " + std::to_string(ifd.predictor) + " is not read.");
+  if (ifd.planarConfig != kChunky && ifd.samplesPerPixel > 1) Fail("Pictures in separate planes are not read.");
   if (ifd.samplesPerPixel == 1) {
     const bool grey = ifd.photometric == kWhiteIsZero || ifd.photometric == kBlackIsZero;
     // Differencing works on whole bytes: meaningless below 8 bits a pixel.
     const bool predicted = ifd.compression == kCompressionLzw && ifd.predictor == kPredictorHorizontal;
+    const bool mapped = ifd.photometric == kPaletteColour;
+    // A colour map must give every value a pixel can have.
+    if (mapped && (ifd.bitsPerSample == 1 || ifd.bitsPerSample == 4 || ifd.bitsPerSample == 8) &&
+        ColourMapStride(ifd) < (std::size_t{1} << ifd.bitsPerSample))
+      Fail("The colour map does not give a colour for every pixel value.");
+    const std::string layout = std::to_string(ifd.bitsPerSample) + "-bit pictures of photometric interpretation " +
+                               std::to_string(ifd.photometric) + " are not read.";
     switch (ifd.bitsPerSample) {
       case 1:
-        if (predicted) Fail();
-        return Layout::Grey1;
+        if (predicted) Fail(kPredictorNeedsBytes);
+        return mapped ? Layout::Palette1 : Layout::Grey1;
       case 4:
-        if (!grey || predicted) Fail();
+        if (predicted) Fail(kPredictorNeedsBytes);
+        if (mapped) return Layout::Palette4;
+        if (!grey) Fail(layout);
         return Layout::Grey4;
       case 8:
         if (grey) return Layout::Grey8;
-        if (ifd.photometric != kPaletteColour) Fail();
-        // Three channels of 256 values each.
-        if (ifd.colorMap.size() < 3 * 256) Fail();
+        if (!mapped) Fail(layout);
         return Layout::Palette8;
-      default: Fail();
+      default: Fail(std::to_string(ifd.bitsPerSample) + " bits per sample are not read.");
     }
   }
-  if (ifd.bitsPerSample != 8 || ifd.photometric != kRgb) Fail();
+  const std::string layout = std::to_string(ifd.samplesPerPixel) + " samples of " + std::to_string(ifd.bitsPerSample) +
+                             " bits with photometric interpretation " + std::to_string(ifd.photometric) + " are not read.";
+  if (ifd.bitsPerSample != 8 || ifd.photometric != kRgb) Fail(layout);
   if (ifd.samplesPerPixel == 3) return Layout::Rgb24;
   if (ifd.samplesPerPixel == 4) return Layout::Rgba32;
-  Fail();
+  Fail(layout);
 }
 
 int BitsOf(Layout layout) {
   switch (layout) {
-    case Layout::Grey1: return 1;
-    case Layout::Grey4: return 4;
+    case Layout::Grey1: case Layout::Palette1: return 1;
+    case Layout::Grey4: case Layout::Palette4: return 4;
     case Layout::Grey8: case Layout::Palette8: return 8;
     case Layout::Rgb24: return 24;
     case Layout::Rgba32: return 32;
@@ -334,13 +377,14 @@ class StripReader {
     rowBytes_ = (std::size_t{ifd.width} * static_cast<std::size_t>(BitsOf(layout)) + 7) / 8;
     predicted_ = ifd.compression == kCompressionLzw && ifd.predictor == kPredictorHorizontal;
     // Rows that already have the bitmap's layout are decoded in place.
-    inPlace_ = bitmap.BytesPerLine() == rowBytes_ && layout != Layout::Palette8 && layout != Layout::Rgba32;
-    if (layout == Layout::Palette8) {
+    inPlace_ = bitmap.BytesPerLine() == rowBytes_ && !IsPalette(layout) && layout != Layout::Rgba32;
+    if (IsPalette(layout)) {
       const auto& cm = ifd.colorMap;
-      for (std::size_t i = 0; i < 256; ++i) {
-        palette_[i][0] = ColourMapPart(cm[512 + i]);  // blue
-        palette_[i][1] = ColourMapPart(cm[256 + i]);  // green
-        palette_[i][2] = ColourMapPart(cm[i]);        // red
+      const std::size_t stride = ColourMapStride(ifd);
+      for (std::size_t i = 0; i < (std::size_t{1} << BitsOf(layout)); ++i) {
+        palette_[i][0] = ColourMapPart(cm[2 * stride + i]);  // blue
+        palette_[i][1] = ColourMapPart(cm[stride + i]);      // green
+        palette_[i][2] = ColourMapPart(cm[i]);               // red
       }
     }
   }
@@ -423,6 +467,12 @@ class StripReader {
         if (predicted_) UndoPredictor(row, rowBytes_, 1);
         if (dest != row) std::memcpy(dest, row, rowBytes_);
         break;
+      case Layout::Palette1:
+        for (std::size_t x = 0; x < w; ++x, dest += 3) std::memcpy(dest, palette_[(row[x / 8] >> (7 - x % 8)) & 1], 3);
+        break;
+      case Layout::Palette4:
+        for (std::size_t x = 0; x < w; ++x, dest += 3) std::memcpy(dest, palette_[(row[x / 2] >> (x % 2 ? 0 : 4)) & 0x0F], 3);
+        break;
       case Layout::Palette8:
         if (predicted_) UndoPredictor(row, rowBytes_, 1);
         for (std::size_t x = 0; x < w; ++x, dest += 3) std::memcpy(dest, palette_[row[x]], 3);
@@ -494,9 +544,13 @@ bool StripsCanFill(const TiffSource& source, const TIFD& ifd, std::uint64_t rowB
   return false;
 }
 
-void ReportFailure() {
-  platform::ShowMessageBox(TTIFFBitMap::kReadFailedText, TTIFFBitMap::kReadFailedCaption, platform::MbOk);
+// The user is told that reading failed, and below it why.
+void ReportFailure(const std::string& reason) {
+  platform::ShowMessageBox(std::string(TTIFFBitMap::kReadFailedText) + "\n" + reason, TTIFFBitMap::kReadFailedCaption,
+                           platform::MbOk);
 }
+
+std::string SizeText(const TIFD& ifd) { return std::to_string(ifd.width) + " x " + std::to_string(ifd.height); }
 
 }  // namespace
 
@@ -531,6 +585,7 @@ void TTIFFBitMap::Load(TiffSource& source) {
   // Until the directory is read the picture is 1 x 1.
   Bitmap::operator=(Bitmap(1, 1, PixelFormat::Bit24));
   bool complete = false;
+  std::string reason;
   try {
     TIFD ifd;
     DirectoryReader(source, ifd).Parse();
@@ -538,25 +593,31 @@ void TTIFFBitMap::Load(TiffSource& source) {
     const PixelFormat format = FormatOf(layout);
     if (ifd.width > static_cast<std::uint32_t>(kMaxSide) || ifd.height > static_cast<std::uint32_t>(kMaxSide) ||
         BytesPerLine(static_cast<int>(ifd.width), format) > kMaxBytes / ifd.height)
-      Fail();
+      Fail("The picture is too large (" + SizeText(ifd) + ").");
     const std::uint64_t rowBytes = (std::uint64_t{ifd.width} * static_cast<std::uint64_t>(BitsOf(layout)) + 7) / 8;
-    if (rowBytes * ifd.height > kBigPicture && !StripsCanFill(source, ifd, rowBytes)) Fail();
+    if (rowBytes * ifd.height > kBigPicture && !StripsCanFill(source, ifd, rowBytes))
+      Fail("The strips in the file cannot hold a picture of " + SizeText(ifd) + ".");
     Bitmap picture(static_cast<int>(ifd.width), static_cast<int>(ifd.height), format);
     if (layout == Layout::Grey1 || layout == Layout::Grey4 || layout == Layout::Grey8)
       picture.SetPalette(GreyPalette(layout, ifd.photometric == kWhiteIsZero));
     std::uint32_t drawn;
     try {
       drawn = StripReader(source, ifd, layout, picture).ReadAll();
-    } catch (const platform::StreamError&) {
+    } catch (const platform::StreamError& e) {
       drawn = 0;  // the stream failed under the reader: keep what was drawn
+      reason = e.what();
     }
     Bitmap::operator=(std::move(picture));
     complete = drawn >= ifd.height;
-  } catch (const TiffFailure&) {
-  } catch (const platform::StreamError&) {
+    if (!complete && reason.empty())
+      reason = "The image data gives " + std::to_string(drawn) + " of the picture's " + std::to_string(ifd.height) + " rows.";
+  } catch (const TiffFailure& e) {
+    reason = e.what();
+  } catch (const platform::StreamError& e) {
+    reason = e.what();
   }
   Changed();
-  if (!complete) ReportFailure();
+  if (!complete) ReportFailure(reason);
 }
 
 }  // namespace codecs

@@ -4,15 +4,17 @@
 //   1 bit grey (either photometric)       -> 1-bit bitmap, palette black/white
 //   4 bit grey (either photometric)       -> 4-bit bitmap, 16 greys v x 17
 //   8 bit grey (either photometric)       -> 8-bit bitmap, 256 greys
-//   8 bit colour-mapped (photometric 3)   -> 24-bit bitmap
+//   1, 4 or 8 bit colour-mapped (photometric 3) -> 24-bit bitmap, through the
+//                                            map (a colour for every index)
 //   8-8-8 RGB and 8-8-8-8 RGB + extra     -> 24-bit bitmap (the extra dropped)
 // Both byte orders. Anything else (16 bits a sample, CMYK, separate planes,
-// other compressions) is a failure.
+// tiles, other compressions) is a failure.
 //
 // A failure does not throw: the user is told "Picture reading failed!" in a
-// message box and the bitmap keeps what could be read: 1 x 1 when the
-// directory is unusable, else the picture's size with the rows that were not
-// read left black. Only a file that cannot be opened throws (StreamError).
+// message box, with the reason on the lines below it, and the bitmap keeps
+// what could be read: 1 x 1 when the directory is unusable, else the
+// picture's size with the rows that were not read left black. Only a file
+// that cannot be opened throws (StreamError).
 // Saving is the bitmap's own (a BMP file).
 #include <string>
 

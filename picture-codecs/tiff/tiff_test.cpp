@@ -11,6 +11,7 @@
 #include <filesystem>
 #include <fstream>
 #include <map>
+#include <set>
 #include <random>
 #include <string>
 #include <vector>
@@ -43,10 +44,15 @@ struct Boxes {
     shown.push_back(r);
     return platform::IdOk;
   }};
-  bool Failed() const {
+  // A "Picture reading failed!" box: that text on the first line, the
+  // reason below it.
+  bool Failed() const { return !Reason().empty(); }
+  std::string Reason() const {
+    const std::string first = std::string(TTIFFBitMap::kReadFailedText) + "\n";
     for (const auto& r : shown)
-      if (r.text == TTIFFBitMap::kReadFailedText && r.caption == TTIFFBitMap::kReadFailedCaption) return true;
-    return false;
+      if (r.caption == TTIFFBitMap::kReadFailedCaption && r.text.rfind(first, 0) == 0 && r.text.size() > first.size())
+        return r.text.substr(first.size());
+    return {};
   }
 };
 
@@ -115,8 +121,10 @@ TEST(TiffFixtures, EveryLayoutBothEntryPointsGivePillowsPixels) {
 
 TEST(TiffFixtures, UnsupportedLayoutsAreFailuresNotPictures) {
   // 16 bits a sample (RGB and grey), CMYK, separate planes, PackBits, JPEG.
+  // Each says what it is that is not read.
   const auto bad = Fixtures("bad_");
   ASSERT_EQ(bad.size(), 6u);
+  std::set<std::string> reasons;
   for (const std::string& name : bad) {
     Boxes boxes;
     TTIFFBitMap t;
@@ -125,7 +133,9 @@ TEST(TiffFixtures, UnsupportedLayoutsAreFailuresNotPictures) {
     EXPECT_EQ(boxes.shown.size(), 1u) << name;
     EXPECT_EQ(t.Width(), 1) << name;
     EXPECT_EQ(t.Height(), 1) << name;
+    reasons.insert(boxes.Reason());
   }
+  EXPECT_GE(reasons.size(), 5u) << "CMYK, 16-bit grey, separate planes and two compressions differ";
 }
 
 TEST(TiffFixtures, TruncatedAtEveryLengthIsReportedOrComplete) {
@@ -483,6 +493,97 @@ TEST(TiffFields, ColourMapIsScaledLinearly) {
   EXPECT_EQ(t.Pixel(1, 0), RGBColor(128, 127, 0));
   EXPECT_EQ(t.Pixel(2, 0), RGBColor(255, 0, 0));
   EXPECT_EQ(t.Pixel(3, 0), RGBColor(77, 178, 0));
+}
+
+// A colour-mapped picture of 1 or 4 bits: its map (2^bits values a channel,
+// each a multiple of 257 so that every reader scales it the same) and the
+// picture as RGB through that map.
+TEST(TiffFields, OneAndFourBitColourMapsGiveTheirColours) {
+  TempDir dir("tiff_small_maps");
+  for (int bits : {1, 4}) {
+    const int n = 1 << bits;
+    const int w = 16, h = 2;
+    std::vector<std::uint32_t> map(static_cast<std::size_t>(3 * n));
+    for (int i = 0; i < n; ++i) {
+      map[static_cast<std::size_t>(i)] = 257u * static_cast<std::uint32_t>(255 - i * 13);               // red
+      map[static_cast<std::size_t>(n + i)] = 257u * static_cast<std::uint32_t>(i * 17);                 // green
+      map[static_cast<std::size_t>(2 * n + i)] = 257u * static_cast<std::uint32_t>((i * 101) % 256);    // blue
+    }
+    // Pixel (x, y) has index (x + 3y) mod n.
+    const std::size_t rowBytes = static_cast<std::size_t>(w * bits / 8);
+    std::vector<std::uint8_t> px(rowBytes * h, 0);
+    for (int y = 0; y < h; ++y)
+      for (int x = 0; x < w; ++x) {
+        const int v = (x + 3 * y) % n;
+        const int bit = x * bits;
+        px[static_cast<std::size_t>(y) * rowBytes + static_cast<std::size_t>(bit / 8)] |=
+            static_cast<std::uint8_t>(v << (8 - bits - bit % 8));
+      }
+    TiffBuilder b = Grey8(w, h, px, h);
+    Replace(b, 258, 3, {static_cast<std::uint32_t>(bits)});
+    Replace(b, 262, 3, {3});
+    Replace(b, 279, 4, {static_cast<std::uint32_t>(px.size())});
+    b.Short(320, map);
+    const auto bytes = b.Build();
+    Boxes boxes;
+    const Bitmap t = LoadBytes(bytes, boxes);
+    EXPECT_TRUE(boxes.shown.empty()) << bits;
+    EXPECT_EQ(t.GetPixelFormat(), PixelFormat::Bit24) << bits;
+    ASSERT_EQ(t.Width(), w);
+    ASSERT_EQ(t.Height(), h);
+    for (int y = 0; y < h; ++y)
+      for (int x = 0; x < w; ++x) {
+        const std::size_t v = static_cast<std::size_t>((x + 3 * y) % n);
+        EXPECT_EQ(t.Pixel(x, y), RGBColor(static_cast<int>(map[v] / 257), static_cast<int>(map[n + v] / 257),
+                                          static_cast<int>(map[2 * n + v] / 257)))
+            << bits << " bits at " << x << "," << y;
+      }
+    // A map without a colour for every index is refused.
+    Replace(b, 320, 3, std::vector<std::uint32_t>(map.begin(), map.end() - 3));
+    Boxes shortBoxes;
+    LoadBytes(b.Build(), shortBoxes);
+    EXPECT_TRUE(shortBoxes.Failed()) << bits;
+
+    if (!platform::testkit::HavePillow()) continue;
+    const std::string file = dir / ("map" + std::to_string(bits) + ".tif");
+    MemoryStream(bytes).SaveToFile(file);
+    ASSERT_EQ(platform::testkit::RunPython(dir,
+                                           "import sys\nfrom PIL import Image\nim=Image.open(sys.argv[1]).convert('RGB')\n"
+                                           "open(sys.argv[2],'wb').write(b'P6\\n%d %d\\n255\\n' % im.size + im.tobytes())\n",
+                                           file + " " + file + ".ppm"),
+              0);
+    ExpectPixels(ReadPnm(file + ".ppm"), t, file + " against Pillow");
+  }
+}
+
+// A tiled picture whose writer put the tile offsets and sizes under the
+// strip tags: 32 x 32 grey in 2 x 2 tiles of 16 x 16. Read as strips it
+// would draw the tiles' rows as noise; it is refused and nothing is drawn.
+TEST(TiffFields, TiledPicturesAreRefused) {
+  const int side = 32, tile = 16;
+  std::vector<std::uint8_t> tiles;
+  for (int t = 0; t < 4; ++t)
+    for (int i = 0; i < tile * tile; ++i) tiles.push_back(static_cast<std::uint8_t>(t * 60 + i % tile));
+  for (bool underStripTags : {true, false}) {
+    TiffBuilder b = Grey8(side, side, tiles, tile);
+    Replace(b, 273, 0, {});
+    Replace(b, 279, 0, {});
+    std::vector<std::uint32_t> offsets, counts;
+    for (std::uint32_t t = 0; t < 4; ++t) {
+      offsets.push_back(b.DataOffset() + t * tile * tile);
+      counts.push_back(tile * tile);
+    }
+    b.Short(322, {static_cast<std::uint32_t>(tile)});
+    b.Short(323, {static_cast<std::uint32_t>(tile)});
+    b.Long(underStripTags ? 273 : 324, offsets);
+    b.Long(underStripTags ? 279 : 325, counts);
+    Boxes boxes;
+    const Bitmap t = LoadBytes(b.Build(), boxes);
+    EXPECT_TRUE(boxes.Failed()) << underStripTags;
+    EXPECT_NE(boxes.Reason().find("tiles"), std::string::npos) << boxes.Reason();
+    EXPECT_EQ(t.Width(), 1) << underStripTags;
+    EXPECT_EQ(t.Height(), 1) << underStripTags;
+  }
 }
 
 TEST(TiffFields, GreyLevelsOfEveryDepthAndPhotometric) {

@@ -19,7 +19,6 @@
 // reports a damaged file in a message box); 2 usage error.
 #include <QGuiApplication>
 #include <cstdio>
-#include <exception>
 #include <algorithm>
 #include <cstdlib>
 #include <memory>
@@ -33,6 +32,7 @@
 #include "platform/bitmap.h"
 #include "platform/msgbox.h"
 #include "platform/picture.h"
+#include "platform/stream.h"
 
 namespace {
 
@@ -105,7 +105,7 @@ int WriteFrames(const std::vector<std::string>& args) {
   gif::TGIFImage image;
   try {
     image.LoadFromFile(in);
-  } catch (const std::exception& e) {
+  } catch (const platform::GraphicError& e) {
     return FileError(in, e.what());
   }
   const std::uint16_t options = image.PaintOptions | gif::dpTransparent;
@@ -121,7 +121,7 @@ int WriteFrames(const std::vector<std::string>& args) {
       std::unique_ptr<platform::Graphic> target = outFormat->factory();
       target->Assign(bitmap);
       target->SaveToFile(out);
-    } catch (const std::exception& e) {
+    } catch (const platform::GraphicError& e) {
       return FileError(out, e.what());
     }
   }
@@ -176,7 +176,7 @@ int main(int argc, char** argv) {
   platform::Picture picture;
   try {
     picture.LoadFromFile(in);
-  } catch (const std::exception& e) {
+  } catch (const platform::GraphicError& e) {
     return FileError(in, e.what());
   }
   if (!boxText.empty()) return FileError(in, boxText);
@@ -199,7 +199,7 @@ int main(int argc, char** argv) {
       target->Assign(bitmap);
       target->SaveToFile(out);
     }
-  } catch (const std::exception& e) {
+  } catch (const platform::GraphicError& e) {
     return FileError(out, e.what());
   }
   return kExitDone;
