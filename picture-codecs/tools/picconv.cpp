@@ -18,9 +18,10 @@
 // standard error naming the file and the codec's message, also when a reader
 // reports a damaged file in a message box); 2 usage error.
 #include <QGuiApplication>
-#include <cstdio>
 #include <algorithm>
+#include <cstdio>
 #include <cstdlib>
+#include <exception>
 #include <memory>
 #include <optional>
 #include <string>
@@ -105,7 +106,7 @@ int WriteFrames(const std::vector<std::string>& args) {
   gif::TGIFImage image;
   try {
     image.LoadFromFile(in);
-  } catch (const platform::GraphicError& e) {
+  } catch (const std::exception& e) {
     return FileError(in, e.what());
   }
   const std::uint16_t options = image.PaintOptions | gif::dpTransparent;
@@ -121,7 +122,7 @@ int WriteFrames(const std::vector<std::string>& args) {
       std::unique_ptr<platform::Graphic> target = outFormat->factory();
       target->Assign(bitmap);
       target->SaveToFile(out);
-    } catch (const platform::GraphicError& e) {
+    } catch (const std::exception& e) {
       return FileError(out, e.what());
     }
   }
@@ -176,7 +177,7 @@ int main(int argc, char** argv) {
   platform::Picture picture;
   try {
     picture.LoadFromFile(in);
-  } catch (const platform::GraphicError& e) {
+  } catch (const std::exception& e) {
     return FileError(in, e.what());
   }
   if (!boxText.empty()) return FileError(in, boxText);
@@ -199,7 +200,7 @@ int main(int argc, char** argv) {
       target->Assign(bitmap);
       target->SaveToFile(out);
     }
-  } catch (const platform::GraphicError& e) {
+  } catch (const std::exception& e) {
     return FileError(out, e.what());
   }
   return kExitDone;
