@@ -76,19 +76,46 @@ std::vector<size_t> FirstSteps(const std::vector<Contribution>& steps, int destS
   return first;
 }
 
+// out[i] = in[i]
+void ToDoubles(double* out, const uint8_t* in, size_t n) {
+  size_t i = 0;
+#if defined(__SSE2__)
+  const __m128i zero = _mm_setzero_si128();
+  auto two = [](double* at, __m128i four) {
+    _mm_storeu_pd(at, _mm_cvtepi32_pd(four));
+    _mm_storeu_pd(at + 2, _mm_cvtepi32_pd(_mm_srli_si128(four, 8)));
+  };
+  for (; i + 16 <= n; i += 16) {
+    const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(in + i));
+    const __m128i lo = _mm_unpacklo_epi8(bytes, zero);
+    const __m128i hi = _mm_unpackhi_epi8(bytes, zero);
+    two(out + i, _mm_unpacklo_epi16(lo, zero));
+    two(out + i + 4, _mm_unpackhi_epi16(lo, zero));
+    two(out + i + 8, _mm_unpacklo_epi16(hi, zero));
+    two(out + i + 12, _mm_unpackhi_epi16(hi, zero));
+  }
+#endif
+  for (; i < n; ++i) out[i] = in[i];
+}
+
+// The sums below are sums of products with every value at least 0, so the
+// first product of a sum is stored instead of added to 0.0: the same double,
+// bit for bit. Each element keeps its own order of additions; the vector
+// forms only do two elements side by side, with separate multiply and add
+// (no fused operation, which would round differently).
+
 // One source row resampled across: row[3 d + c] is the weighted sum of the
 // channel c of the source pixels that destination column d covers, added in
 // the order of the steps. `wide` holds the row's bytes as doubles.
 void ResampleRow(const uint8_t* in, const std::vector<Contribution>& across, const std::vector<size_t>& firstAcross,
                  std::vector<double>& wide, double* row) {
-  for (size_t i = 0; i < wide.size(); ++i) wide[i] = in[i];
+  ToDoubles(wide.data(), in, wide.size());
   const double* from = wide.data();
   const Contribution* steps = across.data();
   for (size_t d = 0; d + 1 < firstAcross.size(); ++d) {
     size_t k = firstAcross[d];
     const size_t end = firstAcross[d + 1];
     if (k == end) continue;  // stays 0
-    // The first product stands for 0.0 + product (see below).
     const double* px = from + static_cast<size_t>(steps[k].source) * 3;
     double w = steps[k].weight;
 #if defined(__SSE2__)
@@ -117,12 +144,6 @@ void ResampleRow(const uint8_t* in, const std::vector<Contribution>& across, con
 #endif
   }
 }
-
-// The rows below are sums of products with every value at least 0, so the
-// first product of a sum is stored instead of added to 0.0: the same double
-// as before, bit for bit. Each element keeps its own order of additions; the
-// vector forms only do two elements side by side, with separate multiply
-// and add (no fused operation, which would round differently).
 
 // row[k] = in[k] * w
 void Scale(double* row, const double* in, double w, size_t n) {
