@@ -2,8 +2,13 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 #include <numbers>
 #include <vector>
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 namespace pellora {
 namespace {
@@ -52,10 +57,135 @@ std::vector<Contribution> Contributions(int sourceSize, int destSize) {
   return list;
 }
 
+// One channel value to a byte: below 0 gives 0, 255 and above give 255,
+// anything between goes to the nearest integer, a half to the even one.
 uint8_t ToByte(double sum) {
   if (sum >= 255.0) return 255;
   if (sum <= 0.0) return 0;
   return static_cast<uint8_t>(std::nearbyint(sum));
+}
+
+// The steps of one axis for each destination cell: steps[first[d]] up to
+// steps[first[d + 1]] all have dest d (the list is ordered by dest).
+std::vector<size_t> FirstSteps(const std::vector<Contribution>& steps, int destSize) {
+  std::vector<size_t> first(static_cast<size_t>(destSize) + 1, steps.size());
+  for (size_t k = steps.size(); k-- > 0;) first[static_cast<size_t>(steps[k].dest)] = k;
+  // A cell without steps starts where the next one does, so its range is
+  // empty.
+  for (size_t d = static_cast<size_t>(destSize); d-- > 0;) first[d] = std::min(first[d], first[d + 1]);
+  return first;
+}
+
+// out[i] = in[i]
+void ToDoubles(double* out, const uint8_t* in, size_t n) {
+  size_t i = 0;
+#if defined(__SSE2__)
+  const __m128i zero = _mm_setzero_si128();
+  auto two = [](double* at, __m128i four) {
+    _mm_storeu_pd(at, _mm_cvtepi32_pd(four));
+    _mm_storeu_pd(at + 2, _mm_cvtepi32_pd(_mm_srli_si128(four, 8)));
+  };
+  for (; i + 16 <= n; i += 16) {
+    const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(in + i));
+    const __m128i lo = _mm_unpacklo_epi8(bytes, zero);
+    const __m128i hi = _mm_unpackhi_epi8(bytes, zero);
+    two(out + i, _mm_unpacklo_epi16(lo, zero));
+    two(out + i + 4, _mm_unpackhi_epi16(lo, zero));
+    two(out + i + 8, _mm_unpacklo_epi16(hi, zero));
+    two(out + i + 12, _mm_unpackhi_epi16(hi, zero));
+  }
+#endif
+  for (; i < n; ++i) out[i] = in[i];
+}
+
+// The sums below are sums of products with every value at least 0, so the
+// first product of a sum is stored instead of added to 0.0: the same double,
+// bit for bit. Each element keeps its own order of additions; the vector
+// forms only do two elements side by side, with separate multiply and add
+// (no fused operation, which would round differently).
+
+// One source row resampled across: row[3 d + c] is the weighted sum of the
+// channel c of the source pixels that destination column d covers, added in
+// the order of the steps. `wide` holds the row's bytes as doubles.
+void ResampleRow(const uint8_t* in, const std::vector<Contribution>& across, const std::vector<size_t>& firstAcross,
+                 std::vector<double>& wide, double* row) {
+  ToDoubles(wide.data(), in, wide.size());
+  const double* from = wide.data();
+  const Contribution* steps = across.data();
+  for (size_t d = 0; d + 1 < firstAcross.size(); ++d) {
+    size_t k = firstAcross[d];
+    const size_t end = firstAcross[d + 1];
+    if (k == end) continue;  // stays 0
+    const double* px = from + static_cast<size_t>(steps[k].source) * 3;
+    double w = steps[k].weight;
+#if defined(__SSE2__)
+    __m128d a01 = _mm_mul_pd(_mm_loadu_pd(px), _mm_set1_pd(w));
+    double a2 = px[2] * w;
+    for (++k; k < end; ++k) {
+      px = from + static_cast<size_t>(steps[k].source) * 3;
+      w = steps[k].weight;
+      a01 = _mm_add_pd(a01, _mm_mul_pd(_mm_loadu_pd(px), _mm_set1_pd(w)));
+      a2 += px[2] * w;
+    }
+    _mm_storeu_pd(row + d * 3, a01);
+    row[d * 3 + 2] = a2;
+#else
+    double a0 = px[0] * w, a1 = px[1] * w, a2 = px[2] * w;
+    for (++k; k < end; ++k) {
+      px = from + static_cast<size_t>(steps[k].source) * 3;
+      w = steps[k].weight;
+      a0 += px[0] * w;
+      a1 += px[1] * w;
+      a2 += px[2] * w;
+    }
+    row[d * 3] = a0;
+    row[d * 3 + 1] = a1;
+    row[d * 3 + 2] = a2;
+#endif
+  }
+}
+
+// row[k] = in[k] * w
+void Scale(double* row, const double* in, double w, size_t n) {
+  size_t k = 0;
+#if defined(__SSE2__)
+  const __m128d wv = _mm_set1_pd(w);
+  for (; k + 2 <= n; k += 2) _mm_storeu_pd(row + k, _mm_mul_pd(_mm_loadu_pd(in + k), wv));
+#endif
+  for (; k < n; ++k) row[k] = in[k] * w;
+}
+
+// row[k] += in[k] * w
+void AddScaled(double* row, const double* in, double w, size_t n) {
+  size_t k = 0;
+#if defined(__SSE2__)
+  const __m128d wv = _mm_set1_pd(w);
+  for (; k + 2 <= n; k += 2)
+    _mm_storeu_pd(row + k, _mm_add_pd(_mm_loadu_pd(row + k), _mm_mul_pd(_mm_loadu_pd(in + k), wv)));
+#endif
+  for (; k < n; ++k) row[k] += in[k] * w;
+}
+
+// out[k] = ToByte(row[k])
+void ToBytes(uint8_t* out, const double* row, size_t n) {
+  size_t k = 0;
+#if defined(__SSE2__)
+  // Clamped into [0, 255] first, then converted in the default rounding
+  // mode (to nearest, a half to even), as nearbyint does.
+  const __m128d lo = _mm_setzero_pd();
+  const __m128d hi = _mm_set1_pd(255.0);
+  auto four = [&](const double* at) {
+    const __m128i a = _mm_cvtpd_epi32(_mm_min_pd(_mm_max_pd(_mm_loadu_pd(at), lo), hi));
+    const __m128i b = _mm_cvtpd_epi32(_mm_min_pd(_mm_max_pd(_mm_loadu_pd(at + 2), lo), hi));
+    return _mm_unpacklo_epi64(a, b);
+  };
+  for (; k + 16 <= n; k += 16) {
+    const __m128i words = _mm_packs_epi32(four(row + k), four(row + k + 4));
+    const __m128i words2 = _mm_packs_epi32(four(row + k + 8), four(row + k + 12));
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(out + k), _mm_packus_epi16(words, words2));
+  }
+#endif
+  for (; k < n; ++k) out[k] = ToByte(row[k]);
 }
 
 float Sinc(float x) {
@@ -82,37 +212,51 @@ void ShrinkBitmap(platform::Bitmap& bitmap, int newWidth, int newHeight) {
     return;  // larger than any bitmap may be: left as it is
   }
   result.SetPalette(bitmap.GetPalette());
-  // One source row resampled across, reused by every destination row that
-  // row contributes to; one destination row summed at a time.
-  std::vector<double> rowAcross(static_cast<size_t>(newWidth) * 3);
-  std::vector<double> sum(static_cast<size_t>(newWidth) * 3, 0.0);
+  // Each source row that contributes is resampled across once, into
+  // rowAcross, and added into the sum of every destination row it covers;
+  // destination rows are summed one at a time. Rows and columns that no step
+  // reaches stay 0.
+  const size_t n = static_cast<size_t>(newWidth) * 3;
+  const std::vector<size_t> firstAcross = FirstSteps(across, newWidth);
+  const std::vector<size_t> firstDown = FirstSteps(down, newHeight);
+  std::vector<double> rowAcross(n, 0.0);
+  std::vector<double> sum(n, 0.0);
+  std::vector<double> wide(static_cast<size_t>(width) * 3);
   int acrossRow = -1;
-  auto flush = [&](int r) {
-    uint8_t* out = result.ScanLine(r);
-    for (size_t k = 0; k < sum.size(); ++k) out[k] = ToByte(sum[k]);
-    std::fill(sum.begin(), sum.end(), 0.0);
+  auto resampleAcross = [&](int source) {
+    if (source == acrossRow) return;
+    ResampleRow(bitmap.ScanLine(source), across, firstAcross, wide, rowAcross.data());
+    acrossRow = source;
   };
-  int currentRow = down.empty() ? 0 : down.front().dest;
-  for (const Contribution& v : down) {
-    if (v.dest != currentRow) {
-      flush(currentRow);
-      currentRow = v.dest;
-    }
-    if (v.source != acrossRow) {
-      std::fill(rowAcross.begin(), rowAcross.end(), 0.0);
-      const uint8_t* in = bitmap.ScanLine(v.source);
-      for (const Contribution& h : across) {
-        const uint8_t* px = in + static_cast<size_t>(h.source) * 3;
-        double* acc = rowAcross.data() + static_cast<size_t>(h.dest) * 3;
-        acc[0] += px[0] * h.weight;
-        acc[1] += px[1] * h.weight;
-        acc[2] += px[2] * h.weight;
+  // The destination row last made from one whole source row alone, and that
+  // source row: when enlarging, the next rows are often the same.
+  int copyRow = -1, copySource = -1;
+  for (int r = 0; r < newHeight; ++r) {
+    const size_t begin = firstDown[static_cast<size_t>(r)];
+    const size_t end = firstDown[static_cast<size_t>(r) + 1];
+    if (begin == end) continue;  // stays 0
+    uint8_t* out = result.ScanLine(r);
+    const Contribution& first = down[begin];
+    if (end - begin == 1 && first.weight == 1.0) {
+      // The sum would be 0.0 + row * 1.0, which is the row itself.
+      if (first.source == copySource) {
+        std::memcpy(out, result.ScanLine(copyRow), n);
+      } else {
+        resampleAcross(first.source);
+        ToBytes(out, rowAcross.data(), n);
       }
-      acrossRow = v.source;
+      copyRow = r;
+      copySource = first.source;
+      continue;
     }
-    for (size_t k = 0; k < sum.size(); ++k) sum[k] += rowAcross[k] * v.weight;
+    resampleAcross(first.source);
+    Scale(sum.data(), rowAcross.data(), first.weight, n);
+    for (size_t k = begin + 1; k < end; ++k) {
+      resampleAcross(down[k].source);
+      AddScaled(sum.data(), rowAcross.data(), down[k].weight, n);
+    }
+    ToBytes(out, sum.data(), n);
   }
-  if (!down.empty()) flush(currentRow);
   result.SetTransparent(bitmap.Transparent());
   result.SetTransparentColor(bitmap.TransparentColorSetting());
   bitmap = std::move(result);

@@ -511,61 +511,123 @@ class CardPainter {
   }
 
   // The upper half of a court figure, head and shoulders (the card turns it
-  // for the lower half). King: crown, beard, sword; queen: tiara, long hair,
-  // flower; jack: cap with a plume, halberd.
+  // for the lower half), painted back to front. King: crown, beard, sword;
+  // queen: tiara, long hair, flower; jack: cap with a plume, halberd.
   void DrawFigure(QPainter& g, Suit s, int rank, const QColor& robe, const QColor& inner) {
+    switch (rank) {
+      case kKing:
+        DrawKing(g, s, robe, inner);
+        break;
+      case kQueen:
+        DrawQueen(g, s, robe, inner);
+        break;
+      case kJack:
+        DrawJack(g, s, robe, inner);
+        break;
+    }
+  }
+
+  // Centre line of the head.
+  static constexpr double kHeadY = 25.5;
+
+  void DrawKing(QPainter& g, Suit s, const QColor& robe, const QColor& inner) {
+    const QPointF hand(kCx + 12.5, 39.0);
+    DrawSword(g, hand);
+    DrawShoulders(g, s, robe, inner);
+    // An ermine collar.
+    const QPainterPath collar = CollarPath();
+    Stroke(g, collar, kInk, 3.4);
+    Stroke(g, collar, kWhite, 2.6);
+    for (double t : {0.2, 0.5, 0.8}) Dot(g, collar.pointAtPercent(t), 0.45, 0.7, kInk);
+    DrawHead(g, kHairDark, true);
+    DrawBeard(g, kHairDark);
+    DrawCrown(g, robe, inner);
+    DrawFist(g, hand);
+  }
+
+  void DrawQueen(QPainter& g, Suit s, const QColor& robe, const QColor& inner) {
+    const QPointF hand(kCx - 12.0, 41.0);
+    DrawLongHair(g, kHairDark);
+    DrawShoulders(g, s, robe, inner);
+    // A string of pearls.
+    const QPainterPath collar = CollarPath();
+    for (int i = 0; i <= 6; ++i) Dot(g, collar.pointAtPercent(i / 6.0), 0.75, 0.75, kGold);
+    DrawHead(g, kHairDark, false);
+    DrawMouth(g);
+    DrawTiara(g, inner);
+    DrawFlower(g, hand, inner);
+    DrawFist(g, hand);
+  }
+
+  void DrawJack(QPainter& g, Suit s, const QColor& robe, const QColor& inner) {
+    const QPointF hand(kCx + 12.5, 39.0);
+    DrawHalberd(g, hand);
+    DrawShoulders(g, s, robe, inner);
+    const QPainterPath collar = CollarPath();
+    Stroke(g, collar, kGoldDark, 1.8);
+    Stroke(g, collar, kGold, 1.1);
+    DrawHead(g, kHairBlond, true);
+    DrawMouth(g);
+    DrawCap(g, inner);
+    DrawFist(g, hand);
+  }
+
+  // ---- The parts of the figures.
+
+  // The king's sword, held upright behind the figure.
+  void DrawSword(QPainter& g, QPointF hand) {
+    QPainterPath blade;
+    blade.moveTo(hand.x() - 0.9, hand.y() - 2.5);
+    blade.lineTo(hand.x() - 0.9, 13.5);
+    blade.lineTo(hand.x(), 11.0);
+    blade.lineTo(hand.x() + 0.9, 13.5);
+    blade.lineTo(hand.x() + 0.9, hand.y() - 2.5);
+    blade.closeSubpath();
+    Outlined(g, blade, kSteel, 0.4);
+    QPainterPath guard;
+    guard.moveTo(hand.x() - 3.4, hand.y() - 2.8);
+    guard.lineTo(hand.x() + 3.4, hand.y() - 2.8);
+    Stroke(g, guard, kGoldDark, 1.6);
+    Stroke(g, guard, kGold, 0.8);
+  }
+
+  // The jack's halberd, held upright behind the figure.
+  void DrawHalberd(QPainter& g, QPointF hand) {
+    QPainterPath shaft;
+    shaft.moveTo(hand.x(), kCy + 8);
+    shaft.lineTo(hand.x(), 12.5);
+    Stroke(g, shaft, kWood, 1.3);
+    QPainterPath axe;
+    axe.moveTo(hand.x(), 15.5);
+    axe.cubicTo(hand.x() + 2.5, 14.5, hand.x() + 4.0, 13.5, hand.x() + 4.6, 12.0);
+    axe.lineTo(hand.x() + 4.6, 21.0);
+    axe.cubicTo(hand.x() + 4.0, 19.5, hand.x() + 2.5, 18.5, hand.x(), 18.0);
+    axe.closeSubpath();
+    Outlined(g, axe, kSteel, 0.4);
+    QPainterPath tip;
+    tip.moveTo(hand.x() - 0.9, 13.0);
+    tip.lineTo(hand.x(), 9.8);
+    tip.lineTo(hand.x() + 0.9, 13.0);
+    tip.closeSubpath();
+    Outlined(g, tip, kSteel, 0.4);
+  }
+
+  // The queen's long hair falls over the shoulders, behind the head.
+  void DrawLongHair(QPainter& g, const QColor& hair) {
+    const double cx = kCx;
+    QPainterPath locks;
+    locks.moveTo(cx - 5.5, 19.5);
+    locks.cubicTo(cx - 10.0, 22.0, cx - 10.0, 32.0, cx - 9.5, 38.5);
+    locks.lineTo(cx + 9.5, 38.5);
+    locks.cubicTo(cx + 10.0, 32.0, cx + 10.0, 22.0, cx + 5.5, 19.5);
+    locks.closeSubpath();
+    Outlined(g, locks, hair, 0.4);
+  }
+
+  // The robe over the shoulders with gold marks of the suit, the garment
+  // under it (a front panel edged in gold) and the neck.
+  void DrawShoulders(QPainter& g, Suit s, const QColor& robe, const QColor& inner) {
     const double cx = kCx, my = kCy;
-    const QColor hair = rank == kJack ? kHairBlond : kHairDark;
-    const double headY = 25.5;
-    const QPointF hand(rank == kQueen ? cx - 12.0 : cx + 12.5, rank == kQueen ? 41.0 : 39.0);
-
-    // Held item, behind the figure.
-    if (rank == kKing) {
-      QPainterPath blade;
-      blade.moveTo(hand.x() - 0.9, hand.y() - 2.5);
-      blade.lineTo(hand.x() - 0.9, 13.5);
-      blade.lineTo(hand.x(), 11.0);
-      blade.lineTo(hand.x() + 0.9, 13.5);
-      blade.lineTo(hand.x() + 0.9, hand.y() - 2.5);
-      blade.closeSubpath();
-      Outlined(g, blade, kSteel, 0.4);
-      QPainterPath guard;
-      guard.moveTo(hand.x() - 3.4, hand.y() - 2.8);
-      guard.lineTo(hand.x() + 3.4, hand.y() - 2.8);
-      Stroke(g, guard, kGoldDark, 1.6);
-      Stroke(g, guard, kGold, 0.8);
-    } else if (rank == kJack) {
-      QPainterPath shaft;
-      shaft.moveTo(hand.x(), my + 8);
-      shaft.lineTo(hand.x(), 12.5);
-      Stroke(g, shaft, kWood, 1.3);
-      QPainterPath axe;
-      axe.moveTo(hand.x(), 15.5);
-      axe.cubicTo(hand.x() + 2.5, 14.5, hand.x() + 4.0, 13.5, hand.x() + 4.6, 12.0);
-      axe.lineTo(hand.x() + 4.6, 21.0);
-      axe.cubicTo(hand.x() + 4.0, 19.5, hand.x() + 2.5, 18.5, hand.x(), 18.0);
-      axe.closeSubpath();
-      Outlined(g, axe, kSteel, 0.4);
-      QPainterPath tip;
-      tip.moveTo(hand.x() - 0.9, 13.0);
-      tip.lineTo(hand.x(), 9.8);
-      tip.lineTo(hand.x() + 0.9, 13.0);
-      tip.closeSubpath();
-      Outlined(g, tip, kSteel, 0.4);
-    }
-
-    // Long hair of the queen falls over the shoulders, behind the head.
-    if (rank == kQueen) {
-      QPainterPath locks;
-      locks.moveTo(cx - 5.5, 19.5);
-      locks.cubicTo(cx - 10.0, 22.0, cx - 10.0, 32.0, cx - 9.5, 38.5);
-      locks.lineTo(cx + 9.5, 38.5);
-      locks.cubicTo(cx + 10.0, 32.0, cx + 10.0, 22.0, cx + 5.5, 19.5);
-      locks.closeSubpath();
-      Outlined(g, locks, hair, 0.4);
-    }
-
-    // Robe over the shoulders, with gold marks of the suit.
     QPainterPath body;
     body.moveTo(cx - 17, my + 8);
     body.lineTo(cx - 17, 42);
@@ -578,7 +640,6 @@ class CardPainter {
     for (const QPointF& p : {QPointF(cx - 13.5, 40.5), QPointF(cx - 9.5, 45.5), QPointF(cx - 14, 49.5),
                              QPointF(cx + 13.5, 45.5), QPointF(cx + 9.5, 39.5), QPointF(cx + 9.5, 50.5)})
       Pip(g, s, p.x(), p.y(), 2.8, false, kGold);
-    // The garment under the robe: a front panel edged in gold.
     QPainterPath front;
     front.moveTo(cx - 4.8, 33.8);
     front.lineTo(cx - 6.5, my + 8);
@@ -593,27 +654,22 @@ class CardPainter {
       Stroke(g, edge, kGold, 1.1);
     }
     for (double y : {38.5, 43.0, 47.5}) Dot(g, QPointF(cx, y), 0.9, 0.9, kGold);
-
-    // Neck and collar.
     Dot(g, QPointF(cx, 32.0), 2.6, 2.6, kSkin);
-    QPainterPath collar;
-    collar.moveTo(cx - 6.5, 34.0);
-    collar.quadTo(cx, 39.0, cx + 6.5, 34.0);
-    if (rank == kKing) {
-      // An ermine collar.
-      Stroke(g, collar, kInk, 3.4);
-      Stroke(g, collar, kWhite, 2.6);
-      for (double t : {0.2, 0.5, 0.8}) Dot(g, collar.pointAtPercent(t), 0.45, 0.7, kInk);
-    } else if (rank == kQueen) {
-      // A string of pearls.
-      for (int i = 0; i <= 6; ++i) Dot(g, collar.pointAtPercent(i / 6.0), 0.75, 0.75, kGold);
-    } else {
-      Stroke(g, collar, kGoldDark, 1.8);
-      Stroke(g, collar, kGold, 1.1);
-    }
+  }
 
-    // Head.
-    if (rank != kQueen) {
+  // The line of the collar round the neck; each figure dresses it its way.
+  static QPainterPath CollarPath() {
+    QPainterPath collar;
+    collar.moveTo(kCx - 6.5, 34.0);
+    collar.quadTo(kCx, 39.0, kCx + 6.5, 34.0);
+    return collar;
+  }
+
+  // Head with fringe, eyes and nose; backHair: hair round the back of the
+  // head (the queen's falls long, drawn before the shoulders).
+  void DrawHead(QPainter& g, const QColor& hair, bool backHair) {
+    const double cx = kCx, headY = kHeadY;
+    if (backHair) {
       QPainterPath back;
       back.addEllipse(QPointF(cx, headY - 0.8), 6.8, 6.6);
       Outlined(g, back, hair, 0.4);
@@ -627,7 +683,6 @@ class CardPainter {
     fringe.cubicTo(cx + 3.5, headY - 3.5, cx - 3.5, headY - 3.5, cx - 5.4, headY - 0.5);
     fringe.closeSubpath();
     Outlined(g, fringe, hair, 0.3);
-    // Face.
     Dot(g, QPointF(cx - 2.0, headY - 0.1), 0.7, 0.6, kInk);
     Dot(g, QPointF(cx + 2.0, headY - 0.1), 0.7, 0.6, kInk);
     QPainterPath nose;
@@ -635,103 +690,115 @@ class CardPainter {
     nose.lineTo(cx - 0.6, headY + 2.5);
     nose.lineTo(cx + 0.4, headY + 2.7);
     Stroke(g, nose, kGoldDark, 0.35);
-    if (rank == kKing) {
-      QPainterPath beard;
-      beard.moveTo(cx - 5.4, headY + 0.8);
-      beard.cubicTo(cx - 5.6, headY + 7.0, cx - 2.6, headY + 10.0, cx, headY + 10.6);
-      beard.cubicTo(cx + 2.6, headY + 10.0, cx + 5.6, headY + 7.0, cx + 5.4, headY + 0.8);
-      beard.cubicTo(cx + 4.3, headY + 4.0, cx + 2.0, headY + 4.4, cx, headY + 4.4);
-      beard.cubicTo(cx - 2.0, headY + 4.4, cx - 4.3, headY + 4.0, cx - 5.4, headY + 0.8);
-      beard.closeSubpath();
-      Outlined(g, beard, hair, 0.3);
-      QPainterPath tache;
-      tache.moveTo(cx - 3.2, headY + 4.3);
-      tache.quadTo(cx, headY + 2.7, cx + 3.2, headY + 4.3);
-      Stroke(g, tache, hair, 1.2);
-    } else {
-      Dot(g, QPointF(cx, headY + 4.1), 1.4, 0.6, kRed);
-    }
+  }
 
-    // Headwear.
-    if (rank == kKing) {
-      QPainterPath crown;
-      crown.moveTo(cx - 6.8, 20.3);
-      crown.lineTo(cx - 7.4, 11.8);
-      crown.lineTo(cx - 3.7, 15.4);
-      crown.lineTo(cx, 10.2);
-      crown.lineTo(cx + 3.7, 15.4);
-      crown.lineTo(cx + 7.4, 11.8);
-      crown.lineTo(cx + 6.8, 20.3);
-      crown.closeSubpath();
-      Outlined(g, crown, kGold, 0.5);
-      QPainterPath band;
-      band.addRect(QRectF(cx - 6.9, 17.2, 13.8, 3.1));
-      Outlined(g, band, kGold, 0.5);
-      Dot(g, QPointF(cx, 18.75), 1.1, 1.1, inner);
-      Dot(g, QPointF(cx - 4.0, 18.75), 0.8, 0.8, robe);
-      Dot(g, QPointF(cx + 4.0, 18.75), 0.8, 0.8, robe);
-      g.setPen(QPen(kGoldDark, 0.3));
-      g.setBrush(kGold);
-      for (const QPointF& p : {QPointF(cx - 7.4, 11.6), QPointF(cx, 10.0), QPointF(cx + 7.4, 11.6)})
-        g.drawEllipse(p, 1.1, 1.1);
-    } else if (rank == kQueen) {
-      QPainterPath tiara;
-      tiara.moveTo(cx - 5.8, 20.0);
-      tiara.lineTo(cx - 5.6, 15.0);
-      tiara.lineTo(cx - 2.9, 17.0);
-      tiara.lineTo(cx, 13.2);
-      tiara.lineTo(cx + 2.9, 17.0);
-      tiara.lineTo(cx + 5.6, 15.0);
-      tiara.lineTo(cx + 5.8, 20.0);
-      tiara.closeSubpath();
-      Outlined(g, tiara, kGold, 0.45);
-      g.setPen(QPen(kGoldDark, 0.3));
-      g.setBrush(kGold);
-      for (const QPointF& p : {QPointF(cx - 5.6, 14.6), QPointF(cx, 12.6), QPointF(cx + 5.6, 14.6)})
-        g.drawEllipse(p, 0.95, 0.95);
-      Dot(g, QPointF(cx, 18.0), 1.0, 1.2, inner);
-    } else {
-      QPainterPath plume;
-      plume.moveTo(cx - 3.0, 17.0);
-      plume.cubicTo(cx - 7.0, 12.0, cx - 11.0, 11.5, cx - 13.0, 14.5);
-      Stroke(g, plume, kGoldDark, 2.0);
-      Stroke(g, plume, kGold, 1.3);
-      QPainterPath cap;
-      cap.moveTo(cx - 8.0, 20.0);
-      cap.cubicTo(cx - 8.5, 13.5, cx + 6.5, 12.5, cx + 8.2, 19.0);
-      cap.cubicTo(cx + 4.0, 20.8, cx - 4.0, 21.2, cx - 8.0, 20.0);
-      cap.closeSubpath();
-      Outlined(g, cap, inner, 0.45);
-      QPainterPath capBand;
-      capBand.moveTo(cx - 7.6, 19.3);
-      capBand.cubicTo(cx - 4.0, 20.4, cx + 4.0, 20.0, cx + 7.8, 18.5);
-      Stroke(g, capBand, kGold, 1.0);
-    }
+  void DrawMouth(QPainter& g) { Dot(g, QPointF(kCx, kHeadY + 4.1), 1.4, 0.6, kRed); }
 
-    // The queen's flower.
-    if (rank == kQueen) {
-      QPainterPath stem;
-      stem.moveTo(hand.x(), hand.y());
-      stem.cubicTo(hand.x() - 1.0, 35, hand.x() + 0.8, 30, hand.x() - 0.5, 25.5);
-      Stroke(g, stem, kLeaf, 0.9);
-      QPainterPath leaf;
-      leaf.moveTo(hand.x() - 0.3, 33);
-      leaf.quadTo(hand.x() - 4.5, 30.5, hand.x() - 4.0, 28.5);
-      leaf.quadTo(hand.x() - 1.5, 29.5, hand.x() - 0.3, 33);
-      Outlined(g, leaf, kLeaf, 0.3);
-      const QPointF bloom(hand.x() - 0.5, 23.5);
-      for (int i = 0; i < 5; ++i) {
-        QTransform t;
-        t.translate(bloom.x(), bloom.y());
-        t.rotate(72.0 * i);
-        QPainterPath petal;
-        petal.addEllipse(QPointF(0, -1.7), 1.3, 1.8);
-        Outlined(g, t.map(petal), inner, 0.25);
-      }
-      Dot(g, bloom, 1.0, 1.0, kGold);
-    }
+  // The king's beard and moustache.
+  void DrawBeard(QPainter& g, const QColor& hair) {
+    const double cx = kCx, headY = kHeadY;
+    QPainterPath beard;
+    beard.moveTo(cx - 5.4, headY + 0.8);
+    beard.cubicTo(cx - 5.6, headY + 7.0, cx - 2.6, headY + 10.0, cx, headY + 10.6);
+    beard.cubicTo(cx + 2.6, headY + 10.0, cx + 5.6, headY + 7.0, cx + 5.4, headY + 0.8);
+    beard.cubicTo(cx + 4.3, headY + 4.0, cx + 2.0, headY + 4.4, cx, headY + 4.4);
+    beard.cubicTo(cx - 2.0, headY + 4.4, cx - 4.3, headY + 4.0, cx - 5.4, headY + 0.8);
+    beard.closeSubpath();
+    Outlined(g, beard, hair, 0.3);
+    QPainterPath tache;
+    tache.moveTo(cx - 3.2, headY + 4.3);
+    tache.quadTo(cx, headY + 2.7, cx + 3.2, headY + 4.3);
+    Stroke(g, tache, hair, 1.2);
+  }
 
-    // The hand that holds it.
+  void DrawCrown(QPainter& g, const QColor& robe, const QColor& inner) {
+    const double cx = kCx;
+    QPainterPath crown;
+    crown.moveTo(cx - 6.8, 20.3);
+    crown.lineTo(cx - 7.4, 11.8);
+    crown.lineTo(cx - 3.7, 15.4);
+    crown.lineTo(cx, 10.2);
+    crown.lineTo(cx + 3.7, 15.4);
+    crown.lineTo(cx + 7.4, 11.8);
+    crown.lineTo(cx + 6.8, 20.3);
+    crown.closeSubpath();
+    Outlined(g, crown, kGold, 0.5);
+    QPainterPath band;
+    band.addRect(QRectF(cx - 6.9, 17.2, 13.8, 3.1));
+    Outlined(g, band, kGold, 0.5);
+    Dot(g, QPointF(cx, 18.75), 1.1, 1.1, inner);
+    Dot(g, QPointF(cx - 4.0, 18.75), 0.8, 0.8, robe);
+    Dot(g, QPointF(cx + 4.0, 18.75), 0.8, 0.8, robe);
+    g.setPen(QPen(kGoldDark, 0.3));
+    g.setBrush(kGold);
+    for (const QPointF& p : {QPointF(cx - 7.4, 11.6), QPointF(cx, 10.0), QPointF(cx + 7.4, 11.6)})
+      g.drawEllipse(p, 1.1, 1.1);
+  }
+
+  void DrawTiara(QPainter& g, const QColor& inner) {
+    const double cx = kCx;
+    QPainterPath tiara;
+    tiara.moveTo(cx - 5.8, 20.0);
+    tiara.lineTo(cx - 5.6, 15.0);
+    tiara.lineTo(cx - 2.9, 17.0);
+    tiara.lineTo(cx, 13.2);
+    tiara.lineTo(cx + 2.9, 17.0);
+    tiara.lineTo(cx + 5.6, 15.0);
+    tiara.lineTo(cx + 5.8, 20.0);
+    tiara.closeSubpath();
+    Outlined(g, tiara, kGold, 0.45);
+    g.setPen(QPen(kGoldDark, 0.3));
+    g.setBrush(kGold);
+    for (const QPointF& p : {QPointF(cx - 5.6, 14.6), QPointF(cx, 12.6), QPointF(cx + 5.6, 14.6)})
+      g.drawEllipse(p, 0.95, 0.95);
+    Dot(g, QPointF(cx, 18.0), 1.0, 1.2, inner);
+  }
+
+  // The jack's cap with a plume.
+  void DrawCap(QPainter& g, const QColor& inner) {
+    const double cx = kCx;
+    QPainterPath plume;
+    plume.moveTo(cx - 3.0, 17.0);
+    plume.cubicTo(cx - 7.0, 12.0, cx - 11.0, 11.5, cx - 13.0, 14.5);
+    Stroke(g, plume, kGoldDark, 2.0);
+    Stroke(g, plume, kGold, 1.3);
+    QPainterPath cap;
+    cap.moveTo(cx - 8.0, 20.0);
+    cap.cubicTo(cx - 8.5, 13.5, cx + 6.5, 12.5, cx + 8.2, 19.0);
+    cap.cubicTo(cx + 4.0, 20.8, cx - 4.0, 21.2, cx - 8.0, 20.0);
+    cap.closeSubpath();
+    Outlined(g, cap, inner, 0.45);
+    QPainterPath capBand;
+    capBand.moveTo(cx - 7.6, 19.3);
+    capBand.cubicTo(cx - 4.0, 20.4, cx + 4.0, 20.0, cx + 7.8, 18.5);
+    Stroke(g, capBand, kGold, 1.0);
+  }
+
+  // The queen's flower, its stem in her hand.
+  void DrawFlower(QPainter& g, QPointF hand, const QColor& inner) {
+    QPainterPath stem;
+    stem.moveTo(hand.x(), hand.y());
+    stem.cubicTo(hand.x() - 1.0, 35, hand.x() + 0.8, 30, hand.x() - 0.5, 25.5);
+    Stroke(g, stem, kLeaf, 0.9);
+    QPainterPath leaf;
+    leaf.moveTo(hand.x() - 0.3, 33);
+    leaf.quadTo(hand.x() - 4.5, 30.5, hand.x() - 4.0, 28.5);
+    leaf.quadTo(hand.x() - 1.5, 29.5, hand.x() - 0.3, 33);
+    Outlined(g, leaf, kLeaf, 0.3);
+    const QPointF bloom(hand.x() - 0.5, 23.5);
+    for (int i = 0; i < 5; ++i) {
+      QTransform t;
+      t.translate(bloom.x(), bloom.y());
+      t.rotate(72.0 * i);
+      QPainterPath petal;
+      petal.addEllipse(QPointF(0, -1.7), 1.3, 1.8);
+      Outlined(g, t.map(petal), inner, 0.25);
+    }
+    Dot(g, bloom, 1.0, 1.0, kGold);
+  }
+
+  // The hand that holds the sword, halberd or flower, in front of it.
+  void DrawFist(QPainter& g, QPointF hand) {
     QPainterPath fist;
     fist.addEllipse(hand, 2.0, 1.8);
     Outlined(g, fist, kSkin, 0.4);

@@ -165,21 +165,46 @@ void SolGame::DealNow() {
   // Snapshots of the game before cannot come back into this one: the game
   // state and the statistics figures are not part of them.
   table_.ClearUndo();
-  const uint32_t anim = table_.Options.AnimBits;
-  int deckSlot = table_.DeckInd;
-  const int remSlot = table_.RemInd;
+  DealRun run{box, table_.Options.AnimBits, table_.DeckInd, -1};
 
+  ClearTable(run);
+  if (table_.Options.GameState & gsRebuildBoard) {
+    BuildBoardNow();
+  } else {
+    const recSolCounts counts = record_.Counts();
+    for (int i = 0; i < kPersonSlots; ++i)
+      table_.Slot(i).Count = static_cast<int16_t>(std::max(0, PersonCount(counts, i)));
+  }
+  run.deckSlot = table_.DeckInd;
+  table_.Options.GameState = gsDealt;
+  RecordPhase(spDeal);
+
+  run.pos = ShuffleDeck();
+  DealPersons(run);
+  DealOmens(run);
+
+  record_.SetI8(SolGameRecord::kTurn, 1);
+  record_.SetI8(SolGameRecord::kRound, 1);
+  record_.SetI8(SolGameRecord::kDealMark, -1);
+  record_.SetI32(SolGameRecord::kDealWord, 0);
+  view_.ShowCounts();
+  OpenAfterDeal();
+}
+
+void SolGame::ClearTable(DealRun& run) {
+  SolCardBox& box = run.box;
+  const int remSlot = table_.RemInd;
   // Shows `picture` in slot i, the card that lay there flying back to the
   // deck when clearing is animated.
   const auto clearTo = [&](int i, int16_t picture) {
     recSolSlt& s = table_.Slot(i);
-    if (anim & abClearScreen) {
+    if (run.anim & abClearScreen) {
       PlaceBoxOn(box, i);
       box.SetVisible(true);
       s.Picture = picture;
       view_.Repaint();
       view_.ProcessEvents();
-      view_.Fly(table_, box, deckSlot, Speed(arDealPersons));
+      view_.Fly(table_, box, run.deckSlot, Speed(arDealPersons));
       box.SetVisible(false);
       view_.Pause(Drag(arClearScreen));
     } else {
@@ -189,7 +214,6 @@ void SolGame::DealNow() {
     }
   };
 
-  // Clear the table.
   for (int i = 0; i <= table_.MaxSlot; ++i) {
     recSolSlt& s = table_.Slot(i);
     s.Top = 0;
@@ -199,58 +223,51 @@ void SolGame::DealNow() {
     s.Visible = 1;
     if (s.Picture != kCodeEmpty) clearTo(i, kCodeEmpty);
   }
-  {
-    recSolSlt& r = table_.Slot(remSlot);
-    r.Cards.assign(1, kCodeRemovals);
-    r.Count = 0;
-    r.Top = 0;
-    r.PairKey = 0;
-    r.Visible = 1;
-    if (r.Picture != kCodeRemovals) clearTo(remSlot, kCodeRemovals);
-  }
+  recSolSlt& r = table_.Slot(remSlot);
+  r.Cards.assign(1, kCodeRemovals);
+  r.Count = 0;
+  r.Top = 0;
+  r.PairKey = 0;
+  r.Visible = 1;
+  if (r.Picture != kCodeRemovals) clearTo(remSlot, kCodeRemovals);
+}
 
-  if (table_.Options.GameState & gsRebuildBoard) {
-    BuildBoardNow();
-  } else {
-    const recSolCounts counts = record_.Counts();
-    for (int i = 0; i < kPersonSlots; ++i)
-      table_.Slot(i).Count = static_cast<int16_t>(std::max(0, PersonCount(counts, i)));
-  }
-  deckSlot = table_.DeckInd;
-  table_.Options.GameState = gsDealt;
-  RecordPhase(spDeal);
-
-  // The deck: 1 to 4 full decks, shuffled; cards are dealt from its end.
+int SolGame::ShuffleDeck() {
+  // 1 to 4 full decks.
   const int cards = table_.Options.CardCount;
   deck_.assign(static_cast<size_t>(cards), 0);
   for (int i = 0; i < cards; ++i) deck_[static_cast<size_t>(i)] = static_cast<int16_t>(i % 52 + 1);
   if (cards > 0) table_.ShuffleCards(deck_, cards - 1, 0);
-  int pos = cards - 1;
-  auto take = [&]() {
-    const int16_t c = deck_[static_cast<size_t>(pos)];
-    deck_[static_cast<size_t>(pos)] = -1;
-    --pos;
-    return c;
-  };
+  return cards - 1;
+}
 
-  // Persons. A deck smaller than the persons need deals only what it holds:
-  // the slot's count is the number of cards it got.
+int16_t SolGame::TakeCard(int& pos) {
+  const int16_t c = deck_[static_cast<size_t>(pos)];
+  deck_[static_cast<size_t>(pos)] = -1;
+  --pos;
+  return c;
+}
+
+void SolGame::DealPersons(DealRun& run) {
+  SolCardBox& box = run.box;
+  // A deck smaller than the persons need deals only what it holds: the
+  // slot's count is the number of cards it got.
   for (int i = 0; i < kPersonSlots; ++i) {
     recSolSlt& s = table_.Slot(i);
     const int want = s.Count;
-    const int n = std::min(want, pos + 1);
+    const int n = std::min(want, run.pos + 1);
     s.Count = static_cast<int16_t>(n);
     s.Cards.assign(static_cast<size_t>(n) + 2, 0);
     s.Cards[0] = kCodeEmpty;
     s.Top = 0;
     box.SetValue(kCodeBack);
     for (int k = 1; k <= n; ++k) {
-      const int16_t card = take();
+      const int16_t card = TakeCard(run.pos);
       table_.Slot(i).Cards[static_cast<size_t>(k)] = card;
       const bool last = k == n;
-      if (anim & abDealPersons) {
+      if (run.anim & abDealPersons) {
         if (last) box.SetValue(card);
-        PlaceBoxOn(box, deckSlot);
+        PlaceBoxOn(box, run.deckSlot);
         box.SetVisible(true);
         view_.Fly(table_, box, i, Speed(arDealPersons));
         box.SetVisible(false);
@@ -262,7 +279,7 @@ void SolGame::DealNow() {
         t.Top = static_cast<int16_t>(n);
         t.PairKey = CardRank(card);
       }
-      if (anim & abDealPersons) {
+      if (run.anim & abDealPersons) {
         view_.Repaint();
         view_.Pause(Drag(arDealPersons));
       } else if (last) {
@@ -271,8 +288,12 @@ void SolGame::DealNow() {
       }
     }
   }
+}
 
-  // Omens: the rest, one card at a time in slot order.
+void SolGame::DealOmens(DealRun& run) {
+  SolCardBox& box = run.box;
+  int& pos = run.pos;
+  // The rest, one card at a time in slot order.
   const int first = kPersonSlots;
   const int omens = table_.MaxSlot - kPersonSlots + 1;
   const int rest = pos + 1;
@@ -292,9 +313,9 @@ void SolGame::DealNow() {
     for (int k = 0; k < omens && pos >= 0; ++k) {
       const int slot = first + k;
       if (table_.Slot(slot).Count < j) break;
-      table_.Slot(slot).Cards[static_cast<size_t>(j)] = take();
-      if (anim & abDealOmens) {
-        PlaceBoxOn(box, deckSlot);
+      table_.Slot(slot).Cards[static_cast<size_t>(j)] = TakeCard(pos);
+      if (run.anim & abDealOmens) {
+        PlaceBoxOn(box, run.deckSlot);
         box.SetVisible(true);
         view_.Fly(table_, box, slot, Speed(arDealOmens));
         box.SetVisible(false);
@@ -305,20 +326,16 @@ void SolGame::DealNow() {
         s.Top = static_cast<int16_t>(s.Count + 1);
         s.PairKey = 0;
         view_.Repaint();
-        view_.Pause((anim & abDealOmens) ? Drag(arDealOmens) : Click(arDealOmens));
-      } else if (anim & abDealOmens) {
+        view_.Pause((run.anim & abDealOmens) ? Drag(arDealOmens) : Click(arDealOmens));
+      } else if (run.anim & abDealOmens) {
         view_.Repaint();
         view_.Pause(Drag(arDealOmens));
       }
     }
   }
+}
 
-  record_.SetI8(SolGameRecord::kTurn, 1);
-  record_.SetI8(SolGameRecord::kRound, 1);
-  record_.SetI8(SolGameRecord::kDealMark, -1);
-  record_.SetI32(SolGameRecord::kDealWord, 0);
-  view_.ShowCounts();
-
+void SolGame::OpenAfterDeal() {
   if (!(table_.Options.Attrib & rbOpenAllOnDeal)) {
     view_.SetInfo("");
     view_.Pause(table_.Options.Entry(kAnimDealPause));
@@ -326,7 +343,7 @@ void SolGame::DealNow() {
     return;
   }
   view_.SetInfo(kTxtOpenAll);
-  for (int i = first; i <= table_.MaxSlot; ++i) {
+  for (int i = kPersonSlots; i <= table_.MaxSlot; ++i) {
     const recSolSlt& s = table_.Slot(i);
     if (s.Top > s.Count) OpenOmen(i);
   }

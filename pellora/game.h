@@ -192,6 +192,30 @@ class SolGame {
   class BusyScope;
   void BuildBoardNow();
   void DealNow();
+  // The steps of a deal, in order, and what they share: the moving box,
+  // the animation switches as the deal began, the deck's slot and the deal
+  // position (cards are dealt from the end of the deck).
+  struct DealRun {
+    SolCardBox& box;
+    uint32_t anim;
+    int deckSlot;
+    int pos;
+  };
+  // Every slot back to empty (the cards flying back to the deck when
+  // animated), the removals slot emptied.
+  void ClearTable(DealRun& run);
+  // Fills the deck and shuffles it; returns the deal position, the last
+  // index.
+  int ShuffleDeck();
+  // The card at the deal position, which moves down; its place in the deck
+  // becomes -1.
+  int16_t TakeCard(int& pos);
+  void DealPersons(DealRun& run);
+  // The cards left, shared out over the omen slots, every omen closed.
+  void DealOmens(DealRun& run);
+  // The first evaluation, or with the rule "open all omens on deal" every
+  // closed omen opened instead.
+  void OpenAfterDeal();
   void EvaluateNow();
   void OpenOmen(int slot);
   void ShowSlotTop(int slot);

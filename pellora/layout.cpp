@@ -44,6 +44,36 @@ platform::Bitmap Placeholder(int w, int h) {
   return b;
 }
 
+// Picture src scaled to w x h, the key colour see-through.
+platform::Bitmap ScaledPicture(const recSolPicSrc& src, int w, int h) {
+  platform::Bitmap work;
+  try {
+    if (!src.List || src.Index < 0 || static_cast<size_t>(src.Index) >= src.List->size())
+      throw SolTblError("Missing picture");
+    const platform::Bitmap& from = (*src.List)[static_cast<size_t>(src.Index)];
+    if (from.Empty()) throw SolTblError("Empty picture");
+    // The whole work bitmap takes the key colour first, so the
+    // see-through parts of a picture never show an earlier one.
+    work = platform::Bitmap(from.Width(), from.Height(), platform::PixelFormat::Bit24);
+    if (from.GetPixelFormat() == platform::PixelFormat::Bit24 && !from.Transparent()) {
+      for (int y = 0; y < from.Height(); ++y)
+        std::memcpy(work.ScanLine(y), from.ScanLine(y), static_cast<size_t>(from.Width()) * 3);
+    } else {
+      work.Fill(kPictureKeyColour);
+      platform::Bitmap copy(from);
+      work.GetCanvas().Draw(0, 0, copy);
+    }
+    ShrinkBitmap(work, w, h);
+    work.SetTransparentColor(kPictureKeyColour);
+    work.SetTransparent(true);
+  } catch (const std::exception&) {
+    // A picture that cannot be made keeps its number with a see-through
+    // placeholder.
+    work = Placeholder(w, h);
+  }
+  return work;
+}
+
 }  // namespace
 
 SolLayoutScale ComputeLayout(int cw, int ch, int maxWidth, int maxHeight, int defWidth, int defHeight, int picWidth,
@@ -143,41 +173,26 @@ void TSolTbl::ScalePictures(int width, int height) {
   const int w = width > 0 ? width : pictureWidth_;
   const int h = height > 0 ? height : pictureHeight_;
   ++pictureScalings_;
-  pictures_.clear();
   caches_.clear();
   pictureWidth_ = w;
   pictureHeight_ = h;
   picturesCurrent_ = true;
-  if (w <= 0 || h <= 0) return;
-  pictures_.reserve(sources_.size());
+  if (w <= 0 || h <= 0) {
+    pictures_.clear();
+    return;
+  }
+  // Each new picture takes the place of the old one of its number as soon
+  // as it is made, so the memory of the old list is taken again picture by
+  // picture; freeing the whole list first would hand it back to the system
+  // and have every page faulted in afresh.
+  pictures_.resize(sources_.size());
   caches_.resize(sources_.size());
-  for (const recSolPicSrc& src : sources_) {
-    platform::Bitmap work;
-    try {
-      if (!src.List || src.Index < 0 || static_cast<size_t>(src.Index) >= src.List->size())
-        throw SolTblError("Missing picture");
-      const platform::Bitmap& from = (*src.List)[static_cast<size_t>(src.Index)];
-      if (from.Empty()) throw SolTblError("Empty picture");
-      // The whole work bitmap takes the key colour first, so the
-      // see-through parts of a picture never show an earlier one.
-      work = platform::Bitmap(from.Width(), from.Height(), platform::PixelFormat::Bit24);
-      if (from.GetPixelFormat() == platform::PixelFormat::Bit24 && !from.Transparent()) {
-        for (int y = 0; y < from.Height(); ++y)
-          std::memcpy(work.ScanLine(y), from.ScanLine(y), static_cast<size_t>(from.Width()) * 3);
-      } else {
-        work.Fill(kPictureKeyColour);
-        platform::Bitmap copy(from);
-        work.GetCanvas().Draw(0, 0, copy);
-      }
-      ShrinkBitmap(work, w, h);
-      work.SetTransparentColor(kPictureKeyColour);
-      work.SetTransparent(true);
-    } catch (const std::exception&) {
-      // A picture that cannot be made keeps its number with a see-through
-      // placeholder.
-      work = Placeholder(w, h);
-    }
-    pictures_.push_back(std::move(work));
+  try {
+    for (size_t i = 0; i < sources_.size(); ++i) pictures_[i] = ScaledPicture(sources_[i], w, h);
+  } catch (...) {
+    pictures_.clear();  // never a list of old and new pictures
+    caches_.clear();
+    throw;
   }
 }
 
