@@ -27,7 +27,6 @@ const char* const kSection = "Sol040";
 const char* const kCaption = "Dating - Sol 40";
 const char* const kTbFileName = "Sol040tb.Ini";
 const char* const kBoardFileName = "boPellora.Ini";
-const char* const kStatsExtension = ".Rnd";
 const char* const kTagProperty = "Tag";
 // Pauses let events through in slices of this length.
 constexpr uint32_t kPumpSliceMs = 10;
@@ -102,8 +101,10 @@ class StepScope {
 TSol040::TSol040(QWidget* parent) : foundation::TFormSx(kSection, parent, Qt::Window) {
   setWindowTitle(kCaption);
   buildComponents();
-  // 1. The statistics file lies in the current directory.
-  statsFile_ = std::string(kSection) + kStatsExtension;
+  // 1. The statistics file lies in the program folder with the ini and the
+  // board file (a file of the current directory is where earlier versions
+  // kept it; it is read when the program folder has none).
+  statsFile_ = StatsFilePath();
   // 2. The engine on the board; the game fills the default options.
   table_ = std::make_unique<TSolTbl>();
   table_->MaxWidth = 1;
@@ -470,7 +471,7 @@ void TSol040::RunCommand(int32_t command) {
       case cmNothing:
         break;
       case cmLoadStats:
-        game_->Stats().LoadFile(statsFile_);
+        game_->Stats().LoadFile(StatsFileToRead());
         break;
       case cmSaveStats:
         game_->Stats().SaveFile(statsFile_);
