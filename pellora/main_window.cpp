@@ -3,6 +3,7 @@
 #include <QCloseEvent>
 #include <QCoreApplication>
 #include <QEvent>
+#include <QFontMetrics>
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QKeyEvent>
@@ -11,6 +12,8 @@
 #include <algorithm>
 #include <charconv>
 #include <exception>
+#include <iterator>
+#include <vector>
 
 #include "foundation/ini.h"
 #include "foundation/sysinit.h"
@@ -28,6 +31,16 @@ const char* const kCaption = "Dating - Sol 40";
 const char* const kTbFileName = "Sol040tb.Ini";
 const char* const kBoardFileName = "boPellora.Ini";
 const char* const kTagProperty = "Tag";
+// The window's default and least sizes, and the room of its controls.
+constexpr int kDefaultWidth = 1024, kDefaultHeight = 720;
+constexpr int kMinimumWidth = 640, kMinimumHeight = 480;
+constexpr int kComboMinWidth = 90;
+constexpr int kInfoMinWidth = 100;
+constexpr int kButtonPadding = 16;
+constexpr int kOutcomePadding = 8;
+// The widest value a counter shows in the usual run of a game.
+const char* const kWidestCounter = "-1288";
+const QString kOutcomeStyle = "QLabel { padding: 2px 8px; font-weight: bold; color: %1; background: %2; }";
 // Pauses let events through in slices of this length.
 constexpr uint32_t kPumpSliceMs = 10;
 
@@ -130,9 +143,23 @@ TSol040::~TSol040() {
 }
 
 void TSol040::buildComponents() {
-  resize(1024, 720);
-  setMinimumSize(640, 480);
+  resize(kDefaultWidth, kDefaultHeight);
+  buildTopPanel();
+  buildBoard();
+  buildStatusBar();
+  auto* layout = new QVBoxLayout(this);
+  layout->setContentsMargins(0, 0, 0, 0);
+  layout->setSpacing(0);
+  layout->addWidget(pnTop_);
+  layout->addWidget(pnGme_, 1);
+  layout->addWidget(pnBottom_);
+  // The smallest size shows every caption, counter and outcome whole: the
+  // panels' own minimum when that is more than the least board we allow.
+  layout->activate();
+  setMinimumSize(layout->minimumSize().expandedTo(QSize(kMinimumWidth, kMinimumHeight)));
+}
 
+void TSol040::buildTopPanel() {
   pnTop_ = new QWidget(this);
   pnTop_->setObjectName("pnTop");
   auto* top = new QGridLayout(pnTop_);
@@ -146,7 +173,9 @@ void TSol040::buildComponents() {
     c->setEditable(true);
     c->setInsertPolicy(QComboBox::NoInsert);
     c->setMaxCount(kRecentNames);
-    c->setMinimumWidth(140);
+    c->setMinimumWidth(kComboMinWidth);
+    c->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
+    c->setMinimumContentsLength(6);
     c->setToolTip(hint);
     c->installEventFilter(this);
     if (c->lineEdit() != nullptr) c->lineEdit()->installEventFilter(this);
@@ -155,6 +184,7 @@ void TSol040::buildComponents() {
   auto caption = [this](const char* text) {
     auto* l = new QLabel(text, pnTop_);
     l->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    l->setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Preferred);
     return l;
   };
   cPlr_ = combo("cPlr", "Player");
@@ -179,23 +209,25 @@ void TSol040::buildComponents() {
 
   eLay_ = new QLineEdit(pnTop_);
   eLay_->setObjectName("eLay");
-  eLay_->setMaximumWidth(60);
+  eLay_->setFixedWidth(eLay_->fontMetrics().horizontalAdvance("-1280") + 12);
   eLay_->setToolTip("Board layout for Init (-128 to 127, empty for 0)");
 
   lInfo_ = new QLabel(pnTop_);
   lInfo_->setObjectName("lInfo");
-  lInfo_->setMinimumWidth(120);
+  lInfo_->setMinimumWidth(kInfoMinWidth);
   lInfo_->setFrameShape(QFrame::StyledPanel);
   lInfo_->setStyleSheet("QLabel { padding: 2px 6px; font-weight: bold; }");
 
-  top->addWidget(caption("Player"), 0, 0);
-  top->addWidget(cPlr_, 0, 1);
-  top->addWidget(caption("Bride"), 0, 2);
-  top->addWidget(cBride_, 0, 3);
-  top->addWidget(caption("Groom"), 0, 4);
-  top->addWidget(cGroom_, 0, 5);
-  top->addWidget(lInfo_, 0, 6, 1, 2);
-  top->setColumnStretch(6, 1);
+  auto* names = new QHBoxLayout;
+  names->setSpacing(6);
+  names->addWidget(caption("Player"));
+  names->addWidget(cPlr_, 1);
+  names->addWidget(caption("Bride"));
+  names->addWidget(cBride_, 1);
+  names->addWidget(caption("Groom"));
+  names->addWidget(cGroom_, 1);
+  names->addWidget(lInfo_, 2);
+  top->addLayout(names, 0, 0);
 
   auto* commands = new QHBoxLayout;
   commands->setSpacing(4);
@@ -216,7 +248,7 @@ void TSol040::buildComponents() {
       {"bgRun83", "Rules", cmSettings, "Settings and statistics"},
       {"bcReset", "TB", cmTextbase, "Open Textbase"},
   };
-  commands->addWidget(new QLabel("Layout", pnTop_));
+  commands->addWidget(caption("Layout"));
   commands->addWidget(eLay_);
   for (const ButtonSpec& b : buttons) {
     auto* button = new foundation::TButtonSx(pnTop_);
@@ -225,13 +257,18 @@ void TSol040::buildComponents() {
     button->setProperty(kTagProperty, b.command);
     button->setToolTip(b.hint);
     button->setFocusPolicy(Qt::TabFocus);
+    // As narrow as the caption allows when the window is small, the
+    // style's usual width when there is room.
+    button->setMinimumWidth(button->fontMetrics().horizontalAdvance(button->text().remove('&')) + kButtonPadding);
     connect(button, &QPushButton::clicked, this, [this, button] { bcRun_Click(button); });
-    commands->addWidget(button);
-    if (b.command == cmEvaluate || b.command == cmRedo) commands->addSpacing(10);
+    commands->addWidget(button, 1);
+    if (b.command == cmEvaluate || b.command == cmRedo) commands->addSpacing(8);
   }
-  commands->addStretch(1);
-  top->addLayout(commands, 1, 0, 1, 8);
+  commands->addStretch(2);
+  top->addLayout(commands, 1, 0);
+}
 
+void TSol040::buildBoard() {
   pnGme_ = new TDrawBox(this);
   pnGme_->setObjectName("pnGme");
   pnGme_->setMouseTracking(false);
@@ -264,44 +301,65 @@ void TSol040::buildComponents() {
     game_->MouseUp(x, y);
     AfterStep();
   };
+}
 
+void TSol040::buildStatusBar() {
+  // Two rows of counters in aligned columns, the outcome labels beside them;
+  // the outcome labels keep their room while hidden, so a game's end never
+  // pushes the counters together.
   pnBottom_ = new QWidget(this);
   pnBottom_->setObjectName("pnBottom");
-  auto* bottom = new QHBoxLayout(pnBottom_);
+  auto* bottom = new QGridLayout(pnBottom_);
   bottom->setContentsMargins(6, 2, 6, 2);
-  bottom->setSpacing(4);
+  bottom->setHorizontalSpacing(4);
+  bottom->setVerticalSpacing(2);
+  constexpr int kPerRow = static_cast<int>(std::size(kCounters) + 1) / 2;
+  const QFontMetrics fm(font());
+  int index = 0;
   for (const CounterSpec& c : kCounters) {
+    const int row = index / kPerRow;
+    const int column = 3 * (index % kPerRow);
+    ++index;
     auto* cap = new QLabel(c.caption, pnBottom_);
+    cap->setObjectName(QString(c.name) + "Cap");
+    cap->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    cap->setMinimumWidth(fm.horizontalAdvance(c.caption) + 2);
     auto* value = new QLabel("0", pnBottom_);
     value->setObjectName(c.name);
     value->setToolTip(c.hint);
-    value->setMinimumWidth(28);
     value->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
     value->setFrameShape(QFrame::StyledPanel);
-    bottom->addWidget(cap);
-    bottom->addWidget(value);
-    bottom->addSpacing(6);
+    value->setMinimumWidth(fm.horizontalAdvance(kWidestCounter) + 2 * value->frameWidth() + 4);
+    bottom->addWidget(cap, row, column);
+    bottom->addWidget(value, row, column + 1);
+    bottom->setColumnMinimumWidth(column + 2, 6);
   }
-  bottom->addStretch(1);
+  const int outcomeColumn = 3 * kPerRow;
+  bottom->setColumnStretch(outcomeColumn, 1);
   const char* outcomeNames[] = {"liEng", "liWed", "liOvr"};
+  // The texts each label may show; its width takes the widest.
+  const std::array<std::vector<const char*>, 3> outcomeTexts{
+      std::vector<const char*>{kTxtDating, kTxtQuits}, std::vector<const char*>{kTxtMarried, kTxtDivorce},
+      std::vector<const char*>{"Game over"}};
   outcomeDefault_ = {kTxtDating, kTxtMarried, "Game over"};
   for (size_t i = 0; i < outcome_.size(); ++i) {
     auto* l = new QLabel(QString::fromLatin1(outcomeDefault_[i].c_str()), pnBottom_);
     l->setObjectName(outcomeNames[i]);
     l->setAlignment(Qt::AlignCenter);
-    l->setMinimumWidth(80);
-    l->setStyleSheet("QLabel { padding: 2px 8px; font-weight: bold; color: white; background: rgb(60,60,60); }");
+    l->setStyleSheet(kOutcomeStyle.arg("white", "rgb(60,60,60)"));
+    l->ensurePolished();
+    int width = 0;
+    for (const char* t : outcomeTexts[i]) width = std::max(width, l->fontMetrics().horizontalAdvance(t));
+    l->setMinimumWidth(width + 2 * kOutcomePadding + 4);
+    QSizePolicy keep = l->sizePolicy();
+    keep.setRetainSizeWhenHidden(true);
+    l->setSizePolicy(keep);
     l->hide();
     outcome_[i] = l;
-    bottom->addWidget(l);
   }
-
-  auto* layout = new QVBoxLayout(this);
-  layout->setContentsMargins(0, 0, 0, 0);
-  layout->setSpacing(0);
-  layout->addWidget(pnTop_);
-  layout->addWidget(pnGme_, 1);
-  layout->addWidget(pnBottom_);
+  bottom->addWidget(outcome_[0], 0, outcomeColumn + 1);
+  bottom->addWidget(outcome_[1], 0, outcomeColumn + 2);
+  bottom->addWidget(outcome_[2], 1, outcomeColumn + 1, 1, 2);
 }
 
 void TSol040::readSettings() {
@@ -576,9 +634,13 @@ void TSol040::SetInfo(const std::string& text) { lInfo_->setText(platform::toQSt
 void TSol040::ShowOutcome(SolOutcome which, const std::optional<SolOutcomeText>& text) {
   QLabel* l = OutcomeLabel(which);
   if (text) {
-    l->setText(platform::toQString(text->text));
-    l->setStyleSheet(QString("QLabel { padding: 2px 8px; font-weight: bold; color: %1; background: %2; }")
-                         .arg(ToQ(text->font).name(), ToQ(text->back).name()));
+    l->setStyleSheet(kOutcomeStyle.arg(ToQ(text->font).name(), ToQ(text->back).name()));
+    // A text longer than the label's room is shortened, and whole in its tip.
+    const QString whole = platform::toQString(text->text);
+    const int room = std::max(l->contentsRect().width(), l->minimumWidth()) - 2 * kOutcomePadding;
+    const QString shown = l->fontMetrics().elidedText(whole, Qt::ElideRight, room);
+    l->setText(shown);
+    l->setToolTip(shown == whole ? QString() : whole);
   }
   l->show();
 }

@@ -78,6 +78,8 @@ class TSol040 : public foundation::TFormSx, public SolGameView {
   QComboBox* GroomCombo() { return cGroom_; }
   QLineEdit* LayoutEdit() { return eLay_; }
   QLabel* InfoLabel() { return lInfo_; }
+  QWidget* TopPanel() { return pnTop_; }
+  QWidget* StatusBar() { return pnBottom_; }
   QLabel* CounterLabel(const char* name) const;
   QLabel* OutcomeLabel(SolOutcome which) const { return outcome_.at(static_cast<size_t>(which)); }
   QPushButton* CommandButton(int32_t command) const;
@@ -97,6 +99,9 @@ class TSol040 : public foundation::TFormSx, public SolGameView {
 
  private:
   void buildComponents();
+  void buildTopPanel();
+  void buildBoard();
+  void buildStatusBar();
   void readSettings();
   void bcRun_Click(QObject* sender);
   void xCmb_KeyDown(QComboBox* combo, int key);

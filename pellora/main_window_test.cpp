@@ -333,6 +333,53 @@ TEST_F(MainWindowTest, UndoAndRedoShowTheCountersOfTheRestoredPosition) {
   EXPECT_EQ(shown(), before);
 }
 
+// Every caption, counter and outcome of the status bar is whole and apart at
+// the default size and at the least size the window allows, and the names
+// and commands of the top bar do not run into each other.
+TEST_F(MainWindowTest, TheBarsFitAtTheDefaultAndTheLeastSize) {
+  TSol040& w = Open();
+  PlayToTheEnd(w);
+  // The longest texts each outcome label shows.
+  w.ShowOutcome(SolOutcome::Engaged, SolOutcomeText{kTxtDating, 0, 0xFFFFFF});
+  w.ShowOutcome(SolOutcome::Wedding, SolOutcomeText{kTxtDivorce, 0, 0xFFFFFF});
+  w.ShowOutcome(SolOutcome::Over, std::nullopt);
+  w.CounterLabel("ltStk")->setText("-128");
+  auto inWindow = [&](const QWidget* c) { return QRect(c->mapTo(&w, QPoint(0, 0)), c->size()); };
+  auto visibleChildren = [](QWidget* panel) {
+    std::vector<QWidget*> list;
+    for (QWidget* c : panel->findChildren<QWidget*>(Qt::FindDirectChildrenOnly))
+      if (c->isVisible() && (qobject_cast<QLabel*>(c) || qobject_cast<QComboBox*>(c) ||
+                             qobject_cast<QPushButton*>(c) || qobject_cast<QLineEdit*>(c)))
+        list.push_back(c);
+    return list;
+  };
+  for (const QSize size : {QSize(1024, 720), w.minimumSize()}) {
+    SCOPED_TRACE(QString("%1 x %2").arg(size.width()).arg(size.height()).toStdString());
+    w.resize(size);
+    QCoreApplication::processEvents();
+    ASSERT_EQ(w.size(), size);
+    for (QWidget* panel : {w.StatusBar(), w.TopPanel()}) {
+      const std::vector<QWidget*> items = visibleChildren(panel);
+      for (size_t i = 0; i < items.size(); ++i) {
+        SCOPED_TRACE(items[i]->objectName().toStdString());
+        EXPECT_TRUE(w.rect().contains(inWindow(items[i])));
+        if (auto* b = qobject_cast<QPushButton*>(items[i])) {
+          EXPECT_LE(b->fontMetrics().horizontalAdvance(b->text().remove('&')) + 8, b->width());
+        }
+        if (auto* l = qobject_cast<QLabel*>(items[i])) {
+          EXPECT_LE(l->fontMetrics().horizontalAdvance(l->text()), l->contentsRect().width()) << l->text().toStdString();
+        }
+        for (size_t j = i + 1; j < items.size(); ++j)
+          EXPECT_FALSE(inWindow(items[i]).intersects(inWindow(items[j]))) << items[j]->objectName().toStdString();
+      }
+    }
+    for (SolOutcome o : {SolOutcome::Engaged, SolOutcome::Wedding, SolOutcome::Over}) {
+      EXPECT_TRUE(w.OutcomeLabel(o)->isVisible());
+      EXPECT_TRUE(w.rect().contains(inWindow(w.OutcomeLabel(o))));
+    }
+  }
+}
+
 TEST_F(MainWindowTest, CloseDuringADealWaitsForItsEnd) {
   TSol040& w = Open(true);
   w.setAttribute(Qt::WA_DeleteOnClose);
