@@ -417,8 +417,8 @@ void TSol040::FormDestroy() {
   WriteList("cGroom", cGroom_);
   foundation::SaveAppIni();
   // The child windows store their own sections after ours is on disk.
-  delete Sol043;
-  delete Sol048;
+  delete sol043_.data();
+  delete sol048_.data();
   activation_ = saDestroyed;
 }
 
@@ -535,21 +535,18 @@ void TSol040::RunCommand(int32_t command) {
         game_->Stats().SaveFile(statsFile_);
         break;
       case cmSettings:
-        if (Sol043 == nullptr) new TSol043(this, this);
-        if (Sol043->isMinimized()) Sol043->showNormal();
-        Sol043->show();
-        Sol043->raise();
+        if (sol043_.isNull()) {
+          sol043_ = new TSol043(this, this);
+          OpenClearOfBoard(sol043_);
+        }
+        ShowChild(sol043_);
         break;
       case cmTextbase:
-        if (Sol048 == nullptr) {
-          new TSol048(textbase_, this);
-          // Opened for the first time, it stands beside the board rather
-          // than on it.
-          if (!foundation::HasStoredPlacement(Sol048)) foundation::PlaceBeside(Sol048, this);
+        if (sol048_.isNull()) {
+          sol048_ = new TSol048(textbase_, this);
+          OpenClearOfBoard(sol048_);
         }
-        if (Sol048->isMinimized()) Sol048->showNormal();
-        Sol048->show();
-        Sol048->raise();
+        ShowChild(sol048_);
         break;
       default: {
         std::string name;
@@ -575,6 +572,21 @@ void TSol040::RunCommand(int32_t command) {
   AfterStep();
 }
 
+TSol043* TSol040::Sol043() const { return sol043_.data(); }
+TSol048* TSol040::Sol048() const { return sol048_.data(); }
+
+void TSol040::OpenClearOfBoard(QWidget* child) {
+  // Opened for the first time, a child window stands beside the main window
+  // rather than on it.
+  if (!foundation::HasStoredPlacement(child)) foundation::PlaceClearOf(child, this);
+}
+
+void TSol040::ShowChild(QWidget* child) {
+  if (child->isMinimized()) child->showNormal();
+  child->show();
+  child->raise();
+}
+
 void TSol040::LoadTextbase(const std::string& fileName) {
   try {
     textbase_.LoadTextbase(fileName);
@@ -584,7 +596,7 @@ void TSol040::LoadTextbase(const std::string& fileName) {
   FillPopup(mB_, textbase_.BrideNames(), kTbBrideCommand);
   FillPopup(mG_, textbase_.GroomNames(), kTbGroomCommand);
   // An open editor shows entries that are gone now.
-  if (Sol048 != nullptr) Sol048->TextbaseLoaded();
+  if (!sol048_.isNull()) sol048_->TextbaseLoaded();
 }
 
 void TSol040::FillPopup(QMenu* menu, const std::vector<std::string>& names, int firstCommand) {

@@ -220,10 +220,13 @@ TEST_F(MainWindowTest, AWholeGameByTheWindowsHandlersIsFiledOnceAtExit) {
   // Both child windows stay open through the game and the exit.
   w.RunCommand(cmSettings);
   w.RunCommand(cmTextbase);
-  ASSERT_NE(Sol043, nullptr);
-  ASSERT_NE(Sol048, nullptr);
-  Sol043->ShowTab(tabVisual);
-  Sol048->RunCommand(TbTabCommand(etXRef));
+  ASSERT_NE(main_->Sol043(), nullptr);
+  ASSERT_NE(main_->Sol048(), nullptr);
+  main_->Sol043()->ShowTab(tabVisual);
+  main_->Sol048()->RunCommand(TbTabCommand(etXRef));
+  // The main window frees both with itself.
+  const QPointer<TSol043> settings(main_->Sol043());
+  const QPointer<TSol048> editor(main_->Sol048());
   w.PlayerCombo()->setEditText("Ann");
   w.CommandButton(cmDeal)->click();
   ASSERT_TRUE(w.Table().Options.GameState & gsDealt);
@@ -233,8 +236,8 @@ TEST_F(MainWindowTest, AWholeGameByTheWindowsHandlersIsFiledOnceAtExit) {
   EXPECT_FALSE(w.OutcomeLabel(SolOutcome::Over)->isHidden());
   EXPECT_EQ(w.CounterLabel("lcRmv")->text(), QString::number(w.Game().Record().I8(SolGameRecord::kRemoved)));
   main_.reset();
-  EXPECT_EQ(Sol043, nullptr);
-  EXPECT_EQ(Sol048, nullptr);
+  EXPECT_TRUE(settings.isNull());
+  EXPECT_TRUE(editor.isNull());
   // Every window's section is on disk: the main window's settings and
   // placement, and each child's tab and placement.
   EXPECT_EQ(IniValue("Sol040", "cPlr.Text"), "Ann");
@@ -462,8 +465,8 @@ TEST_F(MainWindowTest, PopupItemsSetTheirOwnCombo) {
 TEST_F(MainWindowTest, TBOpensTheEditorAndOtherCommandsDoNothing) {
   TSol040& w = Open();
   w.RunCommand(cmTextbase);
-  ASSERT_NE(Sol048, nullptr);
-  EXPECT_TRUE(Sol048->isVisible());
+  ASSERT_NE(main_->Sol048(), nullptr);
+  EXPECT_TRUE(main_->Sol048()->isVisible());
   EXPECT_TRUE(messages_.empty());
   // Unknown and empty commands do nothing.
   const auto kept = w.Table().Slots();

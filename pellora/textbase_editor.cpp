@@ -28,8 +28,6 @@
 
 namespace pellora {
 
-TSol048* Sol048 = nullptr;
-
 namespace {
 
 const char* const kSection = "Sol048";
@@ -259,7 +257,6 @@ TSol048::TSol048(TextBase& textbase, QWidget* parent)
     : foundation::TFormSx(kSection, parent, Qt::Window), textbase_(textbase) {
   setWindowTitle(kCaption);
   setAttribute(Qt::WA_DeleteOnClose);
-  Sol048 = this;
   buildComponents();
   RestorePlacement();
   RunCommand(ecFillTree);
@@ -269,10 +266,7 @@ TSol048::TSol048(TextBase& textbase, QWidget* parent)
   ShowEntry(0);
 }
 
-TSol048::~TSol048() {
-  FinishForm();
-  if (Sol048 == this) Sol048 = nullptr;
-}
+TSol048::~TSol048() { FinishForm(); }
 
 void TSol048::buildComponents() {
   resize(760, 560);
@@ -718,10 +712,8 @@ bool TSol048::eventFilter(QObject* watched, QEvent* e) {
 }
 
 void TSol048::FormDestroy() {
-  if (Sol048 != this) return;
   foundation::IniWriteValue(foundation::AppIni, kSection, kTabKey, foundation::Variant(int32_t{TabValue()}));
   foundation::SaveAppIni();
-  Sol048 = nullptr;
 }
 
 }  // namespace pellora
