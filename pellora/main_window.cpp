@@ -207,11 +207,6 @@ void TSol040::buildTopPanel() {
   popupOn(cBride_, mB_);
   popupOn(cGroom_, mG_);
 
-  eLay_ = new QLineEdit(pnTop_);
-  eLay_->setObjectName("eLay");
-  eLay_->setFixedWidth(eLay_->fontMetrics().horizontalAdvance("-1280") + 12);
-  eLay_->setToolTip("Board layout for Init (-128 to 127, empty for 0)");
-
   lInfo_ = new QLabel(pnTop_);
   lInfo_->setObjectName("lInfo");
   lInfo_->setMinimumWidth(kInfoMinWidth);
@@ -228,6 +223,20 @@ void TSol040::buildTopPanel() {
   names->addWidget(cGroom_, 1);
   names->addWidget(lInfo_, 2);
   top->addLayout(names, 0, 0);
+  top->addLayout(buildCommandRow(), 1, 0);
+}
+
+QHBoxLayout* TSol040::buildCommandRow() {
+  auto caption = [this](const char* text) {
+    auto* l = new QLabel(text, pnTop_);
+    l->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    l->setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Preferred);
+    return l;
+  };
+  eLay_ = new QLineEdit(pnTop_);
+  eLay_->setObjectName("eLay");
+  eLay_->setFixedWidth(eLay_->fontMetrics().horizontalAdvance("-1280") + 12);
+  eLay_->setToolTip("Board layout for Init (-128 to 127, empty for 0)");
 
   auto* commands = new QHBoxLayout;
   commands->setSpacing(4);
@@ -265,7 +274,7 @@ void TSol040::buildTopPanel() {
     if (b.command == cmEvaluate || b.command == cmRedo) commands->addSpacing(8);
   }
   commands->addStretch(2);
-  top->addLayout(commands, 1, 0);
+  return commands;
 }
 
 void TSol040::buildBoard() {

@@ -8,6 +8,7 @@
 // Closing is deferred while the game is busy (a deal, a drag, an animation,
 // an undo step): the game's loop runs inside our event handlers and must never
 // lose its table. The close request is carried out when the step ends.
+#include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
@@ -108,6 +109,7 @@ class TSol040 : public foundation::TFormSx, public SolGameView {
  private:
   void buildComponents();
   void buildTopPanel();
+  QHBoxLayout* buildCommandRow();
   void buildBoard();
   void buildStatusBar();
   void readSettings();

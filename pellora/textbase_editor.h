@@ -127,6 +127,14 @@ class TSol048 : public foundation::TFormSx {
 
  private:
   void buildComponents();
+  QWidget* buildTabs();
+  void buildTree(QWidget* split);
+  QWidget* buildEntryPage(QWidget* pages);
+  QWidget* buildGroupPage(QWidget* pages);
+  QWidget* buildXRefPage(QWidget* pages);
+  QWidget* buildButtons();
+  QLineEdit* AddEdit(QWidget* parent, const char* name, const char* hint, int length);
+  QPlainTextEdit* AddMemo(QWidget* parent, const char* name);
   void FillTree();
   void SelectNode(int index);
   void SetDirty();
