@@ -8,6 +8,8 @@
 #include <QHBoxLayout>
 #include <QKeyEvent>
 #include <QTimer>
+#include <QToolTip>
+#include <QHelpEvent>
 #include <QVBoxLayout>
 #include <algorithm>
 #include <charconv>
@@ -281,6 +283,7 @@ void TSol040::buildBoard() {
   pnGme_ = new TDrawBox(this);
   pnGme_->setObjectName("pnGme");
   pnGme_->setMouseTracking(false);
+  pnGme_->installEventFilter(this);  // the tips of shortened labels
   pMov_ = new TDrawBox(pnGme_);
   pMov_->setObjectName("pMov");
   pMov_->setProperty(kTagProperty, 0);
@@ -477,6 +480,17 @@ void TSol040::AfterStep() {
 }
 
 bool TSol040::eventFilter(QObject* watched, QEvent* e) {
+  if (watched == pnGme_ && e->type() == QEvent::ToolTip) {
+    const auto* help = static_cast<QHelpEvent*>(e);
+    const std::string tip = table_ ? table_->LabelTipAt(help->pos().x(), help->pos().y()) : std::string();
+    if (tip.empty()) {
+      QToolTip::hideText();
+      e->ignore();
+    } else {
+      QToolTip::showText(help->globalPos(), platform::toQString(tip), pnGme_);
+    }
+    return true;
+  }
   if (e->type() == QEvent::KeyPress) {
     const auto* key = static_cast<QKeyEvent*>(e);
     if (key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter) {
