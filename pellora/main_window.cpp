@@ -612,7 +612,9 @@ void TSol040::ShowChild(QWidget* child) {
 
 void TSol040::LoadTextbase(const std::string& fileName) {
   try {
-    textbase_.LoadTextbase(fileName);
+    // A text base shipped beside a program whose folder cannot be written
+    // is read there until the user's folder has one.
+    textbase_.LoadTextbase(foundation::StartingContentFile(fileName));
   } catch (const std::exception& e) {
     platform::ShowMessageBox(e.what(), kCaption, platform::MbIconError);
   }
