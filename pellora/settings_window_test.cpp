@@ -146,8 +146,9 @@ TEST_F(SettingsWindowTest, TheStoredTabOpensItsPage) {
   EXPECT_FALSE(s.Page(tabVisual)->isVisibleTo(&s));
   // The main window's exit closes the child: both sections survive.
   main_->PlayerCombo()->setEditText("Ann");
+  const QPointer<TSol043> watch(&s);
   main_.reset();
-  EXPECT_EQ(main_->Sol043(), nullptr);
+  EXPECT_TRUE(watch.isNull());
   EXPECT_EQ(IniValue("Sol043", "btTab"), "6");
   EXPECT_EQ(IniValue("Sol040", "cPlr.Text"), "Ann");
   EXPECT_NE(IniValue("Sol043", "Left"), "<none>");

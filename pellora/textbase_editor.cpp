@@ -31,6 +31,7 @@ namespace pellora {
 namespace {
 
 const char* const kSection = "Sol048";
+constexpr int kTreeMinWidth = 140;
 const char* const kCaption = "Brides and Grooms";
 const char* const kTagProperty = "Tag";
 const char* const kTabKey = "btTab";
@@ -369,7 +370,7 @@ void TSol048::buildTree(QWidget* split) {
   tvInq_->setHeaderHidden(true);
   tvInq_->setColumnCount(1);
   tvInq_->setUniformRowHeights(true);
-  tvInq_->setMinimumWidth(160);
+  tvInq_->setMinimumWidth(kTreeMinWidth);
   connect(tvInq_, &QTreeWidget::currentItemChanged, this, [this](QTreeWidgetItem* node, QTreeWidgetItem*) {
     if (treeBusy_ || node == nullptr) return;
     const int index = node->data(0, kIndexRole).toInt();
@@ -379,7 +380,9 @@ void TSol048::buildTree(QWidget* split) {
 
 QWidget* TSol048::buildEntryPage(QWidget* pages) {
   const QFontMetrics fm(font());
-  const int shortWidth = fm.horizontalAdvance(QString(16, QLatin1Char('W'))) / 2 + fm.horizontalAdvance("WWWWWWW");
+  // An id of 15 characters of ordinary width shows whole; the window can
+  // then stand beside the board on a screen of ordinary size.
+  const int shortWidth = fm.horizontalAdvance(QString(static_cast<int>(kTbIdLength), QLatin1Char('n'))) + 8;
 
   pnBse_ = new QWidget(pages);
   pnBse_->setObjectName("pnBse");
