@@ -250,14 +250,27 @@ bool MayWritePath(const std::filesystem::path& path) {
 }
 
 bool SaveFileAtomicallyWith(const std::filesystem::path& path, const std::function<bool(int fd)>& fill) {
-  if (path.empty()) return false;
+  // errno tells the caller why a save failed; a refusal of our own that
+  // no system call explains counts as a denied permission.
+  errno = 0;
+  if (path.empty()) {
+    errno = ENOENT;
+    return false;
+  }
   const std::optional<std::filesystem::path> resolved = SaveTarget(path);
-  if (!resolved) return false;
+  if (!resolved) {
+    if (errno == 0) errno = EACCES;
+    return false;
+  }
   const std::filesystem::path& target = *resolved;
   const std::filesystem::path dir = target.has_parent_path() ? target.parent_path() : std::filesystem::path(".");
   // A folder that nobody may write to is read-only on purpose, also for the
   // superuser.
-  if (!MayWritePath(dir)) return false;
+  errno = 0;  // a new file's lookup left ENOENT behind
+  if (!MayWritePath(dir)) {
+    if (errno == 0) errno = EACCES;
+    return false;
+  }
   RemoveStale(dir, TempPrefix(target));
   static std::atomic<unsigned> counter{0};
   const auto stamp = static_cast<unsigned long long>(
@@ -277,7 +290,9 @@ bool SaveFileAtomicallyWith(const std::filesystem::path& path, const std::functi
   ok = (::close(fd) == 0) && ok;
   if (ok) ok = ::rename(temp.c_str(), target.c_str()) == 0;
   if (!ok) {
+    const int reason = errno;
     ::unlink(temp.c_str());
+    errno = reason;
     return false;
   }
   // Make the rename itself durable; a failure here no longer risks the data.

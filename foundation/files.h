@@ -60,7 +60,7 @@ bool ShellExec(const std::string& verb, const std::string& file, const std::stri
 // Writes bytes to path through a temporary file in the same folder that is
 // flushed to disk and renamed over the old file: a failed or interrupted save
 // never leaves a truncated file. False on any failure (the temporary file is
-// removed, the old file untouched).
+// removed, the old file untouched); errno then tells why.
 //
 // A save is refused (false, nothing created or replaced) when path is not a
 // regular file (a device, a pipe, a folder), when the user may not write it

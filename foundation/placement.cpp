@@ -4,6 +4,8 @@
 #include <QGuiApplication>
 #include <QScreen>
 #include <algorithm>
+#include <array>
+#include <optional>
 #include <cstdint>
 #include <string>
 
@@ -136,6 +138,75 @@ void PlaceBeside(QWidget* window, const QWidget* anchor) {
   clampSpan(left, right, desk.width());
   clampSpan(top, bottom, desk.height());
   window->move(clampToInt(left), clampToInt(top));
+}
+
+void PlaceClearOf(QWidget* window, const QWidget* anchor) {
+  if (!window || !anchor) return;
+  constexpr int64_t kGap = 8;
+  const QRect a = anchor->frameGeometry();
+  // A window not shown yet has no frame; it gets one as thick as the anchor's.
+  const int64_t frameW = std::max<int64_t>(0, static_cast<int64_t>(a.width()) - anchor->width());
+  const int64_t frameH = std::max<int64_t>(0, static_cast<int64_t>(a.height()) - anchor->height());
+  const QSize desk = desktopSize();
+  const int64_t aLeft = a.left(), aTop = a.top();
+  const int64_t aRight = aLeft + a.width(), aBottom = aTop + a.height();
+  struct Place {
+    int64_t left, top, width, height;
+  };
+  // Where a frame of this size lands on a side, kept inside the desktop.
+  auto clamp = [&](Place p) {
+    int64_t right = p.left + p.width, bottom = p.top + p.height;
+    clampSpan(p.left, right, desk.width());
+    clampSpan(p.top, bottom, desk.height());
+    return p;
+  };
+  auto covered = [&](const Place& p) {
+    const int64_t w = std::min(aRight, p.left + p.width) - std::max(aLeft, p.left);
+    const int64_t h = std::min(aBottom, p.top + p.height) - std::max(aTop, p.top);
+    return w > 0 && h > 0 ? w * h : 0;
+  };
+  auto sides = [&](int64_t width, int64_t height) {
+    return std::array<Place, 4>{Place{aRight + kGap, aTop, width, height}, Place{aLeft - kGap - width, aTop, width, height},
+                                Place{aLeft, aBottom + kGap, width, height}, Place{aLeft, aTop - kGap - height, width, height}};
+  };
+  const int64_t width = std::max<int64_t>(window->frameGeometry().width(), window->width() + frameW);
+  const int64_t height = std::max<int64_t>(window->frameGeometry().height(), window->height() + frameH);
+  std::optional<Place> chosen;
+  for (const Place& p : sides(width, height)) {
+    const Place q = clamp(p);
+    if (covered(q) == 0) {
+      chosen = q;
+      break;
+    }
+  }
+  if (!chosen) {
+    // The room on each side, and the least frame the window can take.
+    const int64_t minW = std::max<int64_t>(window->minimumSizeHint().width(), window->minimumWidth()) + frameW;
+    const int64_t minH = std::max<int64_t>(window->minimumSizeHint().height(), window->minimumHeight()) + frameH;
+    const int64_t roomRight = desk.width() - 10 - (aRight + kGap), roomLeft = aLeft - kGap - 10;
+    const int64_t roomBelow = desk.height() - 10 - (aBottom + kGap), roomAbove = aTop - kGap - 10;
+    const int64_t fitH = std::min<int64_t>(height, desk.height() - 20);
+    const int64_t fitW = std::min<int64_t>(width, desk.width() - 20);
+    const Place narrowed[4] = {Place{aRight + kGap, aTop, roomRight, fitH}, Place{aLeft - kGap - roomLeft, aTop, roomLeft, fitH},
+                               Place{aLeft, aBottom + kGap, fitW, roomBelow}, Place{aLeft, aTop - kGap - roomAbove, fitW, roomAbove}};
+    int64_t best = 0;
+    for (const Place& p : narrowed) {
+      if (p.width < minW || p.height < minH) continue;
+      const Place q = clamp(p);
+      if (covered(q) == 0 && p.width * p.height > best) {
+        best = p.width * p.height;
+        chosen = q;
+      }
+    }
+    if (chosen) window->resize(clampToInt(chosen->width - frameW), clampToInt(chosen->height - frameH));
+  }
+  if (!chosen) {
+    for (const Place& p : sides(width, height)) {
+      const Place q = clamp(p);
+      if (!chosen || covered(q) < covered(*chosen)) chosen = q;
+    }
+  }
+  window->move(clampToInt(chosen->left), clampToInt(chosen->top));
 }
 
 void RestoreFormPlacement(QWidget* window) {

@@ -40,6 +40,14 @@ bool HasStoredPlacement(const QWidget* window);
 // for the first time, so that it does not cover its anchor.
 void PlaceBeside(QWidget* window, const QWidget* anchor);
 
+// Places a window opened for the first time clear of `anchor`: beside it
+// (right, else left, top edges level), else below or above it (left edges
+// level); where it fits nowhere at its size, narrowed or lowered to the room
+// on the side with most room as far as its minimum size allows; else where it
+// covers least of the anchor. Always kept 10 pixels inside the desktop. The
+// window's frame is taken to be as thick as the anchor's.
+void PlaceClearOf(QWidget* window, const QWidget* anchor);
+
 // The desktop the placement is kept inside. Empty size = the primary screen.
 // For tests.
 void SetPlacementDesktopOverride(const QSize& size);

@@ -216,6 +216,16 @@ void SplitExecutablePath(const std::string& exePath, std::string& dir, std::stri
   name = (dot == std::string::npos || dot == 0) ? file : file.substr(0, dot);
 }
 
+std::string StartingContentFile(const std::string& path) {
+  if (path.empty() || FileExistsVar(Variant(path), 1)) return path;
+  if (ProgramDir.empty() || AppDir.empty() || ProgramDir == AppDir) return path;
+  if (path.compare(0, AppDir.size(), AppDir) != 0) return path;
+  const std::string name = path.substr(AppDir.size());
+  if (name.empty() || name.find('/') != std::string::npos) return path;
+  const std::string beside = ProgramDir + name;
+  return FileExistsVar(Variant(beside), 1) ? beside : path;
+}
+
 std::string GetWindowsDir() { return XdgFolder("XDG_CONFIG_HOME", ".config"); }
 
 bool InitSysPaths() {

@@ -53,6 +53,12 @@ void LoadAppIni();
 // fragment.
 void SaveAppIni();
 
+// The file to read for a data file of AppDir: the file itself when it exists
+// and is not empty; else, while AppDir is not the program folder (a folder
+// that cannot be written), the file of the same name beside the program when
+// that one holds something, as its starting content. Saves go to path.
+std::string StartingContentFile(const std::string& path);
+
 // The folder that stands for "the Windows directory":
 // $XDG_CONFIG_HOME/Veltrano/ (default ~/.config/Veltrano/), created on demand.
 // Empty when it cannot be determined.

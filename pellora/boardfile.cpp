@@ -3,6 +3,7 @@
 #include "foundation/files.h"
 #include "foundation/ini.h"
 #include "foundation/msgbox.h"
+#include "foundation/sysinit.h"
 #include "pellora/table.h"
 
 namespace pellora {
@@ -19,7 +20,11 @@ bool TSolTbl::SaveBoard(uint8_t flag, const std::string& section, const std::str
   foundation::StringList list;
   bool ok = true;
   try {
-    if (foundation::FileExistsVar(foundation::Variant(path), 1)) list.LoadFromFile(path);
+    // While the program folder cannot be written, the board file beside the
+    // program is the starting content of the user's copy: lines the game
+    // does not own are carried over, as with the ini.
+    const std::string source = foundation::StartingContentFile(path);
+    if (foundation::FileExistsVar(foundation::Variant(source), 1)) list.LoadFromFile(source);
   } catch (const std::exception&) {
     ok = false;
   }

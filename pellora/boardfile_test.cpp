@@ -2,6 +2,7 @@
 // rewritten (not grown) by every build, and a failing save is reported once.
 #include <gtest/gtest.h>
 
+#include "foundation/sysinit.h"
 #include "pellora-lib/test_support.h"
 #include "pellora/table.h"
 #include "platform/msgbox.h"
@@ -48,6 +49,27 @@ TEST(SolBoardFile, EveryBuildRewritesItsSectionAndKeepsTheOthers) {
   Build(t, 1);
   ASSERT_TRUE(t.SaveBoard(0, "", ""));  // the names used last time
   EXPECT_LT(Read(path).size(), once.size());
+}
+
+// A program folder that cannot be written keeps its files in the user's data
+// folder; the board file shipped beside the program starts the user's copy,
+// with the lines the game does not own.
+TEST(SolBoardFile, TheFileBesideAReadOnlyProgramStartsTheUsersCopy) {
+  testkit::TempDir program("solprogram");
+  testkit::TempDir data("soldata");
+  testkit::WriteFile(program / "boPellora.Ini", "[Foreign]\r\nBoardKeep=1\r\n[Base16]\r\n=\r\n");
+  const std::string oldApp = foundation::AppDir, oldProgram = foundation::ProgramDir;
+  foundation::ProgramDir = program.Path().string() + "/";
+  foundation::AppDir = data.Path().string() + "/";
+  TSolTbl t;
+  t.BoardFile = data / "boPellora.Ini";
+  Build(t, 1);
+  const bool saved = t.SaveBoard(0, "Base16", "");
+  foundation::AppDir = oldApp;
+  foundation::ProgramDir = oldProgram;
+  ASSERT_TRUE(saved);
+  EXPECT_EQ(Read(data / "boPellora.Ini"), "[Foreign]\r\nBoardKeep=1\r\n[Base16]\r\n=\r\n=\r\n");
+  EXPECT_EQ(Read(program / "boPellora.Ini"), "[Foreign]\r\nBoardKeep=1\r\n[Base16]\r\n=\r\n");
 }
 
 TEST(SolBoardFile, NoNameWritesNothing) {

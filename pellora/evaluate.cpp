@@ -1,5 +1,6 @@
 // Evaluating the board: dating, the wedding, the pairs left, opening omens
 // and the end of the game.
+#include <algorithm>
 #include <vector>
 
 #include "pellora/game.h"
@@ -25,6 +26,46 @@ void SolGame::OpenOmen(int slot) {
   view_.Pause(table_.Options.Entry(kAnimOmenPause));
 }
 
+SolPairCounts SolGame::ScanPairs(std::vector<uint8_t>& paired, std::vector<int>& closedList) const {
+  SolPairCounts counts;
+  closedList.clear();
+  const int maxSlot = std::min<int>(table_.MaxSlot, table_.SlotCount() - 1);
+  paired.assign(static_cast<size_t>(std::max(maxSlot + 1, 0)), 0);
+  const bool baseOnlyWithOmen = table_.Options.Attrib & rbBaseWithOmenOnly;
+  for (int i = 0; i <= maxSlot; ++i) {
+    const recSolSlt& si = table_.Slot(i);
+    if (si.Top < 1) continue;
+    if (si.Count < si.Top) {  // a closed omen
+      closedList.push_back(i);
+      continue;
+    }
+    if (paired[static_cast<size_t>(i)]) continue;
+    for (int j = i + 1; j <= maxSlot; ++j) {
+      const recSolSlt& sj = table_.Slot(j);
+      if (paired[static_cast<size_t>(j)] || sj.PairKey != si.PairKey) continue;
+      if (baseOnlyWithOmen && i < kPersonSlots && j < kPersonSlots) continue;
+      paired[static_cast<size_t>(i)] = 1;
+      paired[static_cast<size_t>(j)] = 1;
+      const int base = (i < kPersonSlots) + (j < kPersonSlots);
+      if (base == 2)
+        ++counts.baseBase;
+      else if (base == 1)
+        ++counts.baseOmen;
+      else
+        ++counts.omenOmen;
+      ++counts.total;
+      break;
+    }
+  }
+  return counts;
+}
+
+SolPairCounts SolGame::CountPairs() const {
+  std::vector<uint8_t> paired;
+  std::vector<int> closedList;
+  return ScanPairs(paired, closedList);
+}
+
 void SolGame::EvaluateNow() {
   if (table_.SlotCount() == 0) return;  // no board yet
   recSolOpt& opt = table_.Options;
@@ -36,7 +77,6 @@ void SolGame::EvaluateNow() {
   // Each round opens one omen, so this ends after at most one round per omen.
   for (;;) {
     std::vector<int> closedList;
-    pairs_ = SolPairCounts{};
 
     if (!(opt.GameState & gsBaseCleared)) {
       bool cleared = true;
@@ -60,34 +100,9 @@ void SolGame::EvaluateNow() {
         view_.ShowOutcome(SolOutcome::Wedding, kMarried);
       }
     }
-    for (int i = 0; i <= maxSlot; ++i) table_.Slot(i).Paired = 0;
-
-    const bool baseOnlyWithOmen = opt.Attrib & rbBaseWithOmenOnly;
-    for (int i = 0; i <= maxSlot; ++i) {
-      recSolSlt& si = table_.Slot(i);
-      if (si.Top < 1) continue;
-      if (closed(i)) {
-        closedList.push_back(i);
-        continue;
-      }
-      if (si.Paired) continue;
-      for (int j = i + 1; j <= maxSlot; ++j) {
-        recSolSlt& sj = table_.Slot(j);
-        if (sj.Paired || sj.PairKey != si.PairKey) continue;
-        if (baseOnlyWithOmen && i < kPersonSlots && j < kPersonSlots) continue;
-        si.Paired = 1;
-        sj.Paired = 1;
-        const int base = (i < kPersonSlots) + (j < kPersonSlots);
-        if (base == 2)
-          ++pairs_.baseBase;
-        else if (base == 1)
-          ++pairs_.baseOmen;
-        else
-          ++pairs_.omenOmen;
-        ++pairs_.total;
-        break;
-      }
-    }
+    std::vector<uint8_t> paired;
+    pairs_ = ScanPairs(paired, closedList);
+    for (int i = 0; i <= maxSlot; ++i) table_.Slot(i).Paired = paired[static_cast<size_t>(i)];
 
     if (pairs_.total > 0) {
       view_.SetInfo(pairs_.total == 1 ? std::string(kTxtOnePair)

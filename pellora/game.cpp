@@ -79,6 +79,9 @@ void SolGame::OnFile(int8_t fTyp) {
       break;
     }
     case etUndo:
+      // The restored position has the pairs of its own table, not those of
+      // the position just left.
+      pairs_ = CountPairs();
       view_.SetInfo(kTxtUndo);
       view_.ShowCounts();
       view_.Repaint();

@@ -183,6 +183,10 @@ class SolGame {
   static constexpr uint8_t kNoSnapshot = 128;
   void RemovePair(int a, int b, uint8_t flags);
 
+  // The pairs on the table now, counted as the evaluation counts them,
+  // without changing the table.
+  SolPairCounts CountPairs() const;
+
   // Highest person or omen slot, deck and removals indices (as the table).
   int MaxSlot() const { return table_.MaxSlot; }
   // True when slots a and b form a legal pair now.
@@ -217,6 +221,9 @@ class SolGame {
   // closed omen opened instead.
   void OpenAfterDeal();
   void EvaluateNow();
+  // The evaluation's pair count: paired[i] marks slot i as part of a pair,
+  // closedList gets the closed omen slots in order.
+  SolPairCounts ScanPairs(std::vector<uint8_t>& paired, std::vector<int>& closedList) const;
   void OpenOmen(int slot);
   void ShowSlotTop(int slot);
   void Select(int slot);

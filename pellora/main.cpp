@@ -1,22 +1,19 @@
-// Start of the Pellora20 program: the foundation's bootstrap (paths, base
-// file, application ini), the picture formats, then the main window and the
-// message loop. The program takes no arguments.
+// Start of the Pellora20 program: the start routine (bootstrap, picture
+// formats, volumes configuration), then the main window and the message loop;
+// after the window is gone, the end routine. The program takes no arguments.
 #include <QApplication>
 #include <exception>
 
-#include "foundation/sysinit.h"
 #include "pellora/main_window.h"
+#include "pellora/program.h"
 #include "platform/msgbox.h"
-#include "platform/picture.h"
 
 int main(int argc, char** argv) {
   QApplication app(argc, argv);
   pellora::TSol040* mainWindow = nullptr;
   try {
     // Cancel on the base-file question ends the program before any window.
-    if (!foundation::InitSystem()) return 0;
-    platform::RegisteredFileFormats();
-    QApplication::setApplicationName("Oru Pellora");
+    if (!pellora::StartProgram()) return 0;
     mainWindow = new pellora::TSol040;
   } catch (const std::exception& e) {
     // For instance a base file that cannot be written or an ini file that
@@ -29,5 +26,6 @@ int main(int argc, char** argv) {
   const int result = QApplication::exec();
   // The window saves statistics, placement and settings as it goes.
   delete mainWindow;
+  pellora::EndProgram();
   return result;
 }

@@ -3,14 +3,19 @@
 #include <QCloseEvent>
 #include <QCoreApplication>
 #include <QEvent>
+#include <QFontMetrics>
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QKeyEvent>
 #include <QTimer>
+#include <QToolTip>
+#include <QHelpEvent>
 #include <QVBoxLayout>
 #include <algorithm>
 #include <charconv>
 #include <exception>
+#include <iterator>
+#include <vector>
 
 #include "foundation/ini.h"
 #include "foundation/sysinit.h"
@@ -27,8 +32,17 @@ const char* const kSection = "Sol040";
 const char* const kCaption = "Dating - Sol 40";
 const char* const kTbFileName = "Sol040tb.Ini";
 const char* const kBoardFileName = "boPellora.Ini";
-const char* const kStatsExtension = ".Rnd";
 const char* const kTagProperty = "Tag";
+// The window's default and least sizes, and the room of its controls.
+constexpr int kDefaultWidth = 1024, kDefaultHeight = 720;
+constexpr int kMinimumWidth = 640, kMinimumHeight = 480;
+constexpr int kComboMinWidth = 90;
+constexpr int kInfoMinWidth = 100;
+constexpr int kButtonPadding = 16;
+constexpr int kOutcomePadding = 8;
+// The widest value a counter shows in the usual run of a game.
+const char* const kWidestCounter = "-1288";
+const QString kOutcomeStyle = "QLabel { padding: 2px 8px; font-weight: bold; color: %1; background: %2; }";
 // Pauses let events through in slices of this length.
 constexpr uint32_t kPumpSliceMs = 10;
 
@@ -102,8 +116,10 @@ class StepScope {
 TSol040::TSol040(QWidget* parent) : foundation::TFormSx(kSection, parent, Qt::Window) {
   setWindowTitle(kCaption);
   buildComponents();
-  // 1. The statistics file lies in the current directory.
-  statsFile_ = std::string(kSection) + kStatsExtension;
+  // 1. The statistics file lies in the program folder with the ini and the
+  // board file (a file of the current directory is where earlier versions
+  // kept it; it is read when the program folder has none).
+  statsFile_ = StatsFilePath();
   // 2. The engine on the board; the game fills the default options.
   table_ = std::make_unique<TSolTbl>();
   table_->MaxWidth = 1;
@@ -129,9 +145,23 @@ TSol040::~TSol040() {
 }
 
 void TSol040::buildComponents() {
-  resize(1024, 720);
-  setMinimumSize(640, 480);
+  resize(kDefaultWidth, kDefaultHeight);
+  buildTopPanel();
+  buildBoard();
+  buildStatusBar();
+  auto* layout = new QVBoxLayout(this);
+  layout->setContentsMargins(0, 0, 0, 0);
+  layout->setSpacing(0);
+  layout->addWidget(pnTop_);
+  layout->addWidget(pnGme_, 1);
+  layout->addWidget(pnBottom_);
+  // The smallest size shows every caption, counter and outcome whole: the
+  // panels' own minimum when that is more than the least board we allow.
+  layout->activate();
+  setMinimumSize(layout->minimumSize().expandedTo(QSize(kMinimumWidth, kMinimumHeight)));
+}
 
+void TSol040::buildTopPanel() {
   pnTop_ = new QWidget(this);
   pnTop_->setObjectName("pnTop");
   auto* top = new QGridLayout(pnTop_);
@@ -145,7 +175,9 @@ void TSol040::buildComponents() {
     c->setEditable(true);
     c->setInsertPolicy(QComboBox::NoInsert);
     c->setMaxCount(kRecentNames);
-    c->setMinimumWidth(140);
+    c->setMinimumWidth(kComboMinWidth);
+    c->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
+    c->setMinimumContentsLength(6);
     c->setToolTip(hint);
     c->installEventFilter(this);
     if (c->lineEdit() != nullptr) c->lineEdit()->installEventFilter(this);
@@ -154,6 +186,7 @@ void TSol040::buildComponents() {
   auto caption = [this](const char* text) {
     auto* l = new QLabel(text, pnTop_);
     l->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    l->setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Preferred);
     return l;
   };
   cPlr_ = combo("cPlr", "Player");
@@ -176,25 +209,36 @@ void TSol040::buildComponents() {
   popupOn(cBride_, mB_);
   popupOn(cGroom_, mG_);
 
-  eLay_ = new QLineEdit(pnTop_);
-  eLay_->setObjectName("eLay");
-  eLay_->setMaximumWidth(60);
-  eLay_->setToolTip("Board layout for Init (-128 to 127, empty for 0)");
-
   lInfo_ = new QLabel(pnTop_);
   lInfo_->setObjectName("lInfo");
-  lInfo_->setMinimumWidth(120);
+  lInfo_->setMinimumWidth(kInfoMinWidth);
   lInfo_->setFrameShape(QFrame::StyledPanel);
   lInfo_->setStyleSheet("QLabel { padding: 2px 6px; font-weight: bold; }");
 
-  top->addWidget(caption("Player"), 0, 0);
-  top->addWidget(cPlr_, 0, 1);
-  top->addWidget(caption("Bride"), 0, 2);
-  top->addWidget(cBride_, 0, 3);
-  top->addWidget(caption("Groom"), 0, 4);
-  top->addWidget(cGroom_, 0, 5);
-  top->addWidget(lInfo_, 0, 6, 1, 2);
-  top->setColumnStretch(6, 1);
+  auto* names = new QHBoxLayout;
+  names->setSpacing(6);
+  names->addWidget(caption("Player"));
+  names->addWidget(cPlr_, 1);
+  names->addWidget(caption("Bride"));
+  names->addWidget(cBride_, 1);
+  names->addWidget(caption("Groom"));
+  names->addWidget(cGroom_, 1);
+  names->addWidget(lInfo_, 2);
+  top->addLayout(names, 0, 0);
+  top->addLayout(buildCommandRow(), 1, 0);
+}
+
+QHBoxLayout* TSol040::buildCommandRow() {
+  auto caption = [this](const char* text) {
+    auto* l = new QLabel(text, pnTop_);
+    l->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    l->setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Preferred);
+    return l;
+  };
+  eLay_ = new QLineEdit(pnTop_);
+  eLay_->setObjectName("eLay");
+  eLay_->setFixedWidth(eLay_->fontMetrics().horizontalAdvance("-1280") + 12);
+  eLay_->setToolTip("Board layout for Init (-128 to 127, empty for 0)");
 
   auto* commands = new QHBoxLayout;
   commands->setSpacing(4);
@@ -215,7 +259,7 @@ void TSol040::buildComponents() {
       {"bgRun83", "Rules", cmSettings, "Settings and statistics"},
       {"bcReset", "TB", cmTextbase, "Open Textbase"},
   };
-  commands->addWidget(new QLabel("Layout", pnTop_));
+  commands->addWidget(caption("Layout"));
   commands->addWidget(eLay_);
   for (const ButtonSpec& b : buttons) {
     auto* button = new foundation::TButtonSx(pnTop_);
@@ -224,16 +268,22 @@ void TSol040::buildComponents() {
     button->setProperty(kTagProperty, b.command);
     button->setToolTip(b.hint);
     button->setFocusPolicy(Qt::TabFocus);
+    // As narrow as the caption allows when the window is small, the
+    // style's usual width when there is room.
+    button->setMinimumWidth(button->fontMetrics().horizontalAdvance(button->text().remove('&')) + kButtonPadding);
     connect(button, &QPushButton::clicked, this, [this, button] { bcRun_Click(button); });
-    commands->addWidget(button);
-    if (b.command == cmEvaluate || b.command == cmRedo) commands->addSpacing(10);
+    commands->addWidget(button, 1);
+    if (b.command == cmEvaluate || b.command == cmRedo) commands->addSpacing(8);
   }
-  commands->addStretch(1);
-  top->addLayout(commands, 1, 0, 1, 8);
+  commands->addStretch(2);
+  return commands;
+}
 
+void TSol040::buildBoard() {
   pnGme_ = new TDrawBox(this);
   pnGme_->setObjectName("pnGme");
   pnGme_->setMouseTracking(false);
+  pnGme_->installEventFilter(this);  // the tips of shortened labels
   pMov_ = new TDrawBox(pnGme_);
   pMov_->setObjectName("pMov");
   pMov_->setProperty(kTagProperty, 0);
@@ -263,44 +313,65 @@ void TSol040::buildComponents() {
     game_->MouseUp(x, y);
     AfterStep();
   };
+}
 
+void TSol040::buildStatusBar() {
+  // Two rows of counters in aligned columns, the outcome labels beside them;
+  // the outcome labels keep their room while hidden, so a game's end never
+  // pushes the counters together.
   pnBottom_ = new QWidget(this);
   pnBottom_->setObjectName("pnBottom");
-  auto* bottom = new QHBoxLayout(pnBottom_);
+  auto* bottom = new QGridLayout(pnBottom_);
   bottom->setContentsMargins(6, 2, 6, 2);
-  bottom->setSpacing(4);
+  bottom->setHorizontalSpacing(4);
+  bottom->setVerticalSpacing(2);
+  constexpr int kPerRow = static_cast<int>(std::size(kCounters) + 1) / 2;
+  const QFontMetrics fm(font());
+  int index = 0;
   for (const CounterSpec& c : kCounters) {
+    const int row = index / kPerRow;
+    const int column = 3 * (index % kPerRow);
+    ++index;
     auto* cap = new QLabel(c.caption, pnBottom_);
+    cap->setObjectName(QString(c.name) + "Cap");
+    cap->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    cap->setMinimumWidth(fm.horizontalAdvance(c.caption) + 2);
     auto* value = new QLabel("0", pnBottom_);
     value->setObjectName(c.name);
     value->setToolTip(c.hint);
-    value->setMinimumWidth(28);
     value->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
     value->setFrameShape(QFrame::StyledPanel);
-    bottom->addWidget(cap);
-    bottom->addWidget(value);
-    bottom->addSpacing(6);
+    value->setMinimumWidth(fm.horizontalAdvance(kWidestCounter) + 2 * value->frameWidth() + 4);
+    bottom->addWidget(cap, row, column);
+    bottom->addWidget(value, row, column + 1);
+    bottom->setColumnMinimumWidth(column + 2, 6);
   }
-  bottom->addStretch(1);
+  const int outcomeColumn = 3 * kPerRow;
+  bottom->setColumnStretch(outcomeColumn, 1);
   const char* outcomeNames[] = {"liEng", "liWed", "liOvr"};
+  // The texts each label may show; its width takes the widest.
+  const std::array<std::vector<const char*>, 3> outcomeTexts{
+      std::vector<const char*>{kTxtDating, kTxtQuits}, std::vector<const char*>{kTxtMarried, kTxtDivorce},
+      std::vector<const char*>{"Game over"}};
   outcomeDefault_ = {kTxtDating, kTxtMarried, "Game over"};
   for (size_t i = 0; i < outcome_.size(); ++i) {
     auto* l = new QLabel(QString::fromLatin1(outcomeDefault_[i].c_str()), pnBottom_);
     l->setObjectName(outcomeNames[i]);
     l->setAlignment(Qt::AlignCenter);
-    l->setMinimumWidth(80);
-    l->setStyleSheet("QLabel { padding: 2px 8px; font-weight: bold; color: white; background: rgb(60,60,60); }");
+    l->setStyleSheet(kOutcomeStyle.arg("white", "rgb(60,60,60)"));
+    l->ensurePolished();
+    int width = 0;
+    for (const char* t : outcomeTexts[i]) width = std::max(width, l->fontMetrics().horizontalAdvance(t));
+    l->setMinimumWidth(width + 2 * kOutcomePadding + 4);
+    QSizePolicy keep = l->sizePolicy();
+    keep.setRetainSizeWhenHidden(true);
+    l->setSizePolicy(keep);
     l->hide();
     outcome_[i] = l;
-    bottom->addWidget(l);
   }
-
-  auto* layout = new QVBoxLayout(this);
-  layout->setContentsMargins(0, 0, 0, 0);
-  layout->setSpacing(0);
-  layout->addWidget(pnTop_);
-  layout->addWidget(pnGme_, 1);
-  layout->addWidget(pnBottom_);
+  bottom->addWidget(outcome_[0], 0, outcomeColumn + 1);
+  bottom->addWidget(outcome_[1], 0, outcomeColumn + 2);
+  bottom->addWidget(outcome_[2], 1, outcomeColumn + 1, 1, 2);
 }
 
 void TSol040::readSettings() {
@@ -358,8 +429,8 @@ void TSol040::FormDestroy() {
   WriteList("cGroom", cGroom_);
   foundation::SaveAppIni();
   // The child windows store their own sections after ours is on disk.
-  delete Sol043;
-  delete Sol048;
+  delete sol043_.data();
+  delete sol048_.data();
   activation_ = saDestroyed;
 }
 
@@ -409,6 +480,17 @@ void TSol040::AfterStep() {
 }
 
 bool TSol040::eventFilter(QObject* watched, QEvent* e) {
+  if (watched == pnGme_ && e->type() == QEvent::ToolTip) {
+    const auto* help = static_cast<QHelpEvent*>(e);
+    const std::string tip = table_ ? table_->LabelTipAt(help->pos().x(), help->pos().y()) : std::string();
+    if (tip.empty()) {
+      QToolTip::hideText();
+      e->ignore();
+    } else {
+      QToolTip::showText(help->globalPos(), platform::toQString(tip), pnGme_);
+    }
+    return true;
+  }
   if (e->type() == QEvent::KeyPress) {
     const auto* key = static_cast<QKeyEvent*>(e);
     if (key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter) {
@@ -470,27 +552,24 @@ void TSol040::RunCommand(int32_t command) {
       case cmNothing:
         break;
       case cmLoadStats:
-        game_->Stats().LoadFile(statsFile_);
+        game_->Stats().LoadFile(StatsFileToRead());
         break;
       case cmSaveStats:
         game_->Stats().SaveFile(statsFile_);
         break;
       case cmSettings:
-        if (Sol043 == nullptr) new TSol043(this, this);
-        if (Sol043->isMinimized()) Sol043->showNormal();
-        Sol043->show();
-        Sol043->raise();
+        if (sol043_.isNull()) {
+          sol043_ = new TSol043(this, this);
+          OpenClearOfBoard(sol043_);
+        }
+        ShowChild(sol043_);
         break;
       case cmTextbase:
-        if (Sol048 == nullptr) {
-          new TSol048(textbase_, this);
-          // Opened for the first time, it stands beside the board rather
-          // than on it.
-          if (!foundation::HasStoredPlacement(Sol048)) foundation::PlaceBeside(Sol048, this);
+        if (sol048_.isNull()) {
+          sol048_ = new TSol048(textbase_, this);
+          OpenClearOfBoard(sol048_);
         }
-        if (Sol048->isMinimized()) Sol048->showNormal();
-        Sol048->show();
-        Sol048->raise();
+        ShowChild(sol048_);
         break;
       default: {
         std::string name;
@@ -516,16 +595,33 @@ void TSol040::RunCommand(int32_t command) {
   AfterStep();
 }
 
+TSol043* TSol040::Sol043() const { return sol043_.data(); }
+TSol048* TSol040::Sol048() const { return sol048_.data(); }
+
+void TSol040::OpenClearOfBoard(QWidget* child) {
+  // Opened for the first time, a child window stands beside the main window
+  // rather than on it.
+  if (!foundation::HasStoredPlacement(child)) foundation::PlaceClearOf(child, this);
+}
+
+void TSol040::ShowChild(QWidget* child) {
+  if (child->isMinimized()) child->showNormal();
+  child->show();
+  child->raise();
+}
+
 void TSol040::LoadTextbase(const std::string& fileName) {
   try {
-    textbase_.LoadTextbase(fileName);
+    // A text base shipped beside a program whose folder cannot be written
+    // is read there until the user's folder has one.
+    textbase_.LoadTextbase(foundation::StartingContentFile(fileName));
   } catch (const std::exception& e) {
     platform::ShowMessageBox(e.what(), kCaption, platform::MbIconError);
   }
   FillPopup(mB_, textbase_.BrideNames(), kTbBrideCommand);
   FillPopup(mG_, textbase_.GroomNames(), kTbGroomCommand);
   // An open editor shows entries that are gone now.
-  if (Sol048 != nullptr) Sol048->TextbaseLoaded();
+  if (!sol048_.isNull()) sol048_->TextbaseLoaded();
 }
 
 void TSol040::FillPopup(QMenu* menu, const std::vector<std::string>& names, int firstCommand) {
@@ -575,9 +671,13 @@ void TSol040::SetInfo(const std::string& text) { lInfo_->setText(platform::toQSt
 void TSol040::ShowOutcome(SolOutcome which, const std::optional<SolOutcomeText>& text) {
   QLabel* l = OutcomeLabel(which);
   if (text) {
-    l->setText(platform::toQString(text->text));
-    l->setStyleSheet(QString("QLabel { padding: 2px 8px; font-weight: bold; color: %1; background: %2; }")
-                         .arg(ToQ(text->font).name(), ToQ(text->back).name()));
+    l->setStyleSheet(kOutcomeStyle.arg(ToQ(text->font).name(), ToQ(text->back).name()));
+    // A text longer than the label's room is shortened, and whole in its tip.
+    const QString whole = platform::toQString(text->text);
+    const int room = std::max(l->contentsRect().width(), l->minimumWidth()) - 2 * kOutcomePadding;
+    const QString shown = l->fontMetrics().elidedText(whole, Qt::ElideRight, room);
+    l->setText(shown);
+    l->setToolTip(shown == whole ? QString() : whole);
   }
   l->show();
 }

@@ -8,9 +8,11 @@
 // Closing is deferred while the game is busy (a deal, a drag, an animation,
 // an undo step): the game's loop runs inside our event handlers and must never
 // lose its table. The close request is carried out when the step ends.
+#include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
+#include <QPointer>
 #include <QPushButton>
 #include <array>
 #include <cstdint>
@@ -26,6 +28,9 @@
 #include "pellora/textbase.h"
 
 namespace pellora {
+
+class TSol043;
+class TSol048;
 
 // The commands of the buttons and popups (the controls' tags).
 enum SolCommand : int32_t {
@@ -78,6 +83,8 @@ class TSol040 : public foundation::TFormSx, public SolGameView {
   QComboBox* GroomCombo() { return cGroom_; }
   QLineEdit* LayoutEdit() { return eLay_; }
   QLabel* InfoLabel() { return lInfo_; }
+  QWidget* TopPanel() { return pnTop_; }
+  QWidget* StatusBar() { return pnBottom_; }
   QLabel* CounterLabel(const char* name) const;
   QLabel* OutcomeLabel(SolOutcome which) const { return outcome_.at(static_cast<size_t>(which)); }
   QPushButton* CommandButton(int32_t command) const;
@@ -86,6 +93,10 @@ class TSol040 : public foundation::TFormSx, public SolGameView {
   const std::string& StatsFile() const { return statsFile_; }
   const std::string& TbFile() const { return tbFile_; }
   uint8_t Activation() const { return activation_; }
+  // The settings window and the text-base editor while they are open (each
+  // frees itself when closed; the reference then reads null).
+  TSol043* Sol043() const;
+  TSol048* Sol048() const;
   bool ClosePending() const { return closePending_; }
 
  protected:
@@ -97,10 +108,16 @@ class TSol040 : public foundation::TFormSx, public SolGameView {
 
  private:
   void buildComponents();
+  void buildTopPanel();
+  QHBoxLayout* buildCommandRow();
+  void buildBoard();
+  void buildStatusBar();
   void readSettings();
   void bcRun_Click(QObject* sender);
   void xCmb_KeyDown(QComboBox* combo, int key);
   void LoadTextbase(const std::string& fileName);
+  void OpenClearOfBoard(QWidget* child);
+  static void ShowChild(QWidget* child);
   void FillPopup(QMenu* menu, const std::vector<std::string>& names, int firstCommand);
   // After each handler that may have run a game step: a close asked for
   // meanwhile is carried out now.
@@ -125,6 +142,8 @@ class TSol040 : public foundation::TFormSx, public SolGameView {
   std::array<QLabel*, 3> outcome_{};
   std::array<std::string, 3> outcomeDefault_{};
 
+  QPointer<TSol043> sol043_;
+  QPointer<TSol048> sol048_;
   std::string statsFile_;
   std::string tbFile_;
   // The "BoardFile" line as the user wrote it (the key is never written from

@@ -9,6 +9,7 @@
 #include <QPointer>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 
 #include "pellora/main_window.h"
 #include "pellora/settings_window.h"
@@ -58,6 +59,17 @@ class MainWindowTest : public testkit::WindowFixture {
     return true;
   }
 
+  // Deals (when no game runs) and plays pairs and rounds until the game is over.
+  void PlayToTheEnd(TSol040& w) {
+    if (!(w.Table().Options.GameState & gsDealt)) w.CommandButton(cmDeal)->click();
+    int steps = 0;
+    while (!(w.Table().Options.GameState & gsGameOver)) {
+      ASSERT_LT(++steps, 2000) << "the game does not end";
+      if (!PlayPair(w)) w.CommandButton(cmEvaluate)->click();
+      ASSERT_FALSE(w.Game().Busy());
+    }
+  }
+
   static void PressEnter(QComboBox* combo) {
     QKeyEvent key(QEvent::KeyPress, Qt::Key_Return, Qt::NoModifier);
     QCoreApplication::sendEvent(combo->lineEdit(), &key);
@@ -70,7 +82,7 @@ TEST_F(MainWindowTest, FreshStartTakesTheDefaultsAndNeverWritesTheBoardFile) {
   EXPECT_EQ(w.windowTitle(), "Dating - Sol 40");
   EXPECT_EQ(w.TbFile(), foundation::AppDir + "Sol040tb.Ini");
   EXPECT_EQ(w.Table().BoardFile, foundation::AppDir + "boPellora.Ini");
-  EXPECT_EQ(w.StatsFile(), "Sol040.Rnd");
+  EXPECT_EQ(w.StatsFile(), foundation::AppDir + "Sol040.Rnd");
   EXPECT_EQ(w.BrideCombo()->currentText(), "Bride");
   EXPECT_EQ(w.GroomCombo()->currentText(), "Groom");
   EXPECT_NE(w.Activation(), saNone);
@@ -159,31 +171,73 @@ TEST_F(MainWindowTest, EnterPushesTheNameToTheTopKeepingTwenty) {
   EXPECT_EQ(IniValue("Sol040", "cPlr.Text"), "P10");
 }
 
+// Statistics kept beside the program reach every start, from any folder; a
+// file that an earlier version left in the current directory is read when
+// the program folder has none, and is left as it was.
+TEST_F(MainWindowTest, StatisticsLiveInTheProgramFolderAndEarlierFilesAreRead) {
+  QTemporaryDir elsewhere;
+  ASSERT_TRUE(elsewhere.isValid());
+  QDir::setCurrent(elsewhere.path());
+  Statistics earlier;
+  StatRecord record;
+  record.games = 3;
+  record.notDated = 3;
+  earlier.Records().push_back(record);
+  const std::string earlierBytes = earlier.SaveBytes();
+  const std::string earlierPath = elsewhere.filePath("Sol040.Rnd").toStdString();
+  std::ofstream(earlierPath, std::ios::binary) << earlierBytes;
+  auto games = [](TSol040& w) {
+    int64_t n = 0;
+    for (const StatRecord& r : w.Game().Stats().Records()) n += r.games;
+    return n;
+  };
+
+  TSol040& w = Open();
+  EXPECT_EQ(games(w), 3);
+  PlayToTheEnd(w);
+  main_.reset();
+  const std::string own = foundation::AppDir + "Sol040.Rnd";
+  Statistics saved;
+  ASSERT_TRUE(saved.LoadFile(own));
+  int64_t total = 0;
+  for (const StatRecord& r : saved.Records()) total += r.games;
+  EXPECT_EQ(total, 4);
+  std::ifstream in(earlierPath, std::ios::binary);
+  const std::string earlierNow((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  EXPECT_EQ(earlierNow, earlierBytes);
+
+  // A start from a third folder sees the same statistics and leaves no file there.
+  QTemporaryDir third;
+  QDir::setCurrent(third.path());
+  EXPECT_EQ(games(Open()), 4);
+  main_.reset();
+  EXPECT_FALSE(std::filesystem::exists(third.filePath("Sol040.Rnd").toStdString()));
+  EXPECT_TRUE(messages_.empty()) << messages_.front();
+}
+
 TEST_F(MainWindowTest, AWholeGameByTheWindowsHandlersIsFiledOnceAtExit) {
   TSol040& w = Open();
   // Both child windows stay open through the game and the exit.
   w.RunCommand(cmSettings);
   w.RunCommand(cmTextbase);
-  ASSERT_NE(Sol043, nullptr);
-  ASSERT_NE(Sol048, nullptr);
-  Sol043->ShowTab(tabVisual);
-  Sol048->RunCommand(TbTabCommand(etXRef));
+  ASSERT_NE(main_->Sol043(), nullptr);
+  ASSERT_NE(main_->Sol048(), nullptr);
+  main_->Sol043()->ShowTab(tabVisual);
+  main_->Sol048()->RunCommand(TbTabCommand(etXRef));
+  // The main window frees both with itself.
+  const QPointer<TSol043> settings(main_->Sol043());
+  const QPointer<TSol048> editor(main_->Sol048());
   w.PlayerCombo()->setEditText("Ann");
   w.CommandButton(cmDeal)->click();
   ASSERT_TRUE(w.Table().Options.GameState & gsDealt);
   EXPECT_EQ(w.CounterLabel("lcRnd")->text(), "1");
-  int steps = 0;
-  while (!(w.Table().Options.GameState & gsGameOver)) {
-    ASSERT_LT(++steps, 2000) << "the game does not end";
-    if (!PlayPair(w)) w.CommandButton(cmEvaluate)->click();
-    ASSERT_FALSE(w.Game().Busy());
-  }
+  PlayToTheEnd(w);
   EXPECT_EQ(w.InfoLabel()->text(), kTxtGameOver);
   EXPECT_FALSE(w.OutcomeLabel(SolOutcome::Over)->isHidden());
   EXPECT_EQ(w.CounterLabel("lcRmv")->text(), QString::number(w.Game().Record().I8(SolGameRecord::kRemoved)));
   main_.reset();
-  EXPECT_EQ(Sol043, nullptr);
-  EXPECT_EQ(Sol048, nullptr);
+  EXPECT_TRUE(settings.isNull());
+  EXPECT_TRUE(editor.isNull());
   // Every window's section is on disk: the main window's settings and
   // placement, and each child's tab and placement.
   EXPECT_EQ(IniValue("Sol040", "cPlr.Text"), "Ann");
@@ -239,6 +293,94 @@ TEST_F(MainWindowTest, UndoAndRedoThroughTheWindowCarryTheGameRecord) {
   EXPECT_EQ(w.Table().Slots(), after);
   EXPECT_EQ(w.Game().Record(), recordAfter);
   EXPECT_EQ(w.CounterLabel("lcRmv")->text(), QString::number(recordAfter.I8(SolGameRecord::kRemoved)));
+}
+
+// Every counter after Undo and Redo is the one the evaluation of that
+// position showed: the game record's counters and the pairs on its table.
+TEST_F(MainWindowTest, UndoAndRedoShowTheCountersOfTheRestoredPosition) {
+  TSol040& w = Open();
+  const char* const names[] = {"lcRnd", "lcTrn", "lcRmv", "lcLft", "lmStk", "ltStk",
+                               "ldDPS", "ldDck", "lcMT0", "lcMT1", "lcMT2", "lcMT3"};
+  auto shown = [&] {
+    std::vector<QString> texts;
+    for (const char* n : names) texts.push_back(w.CounterLabel(n)->text());
+    return texts;
+  };
+  auto pairCounters = [&] {
+    std::vector<QString> texts = shown();
+    return std::vector<QString>(texts.end() - 4, texts.end());
+  };
+  // Omens are opened only when no pair is left, so an evaluation of a board
+  // with pairs only counts them.
+  w.Table().Options.Attrib &= ~rbOpenUntilBasePair;
+  w.RunCommand(cmDeal);
+  std::vector<QString> before, after;
+  for (int tries = 0; tries < 200; ++tries) {
+    w.RunCommand(cmEvaluate);
+    if (w.Table().Options.GameState & gsGameOver) w.RunCommand(cmDeal);
+    if (LegalPairs(w.Game()).empty()) continue;
+    before = shown();
+    ASSERT_TRUE(PlayPair(w));
+    w.RunCommand(cmEvaluate);
+    after = shown();
+    // A removal that changed the pairs on the table shows the fault.
+    if (w.Table().CanUndo() && pairCounters() != std::vector<QString>(before.end() - 4, before.end())) break;
+    before.clear();
+  }
+  ASSERT_FALSE(before.empty()) << "no removal changed the pair counters";
+  w.RunCommand(cmUndo);
+  EXPECT_EQ(shown(), before);
+  w.RunCommand(cmRedo);
+  EXPECT_EQ(shown(), after);
+  w.RunCommand(cmUndo);
+  EXPECT_EQ(shown(), before);
+}
+
+// Every caption, counter and outcome of the status bar is whole and apart at
+// the default size and at the least size the window allows, and the names
+// and commands of the top bar do not run into each other.
+TEST_F(MainWindowTest, TheBarsFitAtTheDefaultAndTheLeastSize) {
+  TSol040& w = Open();
+  PlayToTheEnd(w);
+  // The longest texts each outcome label shows.
+  w.ShowOutcome(SolOutcome::Engaged, SolOutcomeText{kTxtDating, 0, 0xFFFFFF});
+  w.ShowOutcome(SolOutcome::Wedding, SolOutcomeText{kTxtDivorce, 0, 0xFFFFFF});
+  w.ShowOutcome(SolOutcome::Over, std::nullopt);
+  w.CounterLabel("ltStk")->setText("-128");
+  auto inWindow = [&](const QWidget* c) { return QRect(c->mapTo(&w, QPoint(0, 0)), c->size()); };
+  auto visibleChildren = [](QWidget* panel) {
+    std::vector<QWidget*> list;
+    for (QWidget* c : panel->findChildren<QWidget*>(Qt::FindDirectChildrenOnly))
+      if (c->isVisible() && (qobject_cast<QLabel*>(c) || qobject_cast<QComboBox*>(c) ||
+                             qobject_cast<QPushButton*>(c) || qobject_cast<QLineEdit*>(c)))
+        list.push_back(c);
+    return list;
+  };
+  for (const QSize size : {QSize(1024, 720), w.minimumSize()}) {
+    SCOPED_TRACE(QString("%1 x %2").arg(size.width()).arg(size.height()).toStdString());
+    w.resize(size);
+    QCoreApplication::processEvents();
+    ASSERT_EQ(w.size(), size);
+    for (QWidget* panel : {w.StatusBar(), w.TopPanel()}) {
+      const std::vector<QWidget*> items = visibleChildren(panel);
+      for (size_t i = 0; i < items.size(); ++i) {
+        SCOPED_TRACE(items[i]->objectName().toStdString());
+        EXPECT_TRUE(w.rect().contains(inWindow(items[i])));
+        if (auto* b = qobject_cast<QPushButton*>(items[i])) {
+          EXPECT_LE(b->fontMetrics().horizontalAdvance(b->text().remove('&')) + 8, b->width());
+        }
+        if (auto* l = qobject_cast<QLabel*>(items[i])) {
+          EXPECT_LE(l->fontMetrics().horizontalAdvance(l->text()), l->contentsRect().width()) << l->text().toStdString();
+        }
+        for (size_t j = i + 1; j < items.size(); ++j)
+          EXPECT_FALSE(inWindow(items[i]).intersects(inWindow(items[j]))) << items[j]->objectName().toStdString();
+      }
+    }
+    for (SolOutcome o : {SolOutcome::Engaged, SolOutcome::Wedding, SolOutcome::Over}) {
+      EXPECT_TRUE(w.OutcomeLabel(o)->isVisible());
+      EXPECT_TRUE(w.rect().contains(inWindow(w.OutcomeLabel(o))));
+    }
+  }
 }
 
 TEST_F(MainWindowTest, CloseDuringADealWaitsForItsEnd) {
@@ -323,8 +465,8 @@ TEST_F(MainWindowTest, PopupItemsSetTheirOwnCombo) {
 TEST_F(MainWindowTest, TBOpensTheEditorAndOtherCommandsDoNothing) {
   TSol040& w = Open();
   w.RunCommand(cmTextbase);
-  ASSERT_NE(Sol048, nullptr);
-  EXPECT_TRUE(Sol048->isVisible());
+  ASSERT_NE(main_->Sol048(), nullptr);
+  EXPECT_TRUE(main_->Sol048()->isVisible());
   EXPECT_TRUE(messages_.empty());
   // Unknown and empty commands do nothing.
   const auto kept = w.Table().Slots();

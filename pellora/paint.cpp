@@ -8,6 +8,8 @@ namespace pellora {
 namespace {
 
 constexpr int kFrameWidth = 2;
+// "..." as one character of Windows-1252.
+const char* const kEllipsis = "\x85";
 
 void Frame(platform::Canvas& c, const platform::Rect& r) {
   c.SetPen(platform::Pen{kTableHighlight, kFrameWidth, platform::PenStyle::Solid});
@@ -88,6 +90,7 @@ void TSolTbl::RenderBack() {
   c.pen().style = platform::PenStyle::Clear;
   c.SetBrush(platform::Brush{BoardColor, platform::BrushStyle::Solid});
   back_.Fill(BoardColor);  // the whole client area
+  labelTips_.clear();
   if (!labels_.empty()) {
     for (size_t i = 0; i < labels_.size(); ++i) {
       const recSolSlt& l = labels_[i];
@@ -102,7 +105,27 @@ void TSolTbl::RenderBack() {
       if (l.Top > 0) c.font().height = l.Top;
       c.pen().style = platform::PenStyle::Clear;
       c.brush().style = platform::BrushStyle::Clear;
-      c.TextRect(l.Rect, l.Rect.left + 1, l.Rect.top + 1, text);
+      // A label ends where the next label to its right on the same line
+      // begins: a text that does not fit is shortened with "..." and its
+      // whole text becomes the tip of that place.
+      platform::Rect room = l.Rect;
+      for (const recSolSlt& m : labels_) {
+        if (&m == &l || !m.Visible) continue;
+        const bool sameLine = m.Rect.top < l.Rect.bottom && l.Rect.top < m.Rect.bottom;
+        if (sameLine && m.Rect.left > l.Rect.left && m.Rect.left < room.right) room.right = m.Rect.left;
+      }
+      const int width = room.right - room.left - 2;
+      if (width > 0 && c.TextWidth(text) > width) {
+        const std::string whole = text;
+        std::string shown;
+        for (size_t n = whole.size(); n > 0; --n) {
+          shown = whole.substr(0, n - 1) + kEllipsis;
+          if (c.TextWidth(shown) <= width) break;
+        }
+        labelTips_.emplace_back(room, whole);
+        text = shown;
+      }
+      c.TextRect(room, room.left + 1, room.top + 1, text);
     }
     c.brush().style = platform::BrushStyle::Solid;
   }
@@ -111,6 +134,12 @@ void TSolTbl::RenderBack() {
     if (s.Picture >= 0 && s.Picture < PictureCount()) BlitPicture(s.Picture, s.Rect.left, s.Rect.top);
     if (s.Selected) Frame(c, s.Rect);
   }
+}
+
+std::string TSolTbl::LabelTipAt(int x, int y) const {
+  for (const auto& [rect, text] : labelTips_)
+    if (x >= rect.left && x < rect.right && y >= rect.top && y < rect.bottom) return text;
+  return std::string();
 }
 
 void TSolTbl::PaintTable(platform::Canvas& target) {

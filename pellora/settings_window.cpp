@@ -23,14 +23,16 @@
 
 namespace pellora {
 
-TSol043* Sol043 = nullptr;
-
 namespace {
 
 const char* const kSection = "Sol043";
 const char* const kCaption = "Settings - Dating";
 const char* const kTagProperty = "Tag";
 const char* const kTabKey = "btTab";
+// The size of a window opened for the first time.
+constexpr int kDefaultWidth = 560, kDefaultHeight = 520;
+// Rows a grid shows at its least height; more scroll.
+constexpr int kGridMinRows = 4;
 
 struct CheckSpec {
   const char* name;
@@ -78,7 +80,6 @@ QString Mean(float v) {
 TSol043::TSol043(TSol040* main, QWidget* parent) : foundation::TFormSx(kSection, parent, Qt::Window), main_(main) {
   setWindowTitle(kCaption);
   setAttribute(Qt::WA_DeleteOnClose);
-  Sol043 = this;
   buildComponents();
   RestorePlacement();
   int tab = tabGame;
@@ -91,16 +92,48 @@ TSol043::TSol043(TSol040* main, QWidget* parent) : foundation::TFormSx(kSection,
   if (main_ != nullptr) RunCommand(ccLoad);
 }
 
-TSol043::~TSol043() {
-  FinishForm();
-  if (Sol043 == this) Sol043 = nullptr;
-}
+TSol043::~TSol043() { FinishForm(); }
 
 void TSol043::buildComponents() {
-  resize(560, 520);
   auto* layout = new QVBoxLayout(this);
   layout->setContentsMargins(6, 6, 6, 6);
+  layout->addWidget(buildTabs());
+  // The pages lie on each other: switching tabs never changes the room they
+  // need, so the window keeps the size the player left it at.
+  auto* pages = new QWidget(this);
+  auto* stack = new QStackedLayout(pages);
+  stack->setContentsMargins(0, 0, 0, 0);
+  stack->addWidget(buildGamePage(pages));
+  stack->addWidget(buildVisualPage(pages));
+  stack->addWidget(buildDevPage(pages));
+  panNone_ = new QWidget(pages);
+  stack->addWidget(panNone_);
+  stack_ = stack;
+  layout->addWidget(pages, 1);
+  layout->addWidget(buildBottom());
+  UpdateButtons();
+  layout->activate();
+  resize(QSize(kDefaultWidth, kDefaultHeight).expandedTo(layout->minimumSize()));
+}
 
+QLineEdit* TSol043::AddEdit(QWidget* parent, const char* name, const char* hint) {
+  auto* e = new QLineEdit(parent);
+  e->setObjectName(name);
+  e->setToolTip(hint);
+  connect(e, &QLineEdit::textEdited, this, [this] { SetDirty(); });
+  e->installEventFilter(this);
+  return e;
+}
+
+QCheckBox* TSol043::AddCheck(QWidget* parent, const char* name, const char* caption, uint32_t bit) {
+  auto* box = new QCheckBox(caption, parent);
+  box->setObjectName(name);
+  box->setProperty("Bit", static_cast<uint>(bit));
+  connect(box, &QCheckBox::toggled, this, [this] { SetDirty(); });
+  return box;
+}
+
+QWidget* TSol043::buildTabs() {
   auto* panTop = new QWidget(this);
   panTop->setObjectName("panTop");
   auto* top = new QHBoxLayout(panTop);
@@ -123,35 +156,15 @@ void TSol043::buildComponents() {
     top->addWidget(b);
   }
   top->addStretch(1);
-  layout->addWidget(panTop);
+  return panTop;
+}
 
-  auto* pages = new QWidget(this);
-  auto* stack = new QVBoxLayout(pages);
-  stack->setContentsMargins(0, 0, 0, 0);
-  layout->addWidget(pages, 1);
-
-  auto edit = [this](QWidget* parent, const char* name, const char* hint) {
-    auto* e = new QLineEdit(parent);
-    e->setObjectName(name);
-    e->setToolTip(hint);
-    connect(e, &QLineEdit::textEdited, this, [this] { SetDirty(); });
-    e->installEventFilter(this);
-    return e;
-  };
-  auto check = [this](QWidget* parent, const CheckSpec& c) {
-    auto* box = new QCheckBox(c.caption, parent);
-    box->setObjectName(c.name);
-    box->setProperty("Bit", static_cast<uint>(c.bit));
-    connect(box, &QCheckBox::toggled, this, [this] { SetDirty(); });
-    return box;
-  };
-
-  // ---- Game ----
+QWidget* TSol043::buildGamePage(QWidget* pages) {
   panGme_ = new QWidget(pages);
   panGme_->setObjectName("panGme");
   auto* g = new QGridLayout(panGme_);
   g->addWidget(new QLabel("Title", panGme_), 0, 0);
-  QLineEdit* name = edit(panGme_, "egNam", "Game title");
+  QLineEdit* name = AddEdit(panGme_, "egNam", "Game title");
   name->setReadOnly(true);
   g->addWidget(name, 0, 1, 1, 4);
   g->addWidget(new QLabel("Cards", panGme_), 1, 0);
@@ -185,27 +198,29 @@ void TSol043::buildComponents() {
                                {"egCnt3", "Omens", "Number of omen slots"}};
   for (int i = 0; i < 4; ++i) {
     g->addWidget(new QLabel(counts[i].caption, panGme_), 2 + i, 0);
-    QLineEdit* count = edit(panGme_, counts[i].name, counts[i].hint);
+    QLineEdit* count = AddEdit(panGme_, counts[i].name, counts[i].hint);
     count->setMaximumWidth(count->fontMetrics().horizontalAdvance(QString(12, '0')));
     g->addWidget(count, 2 + i, 1);
   }
   int row = 6;
-  for (const CheckSpec& c : kRuleChecks) g->addWidget(check(panGme_, c), row++, 0, 1, 5);
+  for (const CheckSpec& c : kRuleChecks) g->addWidget(AddCheck(panGme_, c.name, c.caption, c.bit), row++, 0, 1, 5);
   g->setRowStretch(row, 1);
-  stack->addWidget(panGme_);
+  return panGme_;
+}
 
-  // ---- Visual ----
+
+QWidget* TSol043::buildVisualPage(QWidget* pages) {
   panVis_ = new QWidget(pages);
   panVis_->setObjectName("panVis");
   auto* v = new QGridLayout(panVis_);
   v->addWidget(new QLabel("FPS", panVis_), 0, 0);
-  v->addWidget(edit(panVis_, "evFPS", "FPS for all animations, when set to 0, animations are disabled."), 0, 1);
+  v->addWidget(AddEdit(panVis_, "evFPS", "FPS for all animations, when set to 0, animations are disabled."), 0, 1);
   v->addWidget(new QLabel("Wait after deal", panVis_), 1, 0);
-  v->addWidget(edit(panVis_, "evPS1_8", "Pause after the deal in ms"), 1, 1);
+  v->addWidget(AddEdit(panVis_, "evPS1_8", "Pause after the deal in ms"), 1, 1);
   v->addWidget(new QLabel("Wait after automated opening", panVis_), 2, 0);
-  v->addWidget(edit(panVis_, "evPS2_8", "Pause after each omen opened in ms"), 2, 1);
-  row = 3;
-  for (const CheckSpec& c : kAnimChecks) v->addWidget(check(panVis_, c), row++, 0, 1, 2);
+  v->addWidget(AddEdit(panVis_, "evPS2_8", "Pause after each omen opened in ms"), 2, 1);
+  int row = 3;
+  for (const CheckSpec& c : kAnimChecks) v->addWidget(AddCheck(panVis_, c.name, c.caption, c.bit), row++, 0, 1, 2);
   gAni_ = new QTableWidget(kAnimRowCount, 3, panVis_);
   gAni_->setObjectName("gAni");
   QStringList rows, columns;
@@ -215,6 +230,7 @@ void TSol043::buildComponents() {
   gAni_->setHorizontalHeaderLabels(columns);
   const QFontMetrics fm(gAni_->font());
   gAni_->verticalHeader()->setDefaultSectionSize(fm.height() + 5);
+  gAni_->setMinimumHeight((kGridMinRows + 1) * (fm.height() + 5));
   gAni_->verticalHeader()->setMinimumWidth(fm.horizontalAdvance("Move to removals") + 20);
   for (int c = 0; c < 3; ++c) gAni_->setColumnWidth(c, std::max(fm.horizontalAdvance("10 000"), fm.horizontalAdvance(kAnimColumns[c]) + 20));
   for (int r = 0; r < kAnimRowCount; ++r)
@@ -222,9 +238,11 @@ void TSol043::buildComponents() {
   connect(gAni_, &QTableWidget::itemChanged, this, [this] { SetDirty(); });
   v->addWidget(gAni_, row, 0, 1, 2);
   v->setRowStretch(row, 1);
-  stack->addWidget(panVis_);
+  return panVis_;
+}
 
-  // ---- Dev ----
+
+QWidget* TSol043::buildDevPage(QWidget* pages) {
   panDev_ = new QWidget(pages);
   panDev_->setObjectName("panDev");
   auto* d = new QGridLayout(panDev_);
@@ -232,6 +250,9 @@ void TSol043::buildComponents() {
   gSts_->setObjectName("gSts");
   gSts_->setEditTriggers(QAbstractItemView::NoEditTriggers);
   gSts_->verticalHeader()->hide();
+  // The grid takes the room the page leaves; the rows it shows scroll in it.
+  gSts_->setMinimumHeight((kGridMinRows + 1) * (gSts_->fontMetrics().height() + 5));
+  gSts_->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Ignored);
   d->addWidget(gSts_, 0, 0, 1, 8);
   struct LabelRow {
     const char* caption;
@@ -243,7 +264,7 @@ void TSol043::buildComponents() {
       {"Cards left (dating / lost / unmarried)", {"laCrd0", "laCrd1", "laCrd2", nullptr, nullptr}},
       {"Omens open (dating / lost / unmarried)", {"laSlt0", "laSlt1", "laSlt2", nullptr, nullptr}},
   };
-  row = 1;
+  int row = 1;
   for (const LabelRow& lr : labelRows) {
     d->addWidget(new QLabel(lr.caption, panDev_), row, 0);
     int col = 1;
@@ -264,9 +285,11 @@ void TSol043::buildComponents() {
   }
   refresh->addStretch(1);
   d->setRowStretch(0, 1);
-  stack->addWidget(panDev_);
+  return panDev_;
+}
 
-  // ---- Bottom ----
+
+QWidget* TSol043::buildBottom() {
   auto* pnBot = new QWidget(this);
   pnBot->setObjectName("pnBot");
   auto* bot = new QHBoxLayout(pnBot);
@@ -284,8 +307,7 @@ void TSol043::buildComponents() {
     connect(b, &QPushButton::clicked, this, [this, b] { RunCommand(b->property(kTagProperty).toInt()); });
     bot->addWidget(b);
   }
-  layout->addWidget(pnBot);
-  UpdateButtons();
+  return pnBot;
 }
 
 QLabel* TSol043::AddStatLabel(QWidget* parent, const char* name) {
@@ -322,10 +344,8 @@ bool TSol043::eventFilter(QObject* watched, QEvent* e) {
 void TSol043::closeEvent(QCloseEvent* e) { foundation::TFormSx::closeEvent(e); }
 
 void TSol043::FormDestroy() {
-  if (Sol043 != this) return;
   foundation::IniWriteValue(foundation::AppIni, kSection, kTabKey, foundation::Variant(int32_t{tab_}));
   foundation::SaveAppIni();
-  Sol043 = nullptr;
 }
 
 void TSol043::RunCommand(int32_t command) {
@@ -358,9 +378,9 @@ void TSol043::ShowTab(int value) {
     for (QAbstractButton* t : tabs_->buttons()) t->setChecked(false);
     tabs_->setExclusive(true);
   }
-  panGme_->setVisible(value == tabGame);
-  panVis_->setVisible(value == tabVisual);
-  panDev_->setVisible(value == tabDev);
+  // A tab value of no page shows none.
+  QWidget* page = Page(value);
+  stack_->setCurrentWidget(page != nullptr ? page : panNone_);
 }
 
 QWidget* TSol043::Page(int value) const {

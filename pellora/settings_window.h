@@ -6,12 +6,13 @@
 //
 // Save checks every field before it writes any: a bad field is named in a
 // message box and gets the focus, and nothing is written. At most one window
-// exists (Sol043); it frees itself when closed.
+// exists (the main window's Sol043()); it frees itself when closed.
 #include <QButtonGroup>
 #include <QCheckBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QStackedLayout>
 #include <QTableWidget>
 #include <array>
 #include <cstdint>
@@ -66,6 +67,13 @@ class TSol043 : public foundation::TFormSx {
 
  private:
   void buildComponents();
+  QWidget* buildTabs();
+  QWidget* buildGamePage(QWidget* pages);
+  QWidget* buildVisualPage(QWidget* pages);
+  QWidget* buildDevPage(QWidget* pages);
+  QWidget* buildBottom();
+  QLineEdit* AddEdit(QWidget* parent, const char* name, const char* hint);
+  QCheckBox* AddCheck(QWidget* parent, const char* name, const char* caption, uint32_t bit);
   void SetDirty();
   void UpdateButtons();
   QLabel* AddStatLabel(QWidget* parent, const char* name);
@@ -77,6 +85,8 @@ class TSol043 : public foundation::TFormSx {
   QWidget* panGme_ = nullptr;
   QWidget* panVis_ = nullptr;
   QWidget* panDev_ = nullptr;
+  QWidget* panNone_ = nullptr;
+  QStackedLayout* stack_ = nullptr;
   QButtonGroup* tabs_ = nullptr;
   QButtonGroup* deck_ = nullptr;
   QTableWidget* gAni_ = nullptr;
@@ -84,8 +94,5 @@ class TSol043 : public foundation::TFormSx {
   QPushButton* bcRun01_ = nullptr;
   QPushButton* bcRun02_ = nullptr;
 };
-
-// The window while it exists.
-extern TSol043* Sol043;
 
 }  // namespace pellora

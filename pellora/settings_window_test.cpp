@@ -10,6 +10,7 @@
 #include "pellora/main_window.h"
 #include "pellora/settings_window.h"
 #include "pellora/test_support.h"
+#include "pellora/textbase_editor.h"
 
 namespace pellora {
 namespace {
@@ -19,8 +20,8 @@ class SettingsWindowTest : public testkit::WindowFixture {
   TSol043& Open() {
     OpenMain(false, false);
     main_->RunCommand(cmSettings);
-    EXPECT_NE(Sol043, nullptr);
-    return *Sol043;
+    EXPECT_NE(main_->Sol043(), nullptr);
+    return *main_->Sol043();
   }
 
   // Types a value into an edit and presses Enter, as a player would.
@@ -145,8 +146,9 @@ TEST_F(SettingsWindowTest, TheStoredTabOpensItsPage) {
   EXPECT_FALSE(s.Page(tabVisual)->isVisibleTo(&s));
   // The main window's exit closes the child: both sections survive.
   main_->PlayerCombo()->setEditText("Ann");
+  const QPointer<TSol043> watch(&s);
   main_.reset();
-  EXPECT_EQ(Sol043, nullptr);
+  EXPECT_TRUE(watch.isNull());
   EXPECT_EQ(IniValue("Sol043", "btTab"), "6");
   EXPECT_EQ(IniValue("Sol040", "cPlr.Text"), "Ann");
   EXPECT_NE(IniValue("Sol043", "Left"), "<none>");
@@ -170,13 +172,13 @@ TEST_F(SettingsWindowTest, OneWindowAtATimeThatFreesItselfWhenClosed) {
   TSol043& s = Open();
   QPointer<TSol043> watch(&s);
   main_->RunCommand(cmSettings);
-  EXPECT_EQ(Sol043, &s);
+  EXPECT_EQ(main_->Sol043(), &s);
   s.close();
   QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
   EXPECT_TRUE(watch.isNull());
-  EXPECT_EQ(Sol043, nullptr);
+  EXPECT_EQ(main_->Sol043(), nullptr);
   main_->RunCommand(cmSettings);
-  EXPECT_NE(Sol043, nullptr);
+  EXPECT_NE(main_->Sol043(), nullptr);
 }
 
 TEST_F(SettingsWindowTest, StatisticsGridRows) {
@@ -220,6 +222,55 @@ TEST_F(SettingsWindowTest, StatisticsGridRows) {
   main_->Game().Stats().Records() = {other};
   s.ShowStats(0);
   EXPECT_EQ(s.StatsGrid()->rowCount() + 1, kStatsGridMaxRows);
+}
+
+// The window keeps the size it was given: reopened after a restart, on
+// every tab, also with a statistics grid full of rows.
+TEST_F(SettingsWindowTest, ItsSizeStaysOverReopeningsAndTabs) {
+  OpenMain();
+  main_->RunCommand(cmDeal);
+  main_->RunCommand(cmSettings);
+  ASSERT_NE(main_->Sol043(), nullptr);
+  QCoreApplication::processEvents();
+  const QSize first = main_->Sol043()->size();
+  for (int round = 0; round < 3; ++round) {
+    SCOPED_TRACE(round);
+    for (int tab : {tabGame, tabVisual, tabDev, tabGame}) {
+      main_->Sol043()->Button(tab == tabGame ? "btTab01" : tab == tabVisual ? "btTab02" : "LabelRx2")->click();
+      main_->Sol043()->RunCommand(ccStatsRunning);
+      QCoreApplication::processEvents();
+      EXPECT_EQ(main_->Sol043()->size(), first) << "tab " << tab;
+    }
+    main_->Sol043()->close();
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    ASSERT_EQ(main_->Sol043(), nullptr);
+    // A restart between the openings.
+    main_.reset();
+    OpenMain();
+    main_->RunCommand(cmSettings);
+    ASSERT_NE(main_->Sol043(), nullptr);
+    QCoreApplication::processEvents();
+    EXPECT_EQ(main_->Sol043()->size(), first);
+  }
+}
+
+// Opened for the first time, the settings window and the text-base editor
+// stand beside the main window, not on it, and wholly on the screen.
+TEST_F(SettingsWindowTest, FirstOpeningsStandClearOfTheMainWindow) {
+  const QRect screen(0, 0, 1600, 1000);
+  foundation::SetPlacementDesktopOverride(screen.size());
+  OpenMain();
+  main_->RunCommand(cmSettings);
+  main_->RunCommand(cmTextbase);
+  QCoreApplication::processEvents();
+  ASSERT_NE(main_->Sol043(), nullptr);
+  ASSERT_NE(main_->Sol048(), nullptr);
+  for (QWidget* w : {static_cast<QWidget*>(main_->Sol043()), static_cast<QWidget*>(main_->Sol048())}) {
+    SCOPED_TRACE(w->objectName().toStdString());
+    EXPECT_FALSE(w->frameGeometry().intersects(main_->frameGeometry()))
+        << w->frameGeometry().x() << "," << w->frameGeometry().y() << " " << w->width() << "x" << w->height();
+    EXPECT_TRUE(screen.contains(w->frameGeometry()));
+  }
 }
 
 }  // namespace

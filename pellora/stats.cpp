@@ -2,9 +2,11 @@
 
 #include <algorithm>
 #include <bit>
+#include <cerrno>
 #include <cmath>
 #include <cstring>
 #include <exception>
+#include <filesystem>
 #include <limits>
 
 #include "foundation/files.h"
@@ -264,14 +266,18 @@ bool Statistics::SaveFile(const std::string& path) const {
   bool saved = false;
   if (!fileUnreadable_) {
     try {
-      saved = foundation::SaveFileAtomically(foundation::ToFsPath(path), SaveBytes());
+      const std::string bytes = SaveBytes();
+      saved = foundation::SaveFileAtomically(foundation::ToFsPath(path), bytes);
     } catch (const std::exception&) {
       saved = false;
+      errno = EIO;
     }
   }
   if (!saved && !fileUnreadable_) {  // an unread file was reported at load
+    const int reason = errno != 0 ? errno : EIO;
     try {
-      foundation::MsgBox(foundation::Variant("The statistics could not be saved to " + path + "."));
+      foundation::MsgBox(
+          foundation::Variant("The statistics could not be saved to " + path + ": " + std::strerror(reason) + "."));
     } catch (const std::exception&) {
     }
   }
@@ -279,5 +285,16 @@ bool Statistics::SaveFile(const std::string& path) const {
 }
 
 std::string StatsFilePath() { return foundation::AppDir + kStatsFileName; }
+
+std::string StatsFileToRead() {
+  const std::string own = foundation::StartingContentFile(StatsFilePath());
+  if (foundation::FileExistsVar(foundation::Variant(own), 1)) return own;
+  // Earlier versions kept the file in the current directory.
+  std::error_code ec;
+  const std::filesystem::path cwd = std::filesystem::current_path(ec);
+  if (ec) return own;
+  const std::string earlier = foundation::FromFsPath(cwd / kStatsFileName);
+  return foundation::FileExistsVar(foundation::Variant(earlier), 1) ? earlier : own;
+}
 
 }  // namespace pellora

@@ -134,7 +134,7 @@ class Statistics {
   bool LoadFile(const std::string& path);
   // Command 63: with at least one record, writes them all through a
   // temporary file renamed over the old one. A failure is reported (message
-  // box) and returns false; it never throws. With no records nothing is
+  // box naming the file and the system's reason) and returns false; it never throws. With no records nothing is
   // written, and a file that LoadFile could not read is left as it is.
   bool SaveFile(const std::string& path) const;
 
@@ -160,7 +160,12 @@ class Statistics {
   bool fileUnreadable_ = false;
 };
 
-// The statistics file in the program folder: AppDir + "Sol040.Rnd".
+// The statistics file in the program folder: AppDir + "Sol040.Rnd". Saves
+// go there.
 std::string StatsFilePath();
+// The file the statistics are read from: the program folder's (or, while
+// that folder cannot be written, the one shipped beside the program); when
+// there is none, one that earlier versions left in the current directory.
+std::string StatsFileToRead();
 
 }  // namespace pellora

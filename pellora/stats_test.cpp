@@ -489,6 +489,21 @@ TEST(StatisticsFile, AFailedSaveIsReportedAndLeavesTheOldFile) {
   EXPECT_EQ(log.texts.size(), 1u);
 }
 
+TEST(StatisticsFile, AFailedSaveNamesTheFileAndTheSystemsReason) {
+  TempDir dir;
+  Statistics st;
+  st.Records().push_back(SampleRecord(156, 1));
+  const std::string path = dir / "Sol040.Rnd";
+  ::chmod(dir.Path().c_str(), 0555);
+  MessageLog log;
+  EXPECT_FALSE(st.SaveFile(path));
+  ::chmod(dir.Path().c_str(), 0755);
+  ASSERT_EQ(log.texts.size(), 1u);
+  EXPECT_NE(log.texts[0].find(path), std::string::npos) << log.texts[0];
+  EXPECT_NE(log.texts[0].find("Permission denied"), std::string::npos) << log.texts[0];
+  EXPECT_FALSE(std::filesystem::exists(path));
+}
+
 TEST(StatisticsFile, LivesInTheProgramFolder) {
   const std::string oldDir = foundation::AppDir;
   foundation::AppDir = "/opt/pellora/";

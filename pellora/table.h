@@ -303,6 +303,9 @@ class TSolTbl {
   void PaintTable(platform::Canvas& target);
   // Brings the back bitmap up to date without a target.
   void RenderBack();
+  // The whole text of the board label drawn shortened (with "...") under
+  // board point (x, y); empty when there is none.
+  std::string LabelTipAt(int x, int y) const;
   const platform::Bitmap& BackBitmap() const { return back_; }
   bool FullRepaint() const { return fullRepaint_; }
   // Paints the moving card box: its colour, its picture, a frame when selected.
@@ -380,6 +383,9 @@ class TSolTbl {
   uint16_t optionWord_ = 0;
   uint8_t layoutGuard_ = 0;
   platform::Bitmap back_;
+  // Labels drawn shortened at the last full repaint: their rectangle as
+  // drawn and their whole text.
+  std::vector<std::pair<platform::Rect, std::string>> labelTips_;
   bool fullRepaint_ = true;
   int boardWidth_ = 0, boardHeight_ = 0;
   uint64_t clockStart_ = 0;

@@ -1,6 +1,6 @@
 #pragma once
 // The fixture of the card game's window tests: a scratch program folder that
-// is also the current directory (the statistics file lies there), message
+// is also the current directory (where earlier versions kept statistics), message
 // boxes answered with OK and recorded, a fixed desktop, and a main window on
 // a clock that never waits.
 #include <gtest/gtest.h>

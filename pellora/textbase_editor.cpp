@@ -28,11 +28,10 @@
 
 namespace pellora {
 
-TSol048* Sol048 = nullptr;
-
 namespace {
 
 const char* const kSection = "Sol048";
+constexpr int kTreeMinWidth = 140;
 const char* const kCaption = "Brides and Grooms";
 const char* const kTagProperty = "Tag";
 const char* const kTabKey = "btTab";
@@ -259,7 +258,6 @@ TSol048::TSol048(TextBase& textbase, QWidget* parent)
     : foundation::TFormSx(kSection, parent, Qt::Window), textbase_(textbase) {
   setWindowTitle(kCaption);
   setAttribute(Qt::WA_DeleteOnClose);
-  Sol048 = this;
   buildComponents();
   RestorePlacement();
   RunCommand(ecFillTree);
@@ -269,18 +267,62 @@ TSol048::TSol048(TextBase& textbase, QWidget* parent)
   ShowEntry(0);
 }
 
-TSol048::~TSol048() {
-  FinishForm();
-  if (Sol048 == this) Sol048 = nullptr;
-}
+TSol048::~TSol048() { FinishForm(); }
 
 void TSol048::buildComponents() {
   resize(760, 560);
   auto* layout = new QVBoxLayout(this);
   layout->setContentsMargins(6, 6, 6, 6);
   layout->setSpacing(6);
+  layout->addWidget(buildTabs());
+  auto* split = new QSplitter(Qt::Horizontal, this);
+  split->setChildrenCollapsible(false);
+  buildTree(split);
+  auto* pages = new QWidget(split);
+  auto* stack = new QVBoxLayout(pages);
+  stack->setContentsMargins(6, 0, 0, 0);
+  stack->addWidget(buildEntryPage(pages), 1);
+  stack->addWidget(buildGroupPage(pages), 1);
+  stack->addWidget(buildXRefPage(pages), 1);
+  split->addWidget(tvInq_);
+  split->addWidget(pages);
+  split->setStretchFactor(0, 0);
+  split->setStretchFactor(1, 1);
+  split->setSizes({240, 520});
+  layout->addWidget(split, 1);
+  layout->addWidget(buildButtons());
+}
 
-  // ---- Tabs ----
+QLineEdit* TSol048::AddEdit(QWidget* parent, const char* name, const char* hint, int length) {
+  auto* e = new QLineEdit(parent);
+  e->setObjectName(name);
+  if (hint != nullptr) e->setToolTip(hint);
+  if (length > 0) e->setMaxLength(length);
+  connect(e, &QLineEdit::textChanged, this, [this] { SetDirty(); });
+  e->installEventFilter(this);
+  return e;
+}
+
+QPlainTextEdit* TSol048::AddMemo(QWidget* parent, const char* name) {
+  auto* m = new QPlainTextEdit(parent);
+  m->setObjectName(name);
+  m->setTabChangesFocus(true);
+  connect(m, &QPlainTextEdit::textChanged, this, [this] { SetDirty(); });
+  return m;
+}
+
+namespace {
+
+QLabel* BuddyLabel(QWidget* parent, const char* text, QWidget* buddy) {
+  auto* l = new QLabel(text, parent);
+  l->setBuddy(buddy);
+  l->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+  return l;
+}
+
+}  // namespace
+
+QWidget* TSol048::buildTabs() {
   panTop_ = new QFrame(this);
   panTop_->setObjectName("panTop");
   panTop_->setFrameShape(QFrame::Panel);
@@ -318,124 +360,108 @@ void TSol048::buildComponents() {
     top->addWidget(tab);
   }
   top->addStretch(1);
-  layout->addWidget(panTop_);
+  return panTop_;
+}
 
-  // ---- Tree and pages ----
-  auto* split = new QSplitter(Qt::Horizontal, this);
-  split->setChildrenCollapsible(false);
+
+void TSol048::buildTree(QWidget* split) {
   tvInq_ = new QTreeWidget(split);
   tvInq_->setObjectName("tvInq");
   tvInq_->setHeaderHidden(true);
   tvInq_->setColumnCount(1);
   tvInq_->setUniformRowHeights(true);
-  tvInq_->setMinimumWidth(160);
+  tvInq_->setMinimumWidth(kTreeMinWidth);
   connect(tvInq_, &QTreeWidget::currentItemChanged, this, [this](QTreeWidgetItem* node, QTreeWidgetItem*) {
     if (treeBusy_ || node == nullptr) return;
     const int index = node->data(0, kIndexRole).toInt();
     if (index >= 0) ShowEntry(index);
   });
+}
 
-  auto* pages = new QWidget(split);
-  auto* stack = new QVBoxLayout(pages);
-  stack->setContentsMargins(6, 0, 0, 0);
+QWidget* TSol048::buildEntryPage(QWidget* pages) {
+  const QFontMetrics fm(font());
+  // An id of 15 characters of ordinary width shows whole; the window can
+  // then stand beside the board on a screen of ordinary size.
+  const int shortWidth = fm.horizontalAdvance(QString(static_cast<int>(kTbIdLength), QLatin1Char('n'))) + 8;
 
-  auto edit = [this](QWidget* parent, const char* name, const char* hint, int length) {
-    auto* e = new QLineEdit(parent);
-    e->setObjectName(name);
-    if (hint != nullptr) e->setToolTip(hint);
-    if (length > 0) e->setMaxLength(length);
-    connect(e, &QLineEdit::textChanged, this, [this] { SetDirty(); });
-    e->installEventFilter(this);
-    return e;
-  };
-  auto memo = [this](QWidget* parent, const char* name) {
-    auto* m = new QPlainTextEdit(parent);
-    m->setObjectName(name);
-    m->setTabChangesFocus(true);
-    connect(m, &QPlainTextEdit::textChanged, this, [this] { SetDirty(); });
-    return m;
-  };
-  auto label = [](QWidget* parent, const char* text, QWidget* buddy) {
-    auto* l = new QLabel(text, parent);
-    l->setBuddy(buddy);
-    l->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
-    return l;
-  };
-  const int shortWidth = fm.horizontalAdvance(QString(16, QLatin1Char('W'))) / 2 + fm.horizontalAdvance("WWWWWWW");
-
-  // The entry editor.
   pnBse_ = new QWidget(pages);
   pnBse_->setObjectName("pnBse");
   auto* b = new QGridLayout(pnBse_);
   b->setContentsMargins(0, 0, 0, 0);
   b->setHorizontalSpacing(8);
   b->setVerticalSpacing(5);
-  QLineEdit* fpGrp = edit(pnBse_, "fpGrp", nullptr, static_cast<int>(kTbSlotGroupLength));
-  QLineEdit* eSub = edit(pnBse_, "eSub", nullptr, static_cast<int>(kTbPersonGroupLength));
+  QLineEdit* fpGrp = AddEdit(pnBse_, "fpGrp", nullptr, static_cast<int>(kTbSlotGroupLength));
+  QLineEdit* eSub = AddEdit(pnBse_, "eSub", nullptr, static_cast<int>(kTbPersonGroupLength));
   QLineEdit* fpCap =
-      edit(pnBse_, "fpCap", "Id of the slot, must be unique within the group+subgroup. Max length 15 char.",
+      AddEdit(pnBse_, "fpCap", "Id of the slot, must be unique within the group+subgroup. Max length 15 char.",
            static_cast<int>(kTbIdLength));
-  QLineEdit* fpNam = edit(pnBse_, "fpNam", "Full name is not shown often", 0);
-  QLineEdit* fpTip = edit(pnBse_, "fpTip", "Tooltip for slot", 0);
-  QLineEdit* fpMom = edit(pnBse_, "fpMom", "Mother's id / name on board", static_cast<int>(kTbParentIdLength));
-  QLineEdit* fpDad = edit(pnBse_, "fpDad", "Fathers' id / name on board", static_cast<int>(kTbParentIdLength));
+  QLineEdit* fpNam = AddEdit(pnBse_, "fpNam", "Full name is not shown often", 0);
+  QLineEdit* fpTip = AddEdit(pnBse_, "fpTip", "Tooltip for slot", 0);
+  QLineEdit* fpMom = AddEdit(pnBse_, "fpMom", "Mother's id / name on board", static_cast<int>(kTbParentIdLength));
+  QLineEdit* fpDad = AddEdit(pnBse_, "fpDad", "Fathers' id / name on board", static_cast<int>(kTbParentIdLength));
   for (QLineEdit* e : {fpGrp, eSub, fpCap, fpMom, fpDad}) e->setMinimumWidth(shortWidth);
-  QPlainTextEdit* fpAtt = memo(pnBse_, "fpAtt");
-  QPlainTextEdit* fpPrp = memo(pnBse_, "fpPrp");
-  QPlainTextEdit* fpHnt = memo(pnBse_, "fpHnt");
+  QPlainTextEdit* fpAtt = AddMemo(pnBse_, "fpAtt");
+  QPlainTextEdit* fpPrp = AddMemo(pnBse_, "fpPrp");
+  QPlainTextEdit* fpHnt = AddMemo(pnBse_, "fpHnt");
   const int threeLines = fm.lineSpacing() * 3 + 12;
   fpAtt->setFixedHeight(threeLines);
   fpPrp->setFixedHeight(threeLines);
   fpHnt->setMinimumHeight(threeLines);
   int row = 0;
-  b->addWidget(label(pnBse_, " Group Id", fpGrp), row, 0);
+  b->addWidget(BuddyLabel(pnBse_, " Group Id", fpGrp), row, 0);
   b->addWidget(fpGrp, row, 1);
-  b->addWidget(label(pnBse_, " SubGrp", eSub), row, 2);
+  b->addWidget(BuddyLabel(pnBse_, " SubGrp", eSub), row, 2);
   b->addWidget(eSub, row++, 3);
-  b->addWidget(label(pnBse_, " Caption", fpCap), row, 0);
+  b->addWidget(BuddyLabel(pnBse_, " Caption", fpCap), row, 0);
   b->addWidget(fpCap, row++, 1);
-  b->addWidget(label(pnBse_, " Name", fpNam), row, 0);
+  b->addWidget(BuddyLabel(pnBse_, " Name", fpNam), row, 0);
   b->addWidget(fpNam, row++, 1, 1, 3);
-  b->addWidget(label(pnBse_, " Tip", fpTip), row, 0);
+  b->addWidget(BuddyLabel(pnBse_, " Tip", fpTip), row, 0);
   b->addWidget(fpTip, row++, 1, 1, 3);
-  b->addWidget(label(pnBse_, " Mom", fpMom), row, 0);
+  b->addWidget(BuddyLabel(pnBse_, " Mom", fpMom), row, 0);
   b->addWidget(fpMom, row, 1);
-  b->addWidget(label(pnBse_, " Dad", fpDad), row, 2);
+  b->addWidget(BuddyLabel(pnBse_, " Dad", fpDad), row, 2);
   b->addWidget(fpDad, row++, 3);
-  QLabel* att = label(pnBse_, " Att", fpAtt);
+  QLabel* att = BuddyLabel(pnBse_, " Att", fpAtt);
   att->setAlignment(Qt::AlignLeft | Qt::AlignTop);
   b->addWidget(att, row, 0);
   b->addWidget(fpAtt, row++, 1, 1, 3);
-  QLabel* prp = label(pnBse_, " Prp", fpPrp);
+  QLabel* prp = BuddyLabel(pnBse_, " Prp", fpPrp);
   prp->setAlignment(Qt::AlignLeft | Qt::AlignTop);
   b->addWidget(prp, row, 0);
   b->addWidget(fpPrp, row++, 1, 1, 3);
-  QLabel* hnt = label(pnBse_, " Hint", fpHnt);
+  QLabel* hnt = BuddyLabel(pnBse_, " Hint", fpHnt);
   hnt->setAlignment(Qt::AlignLeft | Qt::AlignTop);
   b->addWidget(hnt, row, 0);
   b->addWidget(fpHnt, row, 1, 1, 3);
   b->setRowStretch(row, 1);
   b->setColumnStretch(1, 1);
   b->setColumnStretch(3, 1);
-  stack->addWidget(pnBse_, 1);
+  return pnBse_;
+}
 
-  // The group page: its edits are neither filled nor read.
+
+// The group page: its edits are neither filled nor read.
+QWidget* TSol048::buildGroupPage(QWidget* pages) {
   pnGrp_ = new QWidget(pages);
   pnGrp_->setObjectName("pnGrp");
   auto* g = new QGridLayout(pnGrp_);
   g->setContentsMargins(0, 0, 0, 0);
-  row = 0;
+  int row = 0;
   for (const auto& [name, caption] : {std::pair{"egGrp", " Group Id"}, std::pair{"egNam", " Name"},
                                       std::pair{"egTip", " Tip"}, std::pair{"egHnt", " Hint"}}) {
-    QLineEdit* e = edit(pnGrp_, name, nullptr, 0);
-    g->addWidget(label(pnGrp_, caption, e), row, 0);
+    QLineEdit* e = AddEdit(pnGrp_, name, nullptr, 0);
+    g->addWidget(BuddyLabel(pnGrp_, caption, e), row, 0);
     g->addWidget(e, row++, 1);
   }
   g->setRowStretch(row, 1);
   g->setColumnStretch(1, 1);
-  stack->addWidget(pnGrp_, 1);
+  return pnGrp_;
+}
 
-  // The cross-reference page: nothing fills its grid.
+
+// The cross-reference page: nothing fills its grid.
+QWidget* TSol048::buildXRefPage(QWidget* pages) {
   panRef_ = new QWidget(pages);
   panRef_->setObjectName("panRef");
   auto* r = new QVBoxLayout(panRef_);
@@ -444,15 +470,11 @@ void TSol048::buildComponents() {
   gOmn_->setObjectName("gOmn");
   connect(gOmn_, &QTableWidget::itemChanged, this, [this] { SetDirty(); });
   r->addWidget(gOmn_);
-  stack->addWidget(panRef_, 1);
+  return panRef_;
+}
 
-  split->addWidget(tvInq_);
-  split->addWidget(pages);
-  split->setStretchFactor(0, 0);
-  split->setStretchFactor(1, 1);
-  split->setSizes({240, 520});
-  layout->addWidget(split, 1);
 
+QWidget* TSol048::buildButtons() {
   // ---- Buttons ----
   auto* pnBot = new QWidget(this);
   pnBot->setObjectName("pnBot");
@@ -473,7 +495,7 @@ void TSol048::buildComponents() {
   bcRun13_ = button("bcRun13", "Save", ecSave,
                     "Save settings: the entry changes in memory; the text-base file is not written");
   bcRun15_ = button("bcRun15", "Copy", ecCopy, "Copy current to a new entry");
-  layout->addWidget(pnBot);
+  return pnBot;
 }
 
 QLineEdit* TSol048::Edit(const char* name) const { return findChild<QLineEdit*>(name); }
@@ -718,10 +740,8 @@ bool TSol048::eventFilter(QObject* watched, QEvent* e) {
 }
 
 void TSol048::FormDestroy() {
-  if (Sol048 != this) return;
   foundation::IniWriteValue(foundation::AppIni, kSection, kTabKey, foundation::Variant(int32_t{TabValue()}));
   foundation::SaveAppIni();
-  Sol048 = nullptr;
 }
 
 }  // namespace pellora

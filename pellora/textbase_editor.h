@@ -10,7 +10,8 @@
 // that another entry already has. An entry that keeps its own id may always
 // be saved, even when the file gave the same id twice.
 //
-// At most one window exists (Sol048); it frees itself when closed.
+// At most one window exists (the main window's Sol048()); it frees itself
+// when closed.
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QTableWidget>
@@ -126,6 +127,14 @@ class TSol048 : public foundation::TFormSx {
 
  private:
   void buildComponents();
+  QWidget* buildTabs();
+  void buildTree(QWidget* split);
+  QWidget* buildEntryPage(QWidget* pages);
+  QWidget* buildGroupPage(QWidget* pages);
+  QWidget* buildXRefPage(QWidget* pages);
+  QWidget* buildButtons();
+  QLineEdit* AddEdit(QWidget* parent, const char* name, const char* hint, int length);
+  QPlainTextEdit* AddMemo(QWidget* parent, const char* name);
   void FillTree();
   void SelectNode(int index);
   void SetDirty();
@@ -154,8 +163,5 @@ class TSol048 : public foundation::TFormSx {
   QPushButton* bcRun13_ = nullptr;
   QPushButton* bcRun15_ = nullptr;
 };
-
-// The window while it exists.
-extern TSol048* Sol048;
 
 }  // namespace pellora

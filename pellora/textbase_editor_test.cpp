@@ -355,8 +355,8 @@ TEST_F(TextbaseEditorTest, OneEditorThatFreesItselfAndFollowsANewTextBase) {
   main_ = std::make_unique<TSol040>();
   main_->Table().Options.AnimBits = 0;
   main_->RunCommand(cmTextbase);
-  ASSERT_NE(Sol048, nullptr);
-  TSol048* first = Sol048;
+  ASSERT_NE(main_->Sol048(), nullptr);
+  TSol048* first = main_->Sol048();
   QPointer<TSol048> watch(first);
   EXPECT_EQ(first->Tree()->topLevelItemCount(), 0);
   EXPECT_EQ(first->Current(), kTbNoEntry);
@@ -365,7 +365,7 @@ TEST_F(TextbaseEditorTest, OneEditorThatFreesItselfAndFollowsANewTextBase) {
   EXPECT_EQ(first->Current(), kTbNoEntry);
   // A second TB raises the same window.
   main_->RunCommand(cmTextbase);
-  EXPECT_EQ(Sol048, first);
+  EXPECT_EQ(main_->Sol048(), first);
   first->Tree()->setCurrentItem(first->Tree()->topLevelItem(1)->child(0));
   EXPECT_EQ(first->Edit("fpCap")->text(), "Ann");
   EXPECT_EQ(&main_->Textbase().Persons()[static_cast<size_t>(first->Current())],
@@ -386,11 +386,11 @@ TEST_F(TextbaseEditorTest, OneEditorThatFreesItselfAndFollowsANewTextBase) {
   first->close();
   QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
   EXPECT_TRUE(watch.isNull());
-  EXPECT_EQ(Sol048, nullptr);
+  EXPECT_EQ(main_->Sol048(), nullptr);
   EXPECT_NE(IniValue("Sol048", "btTab"), "<none>");
   main_->RunCommand(cmTextbase);
-  ASSERT_NE(Sol048, nullptr);
-  EXPECT_NE(Sol048->Tree()->topLevelItemCount(), 0);
+  ASSERT_NE(main_->Sol048(), nullptr);
+  EXPECT_NE(main_->Sol048()->Tree()->topLevelItemCount(), 0);
   EXPECT_TRUE(messages_.empty());
 }
 
