@@ -12,7 +12,7 @@
 
 namespace gravlo {
 
-TGrv000* Grv000 = nullptr;
+QPointer<TGrv000> Grv000;
 
 namespace {
 const char* const kPageName = "gravlo.htm";
@@ -34,7 +34,6 @@ TGrv000::TGrv000(QWidget* parent)
   setWindowTitle("Oru Gravlo");
   setAttribute(Qt::WA_DeleteOnClose);
   setAttribute(Qt::WA_QuitOnClose, false);
-  Grv000 = this;
   resize(617, 349);
 
   wbInfo_ = new QTextBrowser(this);

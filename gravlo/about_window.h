@@ -1,5 +1,6 @@
 #pragma once
 // TGrv000, the about window that shows the help page "gravlo.htm".
+#include <QPointer>
 #include <QWidget>
 #include <string>
 
@@ -25,6 +26,6 @@ class TGrv000 : public foundation::TFormSx {
 };
 
 // The open about window, or nullptr.
-extern TGrv000* Grv000;
+extern QPointer<TGrv000> Grv000;
 
 }  // namespace gravlo

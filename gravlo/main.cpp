@@ -21,6 +21,7 @@ int main(int argc, char** argv) {
     platform::RegisteredFileFormats();
     QApplication::setApplicationName("Gravlo");
     mainWindow = new gravlo::TGrv010;
+    gravlo::Grv010 = mainWindow;
   } catch (const std::exception& e) {
     // For instance a base file that cannot be written or an ini file that
     // cannot be read: say so instead of ending without a word.

@@ -37,7 +37,7 @@
 
 namespace gravlo {
 
-TGrv010* Grv010 = nullptr;
+QPointer<TGrv010> Grv010;
 
 namespace {
 
@@ -125,7 +125,6 @@ std::optional<uint32_t> MaskFromText(std::string_view text) {
 
 TGrv010::TGrv010(QWidget* parent) : foundation::TFormSx(kSection, parent, Qt::Window) {
   setWindowTitle("Gravlo");
-  Grv010 = this;
   LoadIni = foundation::LoadAppIni;
   buildComponents();
 
@@ -158,10 +157,37 @@ TGrv010::~TGrv010() {
 }
 
 void TGrv010::buildComponents() {
+  QFrame* pnTop = buildTopPanel();
+  QFrame* pnLft = buildLeftPanel();
+  buildGamePanel();
+  buildInfoLine();
+  buildTimer();
+
+  auto* middle = new QHBoxLayout;
+  middle->setContentsMargins(0, 0, 0, 0);
+  middle->setSpacing(0);
+  middle->addWidget(pnLft);
+  middle->addWidget(pnGme_, 1);
+  auto* layout = new QVBoxLayout(this);
+  layout->setContentsMargins(0, 0, 0, 0);
+  layout->setSpacing(0);
+  layout->addWidget(pnTop);
+  layout->addLayout(middle, 1);
+  layout->addWidget(lInfo_);
+  resize(440, 640);
+}
+
+// The panels of the side bars: white on the bar colour.
+QPalette TGrv010::barPalette() const {
   QPalette bar = palette();
   bar.setColor(QPalette::Window, kBarColour);
   bar.setColor(QPalette::WindowText, Qt::white);
+  return bar;
+}
 
+// The top bar: the player's name and the title.
+QFrame* TGrv010::buildTopPanel() {
+  const QPalette bar = barPalette();
   auto* pnTop = new QFrame(this);
   pnTop->setObjectName("pnTop");
   pnTop->setFixedHeight(26);
@@ -189,7 +215,13 @@ void TGrv010::buildComponents() {
   top->addWidget(label8);
   top->addWidget(cPlr_);
   top->addWidget(lHdr_, 1);
+  return pnTop;
+}
 
+// The left bar: the game buttons, the counters, the bonus actions with their
+// use counters, and the buttons that open the other windows.
+QFrame* TGrv010::buildLeftPanel() {
+  const QPalette bar = barPalette();
   auto* pnLft = new QFrame(this);
   pnLft->setObjectName("pnLft");
   pnLft->setFixedWidth(88);
@@ -230,7 +262,20 @@ void TGrv010::buildComponents() {
   lcInt_ = counter("Label3", "Timer", "lcInt");
   left->addSpacing(4);
 
-  // The three bonus actions, each with its use counter underneath.
+  buildBonusActions(pnLft, left, counterFont);
+
+  lcTop_ = counter("Label4", "TopRow  . . .", "lcTop");
+  lcDrp_ = counter("Label2", "Sprites . . .", "lcDrp");
+  lcTme_ = counter("Label6", " Time", "lcTme");
+  left->addStretch(1);
+  left->addWidget(button("Button3", "Stats", kStatsFormId));
+  left->addWidget(button("Button4", "Settings", kSettingsFormId));
+  left->addWidget(button("Button5", "About", kAboutFormId));
+  return pnLft;
+}
+
+// The three bonus actions, each with its use counter underneath.
+void TGrv010::buildBonusActions(QFrame* pnLft, QVBoxLayout* left, const QFont& counterFont) {
   auto* bonus = new QGridLayout;
   bonus->setSpacing(1);
   const struct {
@@ -278,15 +323,10 @@ void TGrv010::buildComponents() {
   }
   left->addLayout(uses);
   left->addSpacing(4);
+}
 
-  lcTop_ = counter("Label4", "TopRow  . . .", "lcTop");
-  lcDrp_ = counter("Label2", "Sprites . . .", "lcDrp");
-  lcTme_ = counter("Label6", " Time", "lcTme");
-  left->addStretch(1);
-  left->addWidget(button("Button3", "Stats", kStatsFormId));
-  left->addWidget(button("Button4", "Settings", kSettingsFormId));
-  left->addWidget(button("Button5", "About", kAboutFormId));
-
+// The game surface: the engine draws on it, and it takes the arrow keys.
+void TGrv010::buildGamePanel() {
   pnGme_ = new foundation::TPanelSx(this);
   pnGme_->setObjectName("pnGme");
   pnGme_->SetCustomDraw(true);
@@ -304,6 +344,10 @@ void TGrv010::buildComponents() {
   pnGme_->installEventFilter(this);
   cPlr_->installEventFilter(this);
 
+}
+
+// The hint line under the game.
+void TGrv010::buildInfoLine() {
   lInfo_ = new QLabel(this);
   lInfo_->setObjectName("lInfo");
   lInfo_->setContentsMargins(4, 1, 4, 1);
@@ -311,24 +355,16 @@ void TGrv010::buildComponents() {
   // A long hint is cut at the window's edge; it must not widen the window.
   lInfo_->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
 
+}
+
+// The fall's timer; the engine's interval is copied into it after every event.
+void TGrv010::buildTimer() {
   timer1_ = new QTimer(this);
   timer1_->setObjectName("Timer1");
   timer1_->setTimerType(Qt::PreciseTimer);
   timer1_->setInterval(engine_ ? engine_->Interval : 1000);
   connect(timer1_, &QTimer::timeout, this, &TGrv010::Timer1Timer);
 
-  auto* middle = new QHBoxLayout;
-  middle->setContentsMargins(0, 0, 0, 0);
-  middle->setSpacing(0);
-  middle->addWidget(pnLft);
-  middle->addWidget(pnGme_, 1);
-  auto* layout = new QVBoxLayout(this);
-  layout->setContentsMargins(0, 0, 0, 0);
-  layout->setSpacing(0);
-  layout->addWidget(pnTop);
-  layout->addLayout(middle, 1);
-  layout->addWidget(lInfo_);
-  resize(440, 640);
 }
 
 void TGrv010::readSettings() {

@@ -3,6 +3,7 @@
 // mouse buttons, the wheel and its timer into engine calls, shows the
 // counters, keeps the player list, keeps the game settings in the application
 // ini and files every finished game under its variant.
+#include <QPointer>
 #include <QWidget>
 #include <array>
 #include <cstdint>
@@ -16,7 +17,11 @@
 #include "gravlo/gravlo.h"
 #include "gravlo/variantstats.h"
 
+class QFont;
+class QFrame;
 class QLabel;
+class QPalette;
+class QVBoxLayout;
 class QPushButton;
 class QTimer;
 class QToolButton;
@@ -84,6 +89,13 @@ class TGrv010 : public foundation::TFormSx {
 
  private:
   void buildComponents();
+  QPalette barPalette() const;
+  QFrame* buildTopPanel();
+  QFrame* buildLeftPanel();
+  void buildBonusActions(QFrame* pnLft, QVBoxLayout* left, const QFont& counterFont);
+  void buildGamePanel();
+  void buildInfoLine();
+  void buildTimer();
   void readSettings();
   void writeSettings();
   void Button1Click();
@@ -117,7 +129,7 @@ class TGrv010 : public foundation::TFormSx {
 };
 
 // The main window, or nullptr.
-extern TGrv010* Grv010;
+extern QPointer<TGrv010> Grv010;
 
 // An integer rule parameter of the engine as the main window keeps it in its
 // ini section and the settings window edits it: the ini key and access to the

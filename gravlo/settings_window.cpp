@@ -13,7 +13,7 @@
 
 namespace gravlo {
 
-TGrv018* Grv018 = nullptr;
+QPointer<TGrv018> Grv018;
 
 namespace {
 
@@ -65,7 +65,6 @@ TGrv018::TGrv018(QWidget* parent) : foundation::TFormSx("Grv018", parent, Qt::Wi
   setWindowTitle("Settings - Gravlo");
   setAttribute(Qt::WA_DeleteOnClose);
   setAttribute(Qt::WA_QuitOnClose, false);
-  Grv018 = this;
 
   auto* grid = new QGridLayout;
   grid->setHorizontalSpacing(10);

@@ -2,6 +2,7 @@
 // TGrv018: the settings window. Its sixteen fields edit the rule parameters
 // of the running engine and two limits of the main window directly; the main
 // window writes them to the ini when it is destroyed.
+#include <QPointer>
 #include <QWidget>
 #include <array>
 #include <cstdint>
@@ -40,7 +41,7 @@ class TGrv018 : public foundation::TFormSx {
 };
 
 // The open settings window, or nullptr.
-extern TGrv018* Grv018;
+extern QPointer<TGrv018> Grv018;
 
 // The shape-mask field's number: decimal text (not trimmed) from -2^31 to
 // 2^32 - 1; negative numbers stand for their 32-bit pattern. Anything else is

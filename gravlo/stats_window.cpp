@@ -13,7 +13,7 @@
 
 namespace gravlo {
 
-TGrv016* Grv016 = nullptr;
+QPointer<TGrv016> Grv016;
 
 namespace {
 
@@ -76,7 +76,6 @@ TGrv016::TGrv016(QWidget* parent) : foundation::TFormSx(kSection, parent, Qt::Wi
   setWindowTitle("Statistics - Gravlo");
   setAttribute(Qt::WA_DeleteOnClose);
   setAttribute(Qt::WA_QuitOnClose, false);
-  Grv016 = this;
 
   lvSts_ = new foundation::TListViewRx(this);
   lvSts_->setObjectName("lvSts");

@@ -2,6 +2,7 @@
 // TGrv016: the statistics window. A combo offers the game variants that have
 // results ("W..." sections of the application ini); the selected one is shown
 // in a sortable report list, one row per result line.
+#include <QPointer>
 #include <QWidget>
 #include <array>
 #include <string>
@@ -47,6 +48,6 @@ class TGrv016 : public foundation::TFormSx {
 };
 
 // The open statistics window, or nullptr.
-extern TGrv016* Grv016;
+extern QPointer<TGrv016> Grv016;
 
 }  // namespace gravlo

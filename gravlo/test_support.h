@@ -41,6 +41,7 @@ class AppFolderTest : public ::testing::Test {
   TGrv010& OpenMain() {
     main_.reset();
     main_ = std::make_unique<TGrv010>();
+    Grv010 = main_.get();  // as the program's start sets it
     return *main_;
   }
 

@@ -1,5 +1,6 @@
 #include "gravlo/window_factory.h"
 
+#include <QPointer>
 #include <exception>
 
 #include "foundation/placement.h"
@@ -13,21 +14,14 @@ namespace gravlo {
 
 namespace {
 
-// The window of an id and the global reference that holds it.
+// The window of an id and the global reference that holds it. The reference
+// is set only once the window stands: one that failed half-way through its
+// creation (the ini file could not be read) is gone and leaves it empty.
 template <class Form>
-QWidget* OpenForm(Form*& reference, bool& created) {
-  created = reference == nullptr;
-  if (created) {
-    try {
-      new Form;  // sets the reference
-    } catch (const std::exception&) {
-      // A window that failed half-way through its creation (the ini file
-      // could not be read) is gone; its reference must not point at it.
-      reference = nullptr;
-      throw;
-    }
-  }
-  return reference;
+QWidget* OpenForm(QPointer<Form>& reference, bool& created) {
+  created = reference.isNull();
+  if (created) reference = new Form;
+  return reference.data();
 }
 
 }  // namespace

@@ -95,7 +95,7 @@ TEST_F(WindowFactoryTest, PlacementOfEveryWindowSurvivesCloseAndReopen) {
   const QPoint pos = main_->pos();
   FreeSecondaryForms();
   main_.reset();
-  main_ = std::make_unique<TGrv010>();
+  OpenMain();
   main_->show();
   EXPECT_EQ(main_->pos(), pos);
   EXPECT_EQ(main_->size(), QSize(500, 700));
