@@ -1,6 +1,6 @@
 #!/usr/bin/python3
 """Writes the seed inputs of the JPEG, ini, pattern-search and string-list
-fuzz targets into fuzz/corpus/<reader>/. Run it with the system Python (it
+fuzz targets, and the large seeds of every text reader, into fuzz/corpus/<reader>/. Run it with the system Python (it
 needs Pillow for the JPEG seeds): /usr/bin/python3 fuzz/make_seeds.py"""
 import io
 import os
@@ -96,7 +96,61 @@ def hdstrings_seeds():
     hdstrings_seed("no_index", text, b"")
 
 
+# Seeds near the largest input fuzz.sh gives the text readers (64 KiB), so
+# the fuzzer starts from long lines, long lists and the paths where buffers grow.
+TEXT_MAX_LEN = 65536
+
+
+def big_ini():
+    out = [b"; a large settings file\r\n"]
+    for s in range(230):
+        out.append(b"[Section%d]\r\n" % s)
+        for k in range(12):
+            out.append(b"Key%d=%d\r\n" % (k, s * 1000 + k))
+        out.append(b"List#%d=entry %d\x1f%d\r\n" % (s, s, -s))
+    out.append(b"[Long]\r\nLine=" + b"x;=[]" * 3000 + b"\r\n")
+    return b"".join(out)
+
+
+def big_textbase():
+    out = [b"[Groups]\r\n"]
+    out += [b"Group%d = Group %d {color=%06X}\r\n" % (g, g, g * 4097 % 0xFFFFFF) for g in range(40)]
+    for section in (b"Brides", b"Grooms", b"brdMos", b"grmPas"):
+        out.append(b"[" + section + b"]\r\n")
+        out += [b"P%d = Person %d ! A hint %d {hair=red} : Family ! %s\r\n" % (i, i, i, b"story " * (i % 9))
+                for i in range(300)]
+    out.append(b"[Omens]\r\n")
+    out += [b"Omen%d = Chance %d : Gods ! Omen text %d\r\n" % (i, i, i) for i in range(200)]
+    out.append(b"[Defs]\r\nGroom = " + b"long " * 2000 + b"\r\n")
+    return b"".join(out)
+
+
+def big_seeds():
+    put("ini", "big.ini", big_ini()[:TEXT_MAX_LEN])
+    put("textbase", "big.ini", big_textbase()[:TEXT_MAX_LEN])
+    lines = [b"line %d %s" % (i, b"abc" * (i % 40)) for i in range(700)]
+    text = b"\r\n".join(lines) + b"\r\n"
+    ends, at = [], 0
+    for line in lines:
+        at += len(line) + 2
+        ends.append((at, 0))
+    data = struct.pack("<H", len(text) & 0xFFFF) + text + index(ends, len(text))
+    put("hdstrings", "big", data[:TEXT_MAX_LEN])
+    pattern = b"{ab,c*,?d}x*\xa7y"
+    instrs_seed("big", 1, pattern, (b"zzcqqxab y " * 6000)[:TEXT_MAX_LEN - 2 - len(pattern)])
+    # Statistics: as many whole records as fit, each a variation of one.Rnd.
+    with open(os.path.join(ROOT, "stats", "one.Rnd"), "rb") as f:
+        record = bytearray(f.read())
+    records = []
+    for i in range(TEXT_MAX_LEN // len(record)):
+        r = bytearray(record)
+        r[0:4] = struct.pack("<i", i)
+        records.append(bytes(r))
+    put("stats", "many.Rnd", b"".join(records))
+
+
 if __name__ == "__main__":
+    big_seeds()
     jpeg_seeds()
     ini_seeds()
     instrs_seeds()

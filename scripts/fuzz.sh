@@ -51,6 +51,17 @@ export ASAN_OPTIONS=${ASAN_OPTIONS:-halt_on_error=1:abort_on_error=1:detect_leak
 export LSAN_OPTIONS=${LSAN_OPTIONS:-suppressions=$root/scripts/lsan.supp:print_suppressions=0}
 export UBSAN_OPTIONS=${UBSAN_OPTIONS:-halt_on_error=1:print_stacktrace=1}
 
+# The largest input each reader is given: libFuzzer otherwise stays at the
+# size of the largest seed, and the faults of long lines, big lists and
+# growing buffers lie beyond it. Text formats meet files of tens of KiB in
+# use; pictures of up to a few MiB.
+max_len_for() {
+  case "$1" in
+    bmp | gif | jpeg | png | targa | tiff) echo 1048576 ;;
+    *) echo 65536 ;;
+  esac
+}
+
 logs=${FUZZ_LOGS:-$root/$build/logs}
 mkdir -p "$logs"
 status=0
@@ -67,7 +78,7 @@ for reader in "${readers[@]}"; do
   mkdir -p "$work" "$findings" "fuzz/corpus/$reader"
   # New inputs go to the first folder only: the committed seeds stay as made.
   set +e
-  "$program" -max_total_time="$seconds" -timeout=25 -rss_limit_mb=2560 -print_final_stats=1 \
+  "$program" -max_total_time="$seconds" -max_len="$(max_len_for "$reader")" -timeout=25 -rss_limit_mb=2560 -print_final_stats=1 \
     -artifact_prefix="$findings/" "$work" "fuzz/corpus/$reader" >"$log" 2>&1
   rc=$?
   set -e
