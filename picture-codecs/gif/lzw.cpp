@@ -133,7 +133,10 @@ std::int64_t Expand(const CodeData& data, int codeSize, std::uint8_t* out, std::
       t.suffix[next] = code < next ? t.first[code] : t.first[prev];
       t.length[next] = static_cast<std::uint16_t>(t.length[prev] + 1);
       ++next;
-      if (next == limit && limit < kMaxCodes) {
+      // Code sizes 0 and 1 start with the first free code already at the
+      // limit; the width then catches up one step per new code, as other
+      // readers do.
+      if (next >= limit && limit < kMaxCodes) {
         limit *= 2;
         ++width;
       }
@@ -171,7 +174,7 @@ void DecodeLZW(Stream& stream, std::uint8_t* pixels, int width, int height, bool
     fillFrom(0);
     return;
   }
-  if (*codeSize < kMinCodeSize || *codeSize > kMaxCodeSize) {
+  if (*codeSize > kMaxCodeSize) {
     SkipSubBlocks(stream);
     RaiseGIFError(msg::kBadData);
   }
