@@ -52,6 +52,7 @@ inline constexpr const char* kUnderrun = "Decoder bit buffer under-run";
 inline constexpr const char* kCircular = "Circular decoder table entry";
 inline constexpr const char* kColourNotInTable = "Color not in color table";
 inline constexpr const char* kBadDimensions = "Invalid image dimensions";
+inline constexpr const char* kScreenTooLarge = "Logical screen too large to show";
 inline constexpr const char* kBadStreamOp = "Invalid stream operation";
 inline constexpr const char* kLoading = "Loading...";
 inline constexpr const char* kSaving = "Saving...";
