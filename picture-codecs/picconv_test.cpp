@@ -138,4 +138,26 @@ TEST(Picconv, AScreenTooLargeToComposeIsReported) {
   EXPECT_FALSE(std::filesystem::exists(dir / "frame-0.png"));
 }
 
+// A 22 KB file of 1000 frames of 2048 x 2048, each restoring to the
+// background with a transparent index and data of only a clear and an end
+// code: every frame is held at full size, filled with the transparent
+// index. The frames together pass what a picture may hold, so the file is
+// refused as too large (long before it has taken gigabytes).
+TEST(Picconv, FramesPastThePictureBudgetAreReported) {
+  platform::testkit::TempDir dir("picconv");
+  GifBytes gif(2048, 2048);
+  for (int i = 0; i < 1000; ++i) {
+    gif.Control(2, 1, 10);
+    gif.Image(2048, 2048, {});
+  }
+  const std::string in = dir / "frames.gif";
+  gif.Save(in);
+  ASSERT_EQ(std::filesystem::file_size(in), 22026u);
+  const ToolRun run = Picconv(in + " " + (dir / "out.bmp"));
+  EXPECT_EQ(run.status, 1) << run.errors;
+  EXPECT_NE(run.errors.find("frames.gif"), std::string::npos) << run.errors;
+  EXPECT_NE(run.errors.find("too large"), std::string::npos) << run.errors;
+  EXPECT_EQ(run.errors.find('\n'), run.errors.size() - 1) << "one line: " << run.errors;
+}
+
 }  // namespace

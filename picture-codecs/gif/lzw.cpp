@@ -186,8 +186,13 @@ void DecodeLZW(Stream& stream, std::uint8_t* pixels, int width, int height, bool
   }
   // Interlaced rows arrive in pass order: decode in arrival order, then put
   // every row that was reached (the last one maybe in part) in its place.
-  platform::PixelBuffer linear(static_cast<std::size_t>(total));
-  const std::int64_t produced = Expand(data, *codeSize, linear.data(), total, warn);
+  // The j-th code after a clear stands for at most j values, so data that
+  // ends early needs only a small part of the frame in between: such a
+  // frame costs no more than its own pixels.
+  const std::int64_t codes = static_cast<std::int64_t>(data.bitEnd / static_cast<std::uint64_t>(*codeSize + 1));
+  const std::int64_t reach = codes < (std::int64_t{1} << 31) ? std::min(total, codes * (codes + 1) / 2) : total;
+  platform::PixelBuffer linear(static_cast<std::size_t>(reach));
+  const std::int64_t produced = Expand(data, *codeSize, linear.data(), reach, warn);
   const std::vector<int> rows = InterlacedRows(height);
   std::int64_t r = 0;
   for (std::int64_t i = 0; i < total; i += width, ++r) {
