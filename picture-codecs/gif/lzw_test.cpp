@@ -297,8 +297,9 @@ TEST(LzwDecoding, CodeSizesBelowTwo) {
                    false, &w, 9),
             (Bytes{0, 1, 0, 1, 0, 1, 1, 1, 1, 0}));
   // Size 0: one value, clear 1 and end 2; 5 is "0 0", 6 is "0 0 0".
-  EXPECT_EQ(Decode(WriteCodes(0, {{1, 1}, {0, 1}, {0, 1}, {0, 2}, {5, 3}, {6, 3}, {5, 3}, {2, 4}}), 10, 1, false, &w, 9),
-            Bytes(10, 0));
+  EXPECT_EQ(
+      Decode(WriteCodes(0, {{1, 1}, {0, 1}, {0, 1}, {0, 2}, {5, 3}, {6, 3}, {5, 3}, {2, 4}}), 10, 1, false, &w, 9),
+      Bytes(10, 0));
   // Single values with a clear before each, which every reader takes alike.
   EXPECT_EQ(Decode(WriteCodes(1, {{2, 2}, {1, 2}, {2, 2}, {0, 2}, {2, 2}, {1, 2}, {3, 2}}), 3, 1, false, &w, 9),
             (Bytes{1, 0, 1}));
