@@ -4,6 +4,7 @@
 
 #include <cstdio>
 #include <filesystem>
+#include <fstream>
 #include <string>
 #include <vector>
 
@@ -30,6 +31,61 @@ ToolRun Picconv(const std::string& args) {
   run.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
   return run;
 }
+
+// GIF files built byte by byte: a header with a global table of 4 colours,
+// and the blocks of frames.
+struct GifBytes {
+  std::string bytes;
+  void U8(int v) { bytes += static_cast<char>(v & 0xFF); }
+  void U16(int v) {
+    U8(v);
+    U8(v >> 8);
+  }
+  GifBytes(int screenWidth, int screenHeight) {
+    bytes = "GIF89a";
+    U16(screenWidth);
+    U16(screenHeight);
+    U8(0x91);  // global table of 4 entries
+    U8(0);
+    U8(0);
+    for (int c : {0x000000, 0xFFFFFF, 0xFF0000, 0x00FF00}) {
+      U8(c >> 16);
+      U8(c >> 8);
+      U8(c);
+    }
+  }
+  // A graphic control extension: disposal method, transparent index, delay.
+  void Control(int disposal, int transparent, int delay) {
+    bytes += "\x21\xF9\x04";
+    U8(disposal << 2 | 1);
+    U16(delay);
+    U8(transparent);
+    U8(0);
+  }
+  // An image descriptor at (0, 0) and its data at code size 2: the clear
+  // code, the values (single-value codes, at most two) and the end code.
+  void Image(int width, int height, std::initializer_list<int> values) {
+    U8(0x2C);
+    U16(0);
+    U16(0);
+    U16(width);
+    U16(height);
+    U8(0);
+    std::uint32_t codes = 4;
+    int bits = 3;
+    for (int v : values) {
+      codes |= static_cast<std::uint32_t>(v) << bits;
+      bits += 3;
+    }
+    codes |= 5u << bits;
+    bits += 3;
+    U8(2);
+    U8((bits + 7) / 8);
+    for (int i = 0; i < bits; i += 8) U8(static_cast<int>(codes >> i));
+    U8(0);
+  }
+  void Save(const std::string& path) const { std::ofstream(path, std::ios::binary) << bytes << ';'; }
+};
 
 TEST(Picconv, ConvertsBetweenClassesAndReportsFailuresByFile) {
   platform::testkit::TempDir dir("picconv");
@@ -89,6 +145,49 @@ TEST(Picconv, EveryCodecFailsWithThePictureLayersErrorAndItsMessage) {
     EXPECT_EQ(run.status, 1) << name;
     EXPECT_NE(run.errors.find(name + ": "), std::string::npos) << run.errors;
   }
+}
+
+// A 23 KB file whose logical screen is 65535 x 65535, with 1000 frames of
+// one pixel: the composed screen would take gigabytes. The file is refused
+// as too large, reported by name with a failed exit.
+TEST(Picconv, AScreenTooLargeToComposeIsReported) {
+  platform::testkit::TempDir dir("picconv");
+  GifBytes gif(65535, 65535);
+  for (int i = 0; i < 1000; ++i) {
+    gif.Control(3, 0, 10);
+    gif.Image(1, 1, {i % 4});
+  }
+  const std::string in = dir / "screen.gif";
+  gif.Save(in);
+  ASSERT_EQ(std::filesystem::file_size(in), 23026u);
+  const ToolRun run = Picconv("--frames " + in + " " + (dir / "frame-%d.png"));
+  EXPECT_EQ(run.status, 1) << run.errors;
+  EXPECT_NE(run.errors.find("screen.gif"), std::string::npos) << run.errors;
+  EXPECT_NE(run.errors.find("too large"), std::string::npos) << run.errors;
+  EXPECT_EQ(run.errors.find('\n'), run.errors.size() - 1) << "one line: " << run.errors;
+  EXPECT_FALSE(std::filesystem::exists(dir / "frame-0.png"));
+}
+
+// A 22 KB file of 1000 frames of 2048 x 2048, each restoring to the
+// background with a transparent index and data of only a clear and an end
+// code: every frame is held at full size, filled with the transparent
+// index. The frames together pass what a picture may hold, so the file is
+// refused as too large (long before it has taken gigabytes).
+TEST(Picconv, FramesPastThePictureBudgetAreReported) {
+  platform::testkit::TempDir dir("picconv");
+  GifBytes gif(2048, 2048);
+  for (int i = 0; i < 1000; ++i) {
+    gif.Control(2, 1, 10);
+    gif.Image(2048, 2048, {});
+  }
+  const std::string in = dir / "frames.gif";
+  gif.Save(in);
+  ASSERT_EQ(std::filesystem::file_size(in), 22026u);
+  const ToolRun run = Picconv(in + " " + (dir / "out.bmp"));
+  EXPECT_EQ(run.status, 1) << run.errors;
+  EXPECT_NE(run.errors.find("frames.gif"), std::string::npos) << run.errors;
+  EXPECT_NE(run.errors.find("too large"), std::string::npos) << run.errors;
+  EXPECT_EQ(run.errors.find('\n'), run.errors.size() - 1) << "one line: " << run.errors;
 }
 
 }  // namespace

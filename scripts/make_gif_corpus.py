@@ -1,7 +1,8 @@
 #!/usr/bin/env python3
 """Writes the seed corpus of the GIF reader's fuzz target: small GIF files
 built byte by byte (headers with and without colour tables, extensions of
-every kind, interlaced frames, local tables, several frames, truncations)."""
+every kind, interlaced frames, local tables, several frames, truncations, a
+logical screen far larger than its frames)."""
 import os
 import struct
 import sys
@@ -107,6 +108,11 @@ def main(folder):
     seeds["truncated.gif"] = (header(8, 8) + frame(8, 8, px))[:-12]
     seeds["zero-size.gif"] = header(0, 0) + frame(0, 0, []) + b";"
     seeds["extensions-only.gif"] = header(2, 2, version=b"87a") + comment(b"last") + b";"
+    # 23 KB claiming a screen of 65535 x 65535: composing must refuse it.
+    huge = header(65535, 65535)
+    for i in range(1000):
+        huge += gce(10, 0, 3) + frame(1, 1, [i % 4])
+    seeds["huge-screen.gif"] = huge + b";"
     for name, data in seeds.items():
         with open(os.path.join(folder, name), "wb") as f:
             f.write(data)

@@ -1,6 +1,7 @@
 #include "picture-codecs/gif/compose.h"
 
 #include <algorithm>
+#include <string>
 
 namespace gif {
 
@@ -38,16 +39,19 @@ bool UsesDisposal(TGIFImage& image, std::uint16_t options, int method) {
 }  // namespace
 
 FrameComposer::FrameComposer(TGIFImage& image, std::uint16_t options, platform::Color canvas)
-    : image_(image), options_(options), canvas_(canvas), background_(PainterBackground(image)) {
-  Restart();
-}
+    : image_(image), options_(options), canvas_(canvas), background_(PainterBackground(image)) {}
 
 void FrameComposer::Restart() {
   const int w = image_.Width(), h = image_.Height();
-  compose_.Reset(w, h, canvas_);
-  restore_.Reset(w, h, background_);
+  const std::int64_t bytes =
+      static_cast<std::int64_t>(w) * static_cast<std::int64_t>(h) * static_cast<std::int64_t>(sizeof(platform::Color));
+  if (bytes > kMaxScreenBytes)
+    RaiseGIFError(std::string(msg::kScreenTooLarge) + ": " + std::to_string(w) + " x " + std::to_string(h));
+  compose_ = ScreenBuffer{};
+  restore_ = ScreenBuffer{};
   visible_.Reset(w, h, canvas_);
   oldDisposal_ = kDisposeKeep;
+  started_ = true;
 }
 
 void FrameComposer::DrawFrame(TGIFSubImage& frame, ScreenBuffer& target) const {
@@ -85,6 +89,7 @@ void FrameComposer::ClearFrameArea(const TGIFSubImage& frame) {
 }
 
 void FrameComposer::ShowFrame(int index) {
+  if (!started_) Restart();
   TGIFSubImage* frame = image_.Frame(index);
   if (!frame) return;
   const int disposal = FrameDisposal(*frame);
@@ -95,6 +100,8 @@ void FrameComposer::ShowFrame(int index) {
     oldDisposal_ = disposal;
     return;
   }
+  if (compose_.width != visible_.width || compose_.height != visible_.height)
+    compose_.Reset(visible_.width, visible_.height, canvas_);
   const bool clearFirst = (options_ & dpClearOnRepeat) && index == 0;
   if (clearFirst) ClearFrameArea(*frame);
   if (disposal == kDisposePrevious) {

@@ -55,6 +55,11 @@ struct ScreenBuffer {
   platform::Color At(int x, int y) const { return pixels[static_cast<std::size_t>(y) * static_cast<std::size_t>(width) + static_cast<std::size_t>(x)]; }
 };
 
+// The largest logical screen the composer draws, in bytes of one screen
+// buffer: the cap of any picture. A 16-bit screen may claim far more than
+// its frames need, so the size is checked before anything is allocated.
+inline constexpr std::int64_t kMaxScreenBytes = static_cast<std::int64_t>(platform::Bitmap::kMaxBytes);
+
 // Composes the frames of one image. The screen starts as `canvas` (what lay
 // under the picture: one colour here); with dpTransparent, transparent pixels
 // leave what is under them and clearing restores the canvas, otherwise
@@ -64,11 +69,13 @@ class FrameComposer {
   FrameComposer(TGIFImage& image, std::uint16_t options, platform::Color canvas);
 
   // Draws frame `index` by its disposal method and the method of the frame
-  // shown before; Visible() then holds what the screen shows.
+  // shown before; Visible() then holds what the screen shows. The first
+  // call starts the screen (see Restart).
   void ShowFrame(int index);
   const ScreenBuffer& Visible() const { return visible_; }
   platform::Color Background() const { return background_; }
-  // Starts again from the canvas (a new painting run).
+  // Starts again from the canvas (a new painting run). A screen above
+  // kMaxScreenBytes raises a GIFException saying it is too large.
   void Restart();
 
  private:
@@ -80,6 +87,10 @@ class FrameComposer {
   platform::Color canvas_;
   platform::Color background_;
   int oldDisposal_ = kDisposeKeep;
+  bool started_ = false;
+  // What earlier frames left, made only for images whose frames restore
+  // (disposal 2 or 3); a copy of it is made for a frame that restores to
+  // previous over a restored screen.
   ScreenBuffer compose_;
   ScreenBuffer restore_;
   ScreenBuffer visible_;

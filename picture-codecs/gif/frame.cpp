@@ -325,6 +325,11 @@ void TGIFSubImage::LoadFromStream(Stream& stream) {
 }
 
 void TGIFSubImage::DecodeRaster(Stream& stream) {
+  // Every frame of a file is held at its full size, whatever its data
+  // reaches: the picture's total is checked before the pixels are taken (a
+  // frame too large by itself is refused as such by NewPixels).
+  const std::int64_t size = static_cast<std::int64_t>(Width()) * Height();
+  if (ownerImage_ && size <= kMaxFramePixels) ownerImage_->ChargeLoadedPixels(size);
   NewPixels();
   const std::uint8_t fill = HasTransparency() ? static_cast<std::uint8_t>(TransparentIndex()) : 0;
   DecodeLZW(stream, pixels_.data(), Width(), Height(), Interlaced(), fill,

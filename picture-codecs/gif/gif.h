@@ -52,6 +52,8 @@ inline constexpr const char* kUnderrun = "Decoder bit buffer under-run";
 inline constexpr const char* kCircular = "Circular decoder table entry";
 inline constexpr const char* kColourNotInTable = "Color not in color table";
 inline constexpr const char* kBadDimensions = "Invalid image dimensions";
+inline constexpr const char* kScreenTooLarge = "Logical screen too large to show";
+inline constexpr const char* kFramesTooLarge = "Image too large: its frames hold more pixels than can be loaded";
 inline constexpr const char* kBadStreamOp = "Invalid stream operation";
 inline constexpr const char* kLoading = "Loading...";
 inline constexpr const char* kSaving = "Saving...";
@@ -71,6 +73,11 @@ inline constexpr std::uint8_t kLabelGraphicControl = 0xF9;
 inline constexpr std::uint8_t kLabelComment = 0xFE;
 inline constexpr std::uint8_t kLabelApplication = 0xFF;
 inline constexpr int kSeverityWarning = 1;
+// The pixel bytes (one per pixel) that the frames of one picture read from a
+// stream may hold together: 512 MB, far above any real animation (a
+// thousand full frames of 720 x 720), and a bound on what a small damaged or
+// hostile file can make us allocate and fill.
+inline constexpr std::int64_t kMaxPicturePixelBytes = std::int64_t{1} << 29;
 
 // Drawing options (PaintOptions bits).
 enum PaintOption : std::uint16_t {
@@ -699,6 +706,10 @@ class TGIFImage : public platform::Graphic, public GIFObject {
   // Sets the logical screen size without the frame checks (frames that grow
   // past the screen enlarge it).
   void SetScreenSize(int width, int height);
+  // While frames are read: adds a frame's pixel bytes to what the frames
+  // read since the image was cleared hold, before they are allocated; past
+  // kMaxPicturePixelBytes the picture is refused as too large.
+  void ChargeLoadedPixels(std::int64_t bytes);
 
   std::uint16_t PaintOptions = kDefaultPaintOptions;
   std::uint8_t ReductionMethod = static_cast<std::uint8_t>(kDefaultColorReduction);
@@ -716,6 +727,7 @@ class TGIFImage : public platform::Graphic, public GIFObject {
   mutable bool inPaletteQuery_ = false;
   void RemovePainter(TGIFPainter* painter);
   bool inDraw_ = false;
+  std::int64_t loadedPixelBytes_ = 0;  // of the frames read since the image was cleared
   void AssignPicture(const platform::Graphic& source);  // import.cpp's frames
   // optimize.cpp: the passes of Optimize, each advancing the progress count.
   struct OptimizeProgress;

@@ -52,12 +52,18 @@ void TGIFImage::ClearImage() {
   header_->ScreenHeight = 0;
   header_->PackScreenFlags();
   SetPalette({});
+  loadedPixelBytes_ = 0;
 }
 
 void TGIFImage::SetScreenSize(int width, int height) {
   header_->ScreenWidth = static_cast<std::uint16_t>(std::clamp(width, 0, 0xFFFF));
   header_->ScreenHeight = static_cast<std::uint16_t>(std::clamp(height, 0, 0xFFFF));
   DropBitmap();
+}
+
+void TGIFImage::ChargeLoadedPixels(std::int64_t bytes) {
+  if (bytes > kMaxPicturePixelBytes - loadedPixelBytes_) RaiseGIFError(msg::kFramesTooLarge);
+  loadedPixelBytes_ += bytes;
 }
 
 void TGIFImage::SetWidth(int width) {

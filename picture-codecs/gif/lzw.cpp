@@ -133,7 +133,10 @@ std::int64_t Expand(const CodeData& data, int codeSize, std::uint8_t* out, std::
       t.suffix[next] = code < next ? t.first[code] : t.first[prev];
       t.length[next] = static_cast<std::uint16_t>(t.length[prev] + 1);
       ++next;
-      if (next == limit && limit < kMaxCodes) {
+      // Code sizes 0 and 1 start with the first free code already at the
+      // limit; the width then catches up one step per new code, as other
+      // readers do.
+      if (next >= limit && limit < kMaxCodes) {
         limit *= 2;
         ++width;
       }
@@ -171,7 +174,7 @@ void DecodeLZW(Stream& stream, std::uint8_t* pixels, int width, int height, bool
     fillFrom(0);
     return;
   }
-  if (*codeSize < kMinCodeSize || *codeSize > kMaxCodeSize) {
+  if (*codeSize > kMaxCodeSize) {
     SkipSubBlocks(stream);
     RaiseGIFError(msg::kBadData);
   }
@@ -183,8 +186,13 @@ void DecodeLZW(Stream& stream, std::uint8_t* pixels, int width, int height, bool
   }
   // Interlaced rows arrive in pass order: decode in arrival order, then put
   // every row that was reached (the last one maybe in part) in its place.
-  platform::PixelBuffer linear(static_cast<std::size_t>(total));
-  const std::int64_t produced = Expand(data, *codeSize, linear.data(), total, warn);
+  // The j-th code after a clear stands for at most j values, so data that
+  // ends early needs only a small part of the frame in between: such a
+  // frame costs no more than its own pixels.
+  const std::int64_t codes = static_cast<std::int64_t>(data.bitEnd / static_cast<std::uint64_t>(*codeSize + 1));
+  const std::int64_t reach = codes < (std::int64_t{1} << 31) ? std::min(total, codes * (codes + 1) / 2) : total;
+  platform::PixelBuffer linear(static_cast<std::size_t>(reach));
+  const std::int64_t produced = Expand(data, *codeSize, linear.data(), reach, warn);
   const std::vector<int> rows = InterlacedRows(height);
   std::int64_t r = 0;
   for (std::int64_t i = 0; i < total; i += width, ++r) {

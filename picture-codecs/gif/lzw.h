@@ -18,16 +18,17 @@ namespace gif {
 
 using WarnFn = std::function<void(int severity, const std::string& message)>;
 
-// The smallest and largest minimum code size a stream may carry (the 4096
-// entry table must hold the clear code, the end code and a first string).
-inline constexpr int kMinCodeSize = 2;
+// The largest minimum code size a stream may carry (the 4096 entry table
+// must hold the clear code, the end code and a first string). The format's
+// least is 2, but other readers take 0 and 1, with the clear and end codes of
+// that size (1 and 2, or 2 and 3); our writers never send less than 2.
 inline constexpr int kMaxCodeSize = 11;
 inline constexpr int kMaxCodes = 4096;
 
 // Reads the image data of a frame of width x height at the stream's
 // position into pixels (width x height zero bytes); pixels the data does not
-// reach get the fill value. A minimum code size outside 2..11 raises
-// "Invalid GIF data".
+// reach get the fill value. A minimum code size above 11 raises "Invalid GIF
+// data".
 void DecodeLZW(platform::Stream& stream, std::uint8_t* pixels, int width, int height, bool interlaced,
                std::uint8_t fill, const WarnFn& warn);
 

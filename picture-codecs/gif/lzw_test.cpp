@@ -235,8 +235,8 @@ TEST(LzwDecoding, DamagedAndUnusualStreams) {
     Decode(WriteCodes(2, {{4, 3}, {1, 3}, {2, 3}, {3, 3}}), 8, 1, false, &w);
     EXPECT_NE(std::find(w.list.begin(), w.list.end(), gif::msg::kUnderrun), w.list.end());
   }
-  // Code size 12 leaves no room in the table; 1 is below the format's least.
-  for (int size : {0, 1, 12, 255}) {
+  // Code size 12 leaves no room in the table.
+  for (int size : {12, 255}) {
     platform::MemoryStream in(Bytes{static_cast<std::uint8_t>(size), 1, 0, 0});
     Bytes px(4);
     EXPECT_THROW(gif::DecodeLZW(in, px.data(), 2, 2, false, 0, [](int, const std::string&) {}), gif::GIFException)
@@ -282,6 +282,28 @@ TEST(LzwDecoding, DeferredClearKeepsReadingTwelveBitCodes) {
   }
   codes.push_back({clear + 1, 9});
   EXPECT_EQ(Decode(WriteCodes(codeSize, codes), static_cast<int>(expect.size()), 1), expect);
+}
+
+TEST(LzwDecoding, CodeSizesBelowTwo) {
+  // Sizes 0 and 1 are below the format's least, yet other readers take them
+  // with the clear and end codes of that size. A 2 x 1 picture at size 1:
+  // clear 2, 0 and 1 at 2 bits; the first new code brings the width to 3
+  // for the end code 3.
+  Warnings w;
+  EXPECT_EQ(Decode(WriteCodes(1, {{2, 2}, {0, 2}, {1, 2}, {3, 3}}), 2, 1, false, &w, 9), (Bytes{0, 1}));
+  // The width keeps pace with the table one step per new code, so new
+  // codes are read as ImageMagick reads them: 4 is "0 1", 8 is "1 1".
+  EXPECT_EQ(Decode(WriteCodes(1, {{2, 2}, {0, 2}, {1, 2}, {4, 3}, {4, 3}, {1, 3}, {8, 4}, {0, 4}, {3, 4}}), 10, 1,
+                   false, &w, 9),
+            (Bytes{0, 1, 0, 1, 0, 1, 1, 1, 1, 0}));
+  // Size 0: one value, clear 1 and end 2; 5 is "0 0", 6 is "0 0 0".
+  EXPECT_EQ(
+      Decode(WriteCodes(0, {{1, 1}, {0, 1}, {0, 1}, {0, 2}, {5, 3}, {6, 3}, {5, 3}, {2, 4}}), 10, 1, false, &w, 9),
+      Bytes(10, 0));
+  // Single values with a clear before each, which every reader takes alike.
+  EXPECT_EQ(Decode(WriteCodes(1, {{2, 2}, {1, 2}, {2, 2}, {0, 2}, {2, 2}, {1, 2}, {3, 2}}), 3, 1, false, &w, 9),
+            (Bytes{1, 0, 1}));
+  EXPECT_TRUE(w.list.empty());
 }
 
 TEST(LzwCoding, InterlacedRowOrder) {

@@ -1,6 +1,7 @@
 #include "picture-codecs/gif/painter.h"
 
 #include <QCoreApplication>
+#include <QEventLoop>
 #include <QImage>
 #include <QTimer>
 #include <algorithm>
@@ -20,6 +21,22 @@ class SteadyClock : public PainterClock {
   }
   void SleepMs(int ms) override { std::this_thread::sleep_for(std::chrono::milliseconds(ms)); }
 };
+
+// Serves the events queued for this thread, inside an event loop of its own
+// so that an application told to quit (QCoreApplication::quit or exit) ends
+// this loop as well. Answers false then; the loops further out keep the
+// request and its code, and end as soon as the painter has returned.
+bool ServeEvents() {
+  if (!QCoreApplication::instance()) return true;
+  QEventLoop loop;
+  bool served = false;
+  QTimer::singleShot(0, &loop, [&] {
+    served = true;
+    loop.exit();
+  });
+  loop.exec();
+  return served;
+}
 
 }  // namespace
 
@@ -279,7 +296,9 @@ void TGIFPainter::Execute() {
       const std::int64_t before = clock_.NowMs();
       clock_.SleepMs(std::min(wait, kSliceMs));
       wait -= static_cast<int>(std::max<std::int64_t>(clock_.NowMs() - before, 1));
-      if (QCoreApplication::instance()) QCoreApplication::processEvents();
+      // The application quitting ends the painter, or a painter set to
+      // repeat forever would keep the program alive.
+      if (!ServeEvents()) StopPainter();
     }
   }
 }

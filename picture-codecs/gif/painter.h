@@ -9,7 +9,7 @@
 //   stopping, clearing or freeing the image takes effect at once.
 // - synchronous: Execute() runs the whole animation inside the caller,
 //   sleeping in slices of at most kSliceMs between frames and serving the
-//   event queue between slices.
+//   event queue between slices; the application quitting ends it there.
 // Time comes from a PainterClock, so tests run the waits on a fake clock.
 #include <cstdint>
 #include <functional>

@@ -4,6 +4,7 @@
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
+#include <QTimer>
 #include <chrono>
 #include <thread>
 
@@ -416,6 +417,42 @@ TEST(GifImageDrawing, AnimationOnTheEventLoopStopsAtOnce) {
     timer.restart();
     while (timer.elapsed() < 80) QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
     EXPECT_EQ(n, at);
+  }
+}
+
+// The application quitting while a synchronous painter set to repeat forever
+// waits: the painter ends within a slice and the application's event loop
+// still ends, with the code it was given.
+TEST(GifImageDrawing, QuitEndsASynchronousPainter) {
+  for (const int code : {0, 7}) {
+    auto image = Animation(3, 5, 0);
+    image->PaintOptions = gif::dpAnimate | gif::dpRepeat | gif::dpRepeatForever;
+    platform::Bitmap target(2, 2);
+    platform::Canvas canvas(&target);
+    QElapsedTimer clock;
+    qint64 quitAt = -1;
+    qint64 returnedAt = -1;
+    // A painter that misses the quit still ends, so that the test does.
+    image->OnFramePainted = [&](TGIFPainter& p) {
+      if (clock.elapsed() > 5000) p.StopPainter();
+    };
+    QTimer::singleShot(0, [&] {
+      clock.start();
+      QTimer::singleShot(300, [&] {
+        quitAt = clock.elapsed();
+        if (code == 0)
+          QCoreApplication::quit();
+        else
+          QCoreApplication::exit(code);
+      });
+      image->Draw(canvas, platform::Rect{0, 0, 2, 2});
+      returnedAt = clock.elapsed();
+    });
+    EXPECT_EQ(QCoreApplication::exec(), code);
+    ASSERT_GE(quitAt, 300);
+    EXPECT_GE(returnedAt, quitAt);
+    EXPECT_LE(returnedAt - quitAt, TGIFPainter::kSliceMs) << "code " << code;
+    EXPECT_EQ(image->PainterCount(), 0);
   }
 }
 

@@ -16,7 +16,8 @@
 //
 // Exit status: 0 done; 1 a file could not be read or written (one line on
 // standard error naming the file and the codec's message, also when a reader
-// reports a damaged file in a message box); 2 usage error.
+// reports a damaged file in a message box), or anything else failed (one
+// line with the message); 2 usage error.
 #include <QGuiApplication>
 #include <algorithm>
 #include <cstdio>
@@ -104,18 +105,21 @@ int WriteFrames(const std::vector<std::string>& args) {
   const auto outFormat = platform::FindFileFormat(ExtensionOf(pattern));
   if (!outFormat) return Usage(("no picture class for the extension of " + pattern).c_str());
   gif::TGIFImage image;
+  std::optional<gif::FrameComposer> composer;
   try {
     image.LoadFromFile(in);
+    const std::uint16_t options = image.PaintOptions | gif::dpTransparent;
+    composer.emplace(image, options, backdrop ? *backdrop : gif::PainterBackground(image));
+    // A logical screen too large to compose is the input's fault.
+    composer->Restart();
   } catch (const std::exception& e) {
     return FileError(in, e.what());
   }
-  const std::uint16_t options = image.PaintOptions | gif::dpTransparent;
-  gif::FrameComposer composer(image, options, backdrop ? *backdrop : gif::PainterBackground(image));
   for (int i = 0; i < image.FrameCount(); ++i) {
     const std::string out = pattern.substr(0, mark) + std::to_string(i) + pattern.substr(mark + 2);
     try {
-      composer.ShowFrame(i);
-      const gif::ScreenBuffer& screen = composer.Visible();
+      composer->ShowFrame(i);
+      const gif::ScreenBuffer& screen = composer->Visible();
       platform::Bitmap bitmap(std::max(1, screen.width), std::max(1, screen.height), platform::PixelFormat::Bit24);
       for (int y = 0; y < screen.height; ++y)
         for (int x = 0; x < screen.width; ++x) bitmap.SetPixel(x, y, screen.At(x, y));
@@ -129,16 +133,7 @@ int WriteFrames(const std::vector<std::string>& args) {
   return kExitDone;
 }
 
-}  // namespace
-
-int main(int argc, char** argv) {
-  // Pictures may need the GUI library's image classes, never a screen. The
-  // library's own chatter (a missing runtime folder, say) would break the
-  // promise of one line per failure, so only its fatal messages get through.
-  qputenv("QT_QPA_PLATFORM", "offscreen");
-  qInstallMessageHandler([](QtMsgType type, const QMessageLogContext&, const QString& text) {
-    if (type == QtCriticalMsg || type == QtFatalMsg) std::fprintf(stderr, "picconv: %s\n", qPrintable(text));
-  });
+int Run(int argc, char** argv) {
   QGuiApplication app(argc, argv);
   if (argc > 1 && std::string(argv[1]) == "--frames") {
     codecs::RegisterPictureCodecs();
@@ -204,4 +199,24 @@ int main(int argc, char** argv) {
     return FileError(out, e.what());
   }
   return kExitDone;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  // Pictures may need the GUI library's image classes, never a screen. The
+  // library's own chatter (a missing runtime folder, say) would break the
+  // promise of one line per failure, so only its fatal messages get through.
+  qputenv("QT_QPA_PLATFORM", "offscreen");
+  qInstallMessageHandler([](QtMsgType type, const QMessageLogContext&, const QString& text) {
+    if (type == QtCriticalMsg || type == QtFatalMsg) std::fprintf(stderr, "picconv: %s\n", qPrintable(text));
+  });
+  // Whatever escapes the reports that name a file (running out of memory,
+  // say) is still one line and a failed exit, never an abort.
+  try {
+    return Run(argc, argv);
+  } catch (const std::exception& e) {
+    std::fprintf(stderr, "picconv: %s\n", e.what());
+    return kExitFileError;
+  }
 }
