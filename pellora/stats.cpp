@@ -11,6 +11,7 @@
 #include "foundation/msgbox.h"
 #include "foundation/sysinit.h"
 #include "foundation/variant.h"
+#include "platform/safesave.h"
 
 namespace pellora {
 namespace {
@@ -264,7 +265,7 @@ bool Statistics::SaveFile(const std::string& path) const {
   bool saved = false;
   if (!fileUnreadable_) {
     try {
-      saved = foundation::SaveFileAtomically(foundation::ToFsPath(path), SaveBytes());
+      saved = platform::SaveFileAtomically(foundation::ToFsPath(path), SaveBytes());
     } catch (const std::exception&) {
       saved = false;
     }
