@@ -8,6 +8,7 @@
 
 #include "foundation/files.h"
 #include "foundation/ini.h"
+#include "platform/safesave.h"
 
 namespace {
 
@@ -30,7 +31,7 @@ std::string MakeIniText() {
 const std::string& IniPath() {
   static const std::string path = [] {
     const auto p = std::filesystem::temp_directory_path() / "bench_ini_20000.ini";
-    foundation::SaveFileAtomically(p, MakeIniText());
+    platform::SaveFileAtomically(p, MakeIniText());
     return p.string();
   }();
   return path;

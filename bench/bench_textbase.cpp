@@ -11,6 +11,7 @@
 #include "pellora/stats.h"
 #include "pellora/textbase.h"
 #include "platform/msgbox.h"
+#include "platform/safesave.h"
 
 namespace {
 
@@ -40,7 +41,7 @@ std::string MakeTextbase(int lines) {
 
 std::string TempFile(const std::string& name, const std::string& content) {
   const auto p = std::filesystem::temp_directory_path() / name;
-  foundation::SaveFileAtomically(p, content);
+  platform::SaveFileAtomically(p, content);
   return p.string();
 }
 

@@ -1,8 +1,8 @@
 #pragma once
-// File tests, shell "open", and the safe way to save a data file.
+// File tests, shell "open" and reading whole files. Files are saved by
+// platform/safesave.h.
 #include <cstdint>
 #include <filesystem>
-#include <functional>
 #include <string>
 #include <string_view>
 
@@ -56,39 +56,6 @@ bool FindFileInfo(const Variant& path, FindData& data, int options = 0);
 // True when the request was handed over.
 bool ShellExec(const std::string& verb, const std::string& file, const std::string& directory,
                const std::string& parameters);
-
-// Writes bytes to path through a temporary file in the same folder that is
-// flushed to disk and renamed over the old file: a failed or interrupted save
-// never leaves a truncated file. False on any failure (the temporary file is
-// removed, the old file untouched); errno then tells why.
-//
-// A save is refused (false, nothing created or replaced) when path is not a
-// regular file (a device, a pipe, a folder), when the user may not write it
-// or its folder (a write-protected file stays as it is, also for the
-// superuser), and when
-// path is a symbolic link that another user owns, that sits in a folder
-// others may write to (the same for every further link of a chain), or that
-// ends at nothing or at another user's file.
-// A link of the user's own in a folder of their own is followed: the file it
-// points at is replaced and the link kept. Temporary files that an earlier
-// save to the same file left behind when it was killed are removed.
-bool SaveFileAtomically(const std::string& path, std::string_view bytes);
-bool SaveFileAtomically(const std::filesystem::path& path, std::string_view bytes);
-// The same for content too large to hold at once: fill writes it to the open
-// temporary file (fd) and returns false on failure.
-bool SaveFileAtomicallyWith(const std::filesystem::path& path, const std::function<bool(int fd)>& fill);
-// Removes the temporary files that saves to any file in dir left behind when
-// they were killed (a program's start calls it for its data folders). Only
-// names a save gives its temporary file, only regular files of this user
-// whose writer no longer runs; everything else stays.
-void RemoveStaleSaveFiles(const std::filesystem::path& dir);
-// Writes all of bytes to fd, going on after interrupted writes.
-bool WriteAll(int fd, std::string_view bytes);
-
-// Whether the user may write path (a file or a folder) by its permission
-// bits. The superuser may write anything, but a file or folder that nobody
-// may write was protected on purpose and counts as not writable.
-bool MayWritePath(const std::filesystem::path& path);
 
 // Reads a whole regular file; false when it cannot be read (a pipe or device
 // is refused at once instead of blocking).

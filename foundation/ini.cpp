@@ -4,6 +4,7 @@
 
 #include "foundation/files.h"
 #include "foundation/msgbox.h"
+#include "platform/safesave.h"
 #include "platform/text.h"
 
 namespace foundation {
@@ -235,7 +236,9 @@ void StringList::LoadFromFile(const std::string& path) {
   SetText(bytes);
 }
 
-bool StringList::SaveToFile(const std::string& path) const { return SaveFileAtomically(path, Text()); }
+bool StringList::SaveToFile(const std::string& path) const {
+  return platform::SaveFileAtomically(ToFsPath(path), Text());
+}
 
 // ---------------------------------------------------------------- routines
 

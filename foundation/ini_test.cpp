@@ -10,6 +10,7 @@
 
 #include "foundation/files.h"
 #include "platform/msgbox.h"
+#include "platform/safesave.h"
 
 namespace {
 
@@ -673,7 +674,7 @@ TEST(StringListFiles, ByteExactRoundTripAfterEdits) {
       "gone=1\r\n"
       "[Last]\r\n"
       "x=\xE9t\xE9\r\n";
-  ASSERT_TRUE(foundation::SaveFileAtomically(path, original));
+  ASSERT_TRUE(platform::SaveFileAtomically(foundation::ToFsPath(path), original));
   StringList l;
   l.LoadFromFile(path);
   IniWriteValue(&l, "", "Version", Variant(4));
@@ -722,7 +723,7 @@ TEST(StringListFiles, DamagedFilesLoadWithoutHarm) {
   garbage += std::string(3, '\0') + "x";
   garbage += "\r\n" + std::string(100000, '=') + "\n[" + std::string(100000, '[') + "\r";
   for (int i = 0; i < 256; ++i) garbage.push_back(static_cast<char>(i));
-  ASSERT_TRUE(foundation::SaveFileAtomically(path, garbage));
+  ASSERT_TRUE(platform::SaveFileAtomically(foundation::ToFsPath(path), garbage));
   StringList l;
   l.LoadFromFile(path);
   EXPECT_EQ(l.Count(), 7);  // the bytes 10 and 13 among the garbage end lines too

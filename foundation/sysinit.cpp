@@ -16,6 +16,7 @@
 #include "foundation/files.h"
 #include "foundation/msgbox.h"
 #include "platform/msgbox.h"
+#include "platform/safesave.h"
 #include "platform/text.h"
 
 namespace foundation {
@@ -156,7 +157,7 @@ bool EnsureBaseFile() {
   const std::string beside = ProgramDir + kBaseFileName;
   if (!ProgramDir.empty() && ProgramDir != AppDir && FileExistsVar(Variant(beside), 0)) {
     std::string bytes;
-    if (!AppDir.empty() && ReadWholeFile(beside, bytes) && SaveFileAtomically(inAppDir, bytes)) {
+    if (!AppDir.empty() && ReadWholeFile(beside, bytes) && platform::SaveFileAtomically(ToFsPath(inAppDir), bytes)) {
       BaseDir = AppDir;
       BaseIniFile = inAppDir;
     } else {
@@ -178,7 +179,7 @@ bool EnsureBaseFile() {
     // Anything but Yes counts as No.
     const std::string dir = answer == platform::IdYes ? windowsDir : AppDir;
     const std::string file = dir + kBaseFileName;
-    if (!dir.empty() && SaveFileAtomically(file, std::string_view())) {
+    if (!dir.empty() && platform::SaveFileAtomically(ToFsPath(file), std::string_view())) {
       BaseDir = dir;
       BaseIniFile = file;
       return true;
@@ -238,7 +239,7 @@ bool InitSysPaths() {
   // and base file in the user's data folder instead. Without a private data
   // folder nothing can be saved safely: the program folder's files are read
   // and the user is told, once, that settings are not kept.
-  if (AppDir.empty() || !MayWritePath(ToFsPath(AppDir))) {
+  if (AppDir.empty() || !platform::MayWritePath(ToFsPath(AppDir))) {
     const std::string data = XdgFolder("XDG_DATA_HOME", ".local/share");
     if (!data.empty()) {
       AppDir = data;
@@ -258,8 +259,8 @@ bool InitSysPaths() {
   const bool ok = EnsureBaseFile();
   // Saves killed in the middle (a crash, a power cut) leave their temporary
   // files beside the ini and base file; nothing else cleans them.
-  if (!AppDir.empty()) RemoveStaleSaveFiles(ToFsPath(AppDir));
-  if (!BaseDir.empty() && BaseDir != AppDir) RemoveStaleSaveFiles(ToFsPath(BaseDir));
+  if (!AppDir.empty()) platform::RemoveStaleSaveFiles(ToFsPath(AppDir));
+  if (!BaseDir.empty() && BaseDir != AppDir) platform::RemoveStaleSaveFiles(ToFsPath(BaseDir));
   BuildEntityTables();
   return ok;
 }

@@ -17,6 +17,7 @@
 #include "foundation/files.h"
 #include "foundation/test_support.h"
 #include "platform/msgbox.h"
+#include "platform/safesave.h"
 
 namespace {
 
@@ -446,7 +447,7 @@ TEST_F(BootstrapTest, UnreadableApplicationIniIsNeverOverwritten) {
 
 TEST_F(BootstrapTest, InitSystemLoadsTheApplicationIni) {
   Touch(appDir_ + "Veltrano.Ini");
-  ASSERT_TRUE(foundation::SaveFileAtomically(appDir_ + "Gravlo.Ini", "[S]\r\nk=5\r\n"));
+  ASSERT_TRUE(platform::SaveFileAtomically(foundation::ToFsPath(appDir_ + "Gravlo.Ini"), "[S]\r\nk=5\r\n"));
   foundation::ColourRamp.clear();
   ASSERT_TRUE(foundation::InitSystem());
   EXPECT_EQ(foundation::ColourRamp.size(), 1530u);  // built at start

@@ -20,6 +20,7 @@
 #include "foundation/files.h"
 #include "pellora-lib/hdstrings.h"
 #include "platform/msgbox.h"
+#include "platform/safesave.h"
 
 namespace {
 
@@ -28,7 +29,7 @@ std::string gDir;
 bool Write(const std::string& path, std::string_view bytes) {
   const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
   if (fd < 0) return false;
-  const bool ok = foundation::WriteAll(fd, bytes);
+  const bool ok = platform::WriteAll(fd, bytes);
   return ::close(fd) == 0 && ok;
 }
 

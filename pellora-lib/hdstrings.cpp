@@ -18,6 +18,7 @@
 #include "pellora-lib/memblock.h"
 #include "pellora-lib/sysmsg.h"
 #include "platform/msgbox.h"
+#include "platform/safesave.h"
 #include "platform/stream.h"
 #include "platform/text.h"
 
@@ -721,8 +722,8 @@ bool THdStrings::SaveIndex(bool onlyIfPresent) {
   if (present && SameTime(idx.st_mtim, text.st_mtim) &&
       foundation::ReadWholeFile(std::filesystem::path(idxName), onDisk) && onDisk == data)
     return true;
-  if (!foundation::SaveFileAtomicallyWith(std::filesystem::path(idxName),
-                                          [&](int fd) { return foundation::WriteAll(fd, data); }))
+  if (!platform::SaveFileAtomicallyWith(std::filesystem::path(idxName),
+                                        [&](int fd) { return platform::WriteAll(fd, data); }))
     return false;
   const struct timespec times[2] = {text.st_atim, text.st_mtim};
   if (utimensat(AT_FDCWD, idxName.c_str(), times, 0) != 0) ShowSystemError(-1);
@@ -755,12 +756,12 @@ bool THdStrings::SaveFile(const std::string& name) {
     return false;
   }
   bool copyFailed = false;
-  const bool saved = foundation::SaveFileAtomicallyWith(std::filesystem::path(target), [&](int fd) {
+  const bool saved = platform::SaveFileAtomicallyWith(std::filesystem::path(target), [&](int fd) {
     std::vector<char> piece(static_cast<size_t>(std::min<int64_t>(std::max<int64_t>(used_, 1), 1 << 24)));
     for (int64_t done = 0; done < used_;) {
       const int64_t n = std::min<int64_t>(static_cast<int64_t>(piece.size()), used_ - done);
       if (storage_->Read(done, piece.data(), n) != n ||
-          !foundation::WriteAll(fd, std::string_view(piece.data(), static_cast<size_t>(n)))) {
+          !platform::WriteAll(fd, std::string_view(piece.data(), static_cast<size_t>(n)))) {
         copyFailed = true;
         return false;
       }

@@ -2,9 +2,7 @@
 
 #include <algorithm>
 #include <bit>
-#include <cerrno>
 #include <cmath>
-#include <cstring>
 #include <exception>
 #include <filesystem>
 #include <limits>
@@ -13,6 +11,7 @@
 #include "foundation/msgbox.h"
 #include "foundation/sysinit.h"
 #include "foundation/variant.h"
+#include "platform/safesave.h"
 
 namespace pellora {
 namespace {
@@ -263,25 +262,21 @@ bool Statistics::LoadFile(const std::string& path) {
 
 bool Statistics::SaveFile(const std::string& path) const {
   if (records_.empty()) return true;
-  bool saved = false;
-  if (!fileUnreadable_) {
-    try {
-      const std::string bytes = SaveBytes();
-      saved = foundation::SaveFileAtomically(foundation::ToFsPath(path), bytes);
-    } catch (const std::exception&) {
-      saved = false;
-      errno = EIO;
-    }
+  if (fileUnreadable_) return false;  // an unread file was reported at load
+  std::string reason;
+  try {
+    const platform::SaveResult result =
+        platform::SaveFileSafely(foundation::ToFsPath(path), SaveBytes(), platform::SaveLinks::OwnOnly);
+    if (result) return true;
+    reason = result.Reason();
+  } catch (const std::exception& e) {
+    reason = e.what();
   }
-  if (!saved && !fileUnreadable_) {  // an unread file was reported at load
-    const int reason = errno != 0 ? errno : EIO;
-    try {
-      foundation::MsgBox(
-          foundation::Variant("The statistics could not be saved to " + path + ": " + std::strerror(reason) + "."));
-    } catch (const std::exception&) {
-    }
+  try {
+    foundation::MsgBox(foundation::Variant("The statistics could not be saved to " + path + ": " + reason + "."));
+  } catch (const std::exception&) {
   }
-  return saved;
+  return false;
 }
 
 std::string StatsFilePath() { return foundation::AppDir + kStatsFileName; }

@@ -6,6 +6,8 @@
 #include <mutex>
 #include <typeinfo>
 
+#include "platform/safesave.h"
+
 namespace platform {
 
 namespace {
@@ -127,9 +129,11 @@ void Graphic::LoadFromFile(const std::string& path) {
 }
 
 void Graphic::SaveToFile(const std::string& path) {
-  FileStream file(path, FileStream::Mode::Create);
-  SaveToStream(file);
-  file.Flush();
+  // The whole picture is encoded before the file is touched: an encoder that
+  // fails half way leaves the old file as it was.
+  MemoryStream encoded;
+  SaveToStream(encoded);
+  SavePictureFile(path, encoded.Bytes().data(), encoded.Bytes().size());
 }
 
 void Graphic::SetWidth(int) { throw GraphicError("Cannot change the size of a " + ClassName()); }

@@ -110,7 +110,9 @@ class Graphic {
   virtual void LoadFromStream(Stream& stream) = 0;
   virtual void SaveToStream(Stream& stream) = 0;
   // Whole files; the file name appears in the error of a file that cannot be
-  // opened, the picture's own message for damaged content.
+  // opened, the picture's own message for damaged content. A save encodes
+  // the whole picture first and writes it with SavePictureFile
+  // (platform/safesave.h).
   virtual void LoadFromFile(const std::string& path);
   virtual void SaveToFile(const std::string& path);
 

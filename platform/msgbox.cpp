@@ -1,12 +1,8 @@
 #include "platform/msgbox.h"
 
-#include <QApplication>
-#include <QMessageBox>
-#include <QPushButton>
+#include <atomic>
 #include <cstdio>
 #include <mutex>
-
-#include "platform/text.h"
 
 namespace platform {
 namespace {
@@ -17,43 +13,21 @@ MsgBoxAnswerer& answererSlot() {
   return slot;
 }
 
-struct ButtonSet {
-  QMessageBox::StandardButtons buttons;
-  QMessageBox::StandardButton escape;
-};
+std::atomic<MsgBoxWindow>& windowSlot() {
+  static std::atomic<MsgBoxWindow> slot{nullptr};
+  return slot;
+}
 
-ButtonSet buttonsFor(int flags) {
+// The answer of a box that nobody saw: the button that closing the box
+// gives (Cancel where the box has one, else the safest one).
+int EscapeAnswer(int flags) {
   switch (flags & 0x0F) {
-    case MbOkCancel: return {QMessageBox::Ok | QMessageBox::Cancel, QMessageBox::Cancel};
-    case MbAbortRetryIgnore:
-      return {QMessageBox::Abort | QMessageBox::Retry | QMessageBox::Ignore, QMessageBox::Abort};
-    case MbYesNoCancel: return {QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel, QMessageBox::Cancel};
-    case MbYesNo: return {QMessageBox::Yes | QMessageBox::No, QMessageBox::No};
-    case MbRetryCancel: return {QMessageBox::Retry | QMessageBox::Cancel, QMessageBox::Cancel};
-    default: return {QMessageBox::Ok, QMessageBox::Ok};
-  }
-}
-
-int resultFor(int button) {
-  switch (button) {
-    case QMessageBox::Ok: return IdOk;
-    case QMessageBox::Cancel: return IdCancel;
-    case QMessageBox::Abort: return IdAbort;
-    case QMessageBox::Retry: return IdRetry;
-    case QMessageBox::Ignore: return IdIgnore;
-    case QMessageBox::Yes: return IdYes;
-    case QMessageBox::No: return IdNo;
-    default: return IdCancel;
-  }
-}
-
-QMessageBox::Icon iconFor(int flags) {
-  switch (flags & 0xF0) {
-    case MbIconError: return QMessageBox::Critical;
-    case MbIconQuestion: return QMessageBox::Question;
-    case MbIconWarning: return QMessageBox::Warning;
-    case MbIconInformation: return QMessageBox::Information;
-    default: return QMessageBox::NoIcon;
+    case MbOkCancel: return IdCancel;
+    case MbAbortRetryIgnore: return IdAbort;
+    case MbYesNoCancel: return IdCancel;
+    case MbYesNo: return IdNo;
+    case MbRetryCancel: return IdCancel;
+    default: return IdOk;
   }
 }
 
@@ -66,31 +40,24 @@ MsgBoxAnswerer SetMessageBoxAnswerer(MsgBoxAnswerer answerer) {
   return previous;
 }
 
+void SetMessageBoxWindow(MsgBoxWindow window) { windowSlot().store(window); }
+
 int ShowMessageBox(const std::string& text, const std::string& caption, int flags) {
   MsgBoxAnswerer answerer;
   {
     std::lock_guard lock(gAnswererMutex);
     answerer = answererSlot();
   }
-  if (answerer) return answerer(MsgBoxRequest{text, caption, flags});
-
-  if (QApplication::instance() == nullptr) {
-    // Without a GUI there is nobody to ask: report on stderr and take the
-    // safest answer the box offers.
-    fprintf(stderr, "%s: %s\n", caption.c_str(), text.c_str());
-    return resultFor(buttonsFor(flags).escape);
+  const MsgBoxRequest request{text, caption, flags};
+  if (answerer) return answerer(request);
+  if (const MsgBoxWindow window = windowSlot().load()) {
+    const int pressed = window(request);
+    if (pressed != kNoWindow) return pressed;
   }
-  const ButtonSet set = buttonsFor(flags);
-  QMessageBox box(iconFor(flags), toQString(caption), toQString(text), set.buttons);
-  box.setWindowModality(Qt::ApplicationModal);
-  box.setEscapeButton(set.escape);
-  if (flags & MbDefButton2 || flags & MbDefButton3) {
-    const QList<QAbstractButton*> list = box.buttons();
-    const int index = (flags & MbDefButton3) ? 2 : 1;
-    if (index < list.size()) box.setDefaultButton(qobject_cast<QPushButton*>(list[index]));
-  }
-  const int pressed = box.exec();
-  return resultFor(pressed);
+  // Without a GUI there is nobody to ask: report on stderr and take the
+  // safest answer the box offers.
+  fprintf(stderr, "%s: %s\n", caption.c_str(), text.c_str());
+  return EscapeAnswer(flags);
 }
 
 }  // namespace platform

@@ -34,6 +34,14 @@ int ShowMessageBox(const std::string& text, const std::string& caption, int flag
 // real box. Returns the previous answerer.
 MsgBoxAnswerer SetMessageBoxAnswerer(MsgBoxAnswerer answerer);
 
+// The real box of the GUI part (msgbox_window.cpp), which installs itself:
+// it returns the pressed button's number, or kNoWindow when no widget
+// application runs. Without it a box is reported on standard error and
+// answered as closed.
+inline constexpr int kNoWindow = 0;
+using MsgBoxWindow = int (*)(const MsgBoxRequest&);
+void SetMessageBoxWindow(MsgBoxWindow window);
+
 // Installs an answerer for the lifetime of the object (tests).
 class ScopedMsgBoxAnswerer {
  public:

@@ -9,6 +9,8 @@
 #include <sys/types.h>
 #include <unistd.h>
 
+#include "platform/safesave.h"
+
 namespace platform {
 
 std::int64_t Stream::Size() {
@@ -153,11 +155,7 @@ void MemoryStream::LoadFromFile(const std::string& path) {
   position_ = 0;
 }
 
-void MemoryStream::SaveToFile(const std::string& path) const {
-  FileStream file(path, FileStream::Mode::Create);
-  file.WriteBuffer(data_.data(), data_.size());
-  file.Flush();
-}
+void MemoryStream::SaveToFile(const std::string& path) const { SavePictureFile(path, data_.data(), data_.size()); }
 
 // --- FileStream ---
 

@@ -84,6 +84,7 @@ class MemoryStream : public Stream {
   std::vector<std::uint8_t>& Bytes() { return data_; }
   void Clear() { data_.clear(); position_ = 0; }
   void LoadFromFile(const std::string& path);
+  // Through SavePictureFile (platform/safesave.h).
   void SaveToFile(const std::string& path) const;
 
  private:

@@ -17,6 +17,7 @@
 #include "picture-codecs/gif/palettes.h"
 #include "platform/canvas.h"
 #include "platform/picture.h"
+#include "platform/safesave.h"
 
 namespace gif {
 
@@ -259,32 +260,7 @@ void TGIFImage::SaveToStream(Stream& stream) {
 void TGIFImage::SaveToFile(const std::string& path) {
   platform::MemoryStream encoded;
   SaveToStream(encoded);
-  const std::filesystem::path target(path);
-  const std::filesystem::path folder = target.has_parent_path() ? target.parent_path() : ".";
-  std::string pattern = (folder / ("." + target.filename().string() + ".XXXXXX")).string();
-  const int fd = mkstemp(pattern.data());
-  if (fd < 0) throw platform::StreamError("Cannot create file \"" + path + "\": " + std::strerror(errno));
-  const auto& bytes = encoded.Bytes();
-  bool ok = true;
-  for (std::size_t done = 0; ok && done < bytes.size();) {
-    const ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) ok = false;
-    else done += static_cast<std::size_t>(n);
-  }
-  if (ok && ::fsync(fd) != 0) ok = false;
-  const int err = errno;
-  ::close(fd);
-  if (!ok || std::rename(pattern.c_str(), path.c_str()) != 0) {
-    const int why = ok ? errno : err;
-    std::remove(pattern.c_str());
-    throw platform::StreamError("Cannot write file \"" + path + "\": " + std::strerror(why));
-  }
-  // The temporary file was private to us; the picture takes the usual
-  // permissions of a new file.
-  const mode_t mask = ::umask(0);
-  ::umask(mask);
-  ::chmod(path.c_str(), 0666 & ~mask);
+  platform::SavePictureFile(path, encoded.Bytes().data(), encoded.Bytes().size());
 }
 
 platform::Bitmap* TGIFImage::RenderBitmap() {

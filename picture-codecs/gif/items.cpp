@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "picture-codecs/gif/gif.h"
+#include "platform/safesave.h"
 
 namespace gif {
 
@@ -13,9 +14,9 @@ void TGIFItem::Warning(int severity, const std::string& message) {
 }
 
 void TGIFItem::SaveToFileName(const std::string& path) {
-  platform::FileStream file(path, platform::FileStream::Mode::Create);
-  SaveToStream(file);
-  file.Flush();
+  platform::MemoryStream encoded;
+  SaveToStream(encoded);
+  platform::SavePictureFile(path, encoded.Bytes().data(), encoded.Bytes().size());
 }
 
 void TGIFItem::LoadFromFileName(const std::string& path) {

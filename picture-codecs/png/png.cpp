@@ -11,6 +11,7 @@
 
 #include "picture-codecs/png/png_coding.h"
 #include "platform/picture.h"
+#include "platform/safesave.h"
 
 namespace codecs {
 
@@ -56,48 +57,6 @@ bool IsIEND(const TChunk& c) { return dynamic_cast<const TChunkIEND*>(&c) != nul
 template <class T>
 bool IsExactly(const TChunk& c) {
   return std::type_index(typeid(c)) == std::type_index(typeid(T));
-}
-
-// Writes bytes to path through a temporary file in the same folder, flushed
-// and renamed over the old file; the old file's permissions carry over.
-void WriteFileSafely(const std::string& path, const std::vector<std::uint8_t>& bytes) {
-  const auto fail = [&](int error) {
-    throw platform::StreamError("Cannot create file \"" + path + "\": " + std::strerror(error));
-  };
-  struct stat old {};
-  mode_t mode = 0;
-  if (lstat(path.c_str(), &old) == 0) {
-    if (!S_ISREG(old.st_mode)) fail(EINVAL);
-    if (access(path.c_str(), W_OK) != 0) fail(EACCES);
-    mode = old.st_mode & 07777;
-  } else {
-    const mode_t mask = umask(0);
-    umask(mask);
-    mode = 0666 & ~mask;
-  }
-  std::filesystem::path target(path);
-  const std::filesystem::path folder = target.has_parent_path() ? target.parent_path() : std::filesystem::path(".");
-  std::string pattern = (folder / ("." + target.filename().string() + ".XXXXXX")).string();
-  const int fd = mkstemp(pattern.data());
-  if (fd < 0) fail(errno);
-  int error = 0;
-  std::size_t done = 0;
-  while (done < bytes.size() && error == 0) {
-    const ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
-    if (n < 0) {
-      if (errno != EINTR) error = errno;
-    } else {
-      done += static_cast<std::size_t>(n);
-    }
-  }
-  if (error == 0 && fchmod(fd, mode) != 0) error = errno;
-  if (error == 0 && fsync(fd) != 0) error = errno;
-  if (::close(fd) != 0 && error == 0) error = errno;
-  if (error == 0 && std::rename(pattern.c_str(), path.c_str()) != 0) error = errno;
-  if (error != 0) {
-    ::unlink(pattern.c_str());
-    fail(error);
-  }
 }
 
 }  // namespace
@@ -600,7 +559,7 @@ void TPNGImage::SaveToStream(platform::Stream& stream) {
 void TPNGImage::SaveToFile(const std::string& path) {
   platform::MemoryStream bytes;
   SaveToStream(bytes);
-  WriteFileSafely(path, bytes.Bytes());
+  platform::SavePictureFile(path, bytes.Bytes().data(), bytes.Bytes().size());
 }
 
 void TPNGImage::Assign(const platform::Graphic& source) {

@@ -15,6 +15,7 @@
 #include "picture-codecs/targa/rle.h"
 #include "platform/bmp.h"
 #include "platform/canvas.h"
+#include "platform/safesave.h"
 
 namespace codecs {
 
@@ -116,42 +117,6 @@ PixelKind KindOf(const Header& hd) {
   }
   throw GraphicError("Unsupported Targa image: type " + std::to_string(hd.imageType) + ", " +
                      std::to_string(hd.pixelDepth) + " bits per pixel");
-}
-
-// Writes a whole file through a temporary file beside it, renamed over the
-// target once every byte is on disk: a failed save leaves the old file.
-void WriteFileAtomically(const std::string& path, const std::vector<std::uint8_t>& bytes) {
-  namespace fs = std::filesystem;
-  const fs::path target(path);
-  const fs::path folder = target.has_parent_path() ? target.parent_path() : fs::path(".");
-  static std::atomic<unsigned> counter{0};
-  std::string temp;
-  int fd = -1;
-  for (int attempt = 0; attempt < 100 && fd < 0; ++attempt) {
-    temp = (folder / ("." + target.filename().string() + "." + std::to_string(getpid()) + "." +
-                      std::to_string(counter++) + ".tmp"))
-               .string();
-    fd = open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-    if (fd < 0 && errno != EEXIST) break;
-  }
-  if (fd < 0) throw platform::StreamError("Cannot create file " + path);
-  struct stat old;
-  if (stat(path.c_str(), &old) == 0 && S_ISREG(old.st_mode)) fchmod(fd, old.st_mode & 07777);
-  bool ok = true;
-  std::size_t done = 0;
-  while (ok && done < bytes.size()) {
-    const ssize_t n = write(fd, bytes.data() + done, bytes.size() - done);
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) ok = false;
-    else done += static_cast<std::size_t>(n);
-  }
-  if (ok && fsync(fd) != 0) ok = false;
-  if (close(fd) != 0) ok = false;
-  if (ok && rename(temp.c_str(), path.c_str()) != 0) ok = false;
-  if (!ok) {
-    unlink(temp.c_str());
-    throw platform::StreamError("Cannot write file " + path);
-  }
 }
 
 }  // namespace
@@ -379,7 +344,7 @@ void TTarga::SaveToFile(const std::string& path) {
     platform::WriteBmp(bytes, ImageBitmap);
   else
     SaveToStream(bytes);
-  WriteFileAtomically(path, bytes.Bytes());
+  platform::SavePictureFile(path, bytes.Bytes().data(), bytes.Bytes().size());
 }
 
 void TTarga::Draw(platform::Canvas& canvas, const platform::Rect& rect) { ImageBitmap.Draw(canvas, rect); }
