@@ -130,12 +130,14 @@ std::size_t EncodeTargaRleValues(const std::uint32_t* values, std::size_t count,
       i += run;
       continue;
     }
-    // Raw pixels up to the next pair of equal neighbours, which starts a run.
+    // Raw pixels up to the next pair of equal neighbours, which starts a run;
+    // stored as they are passed, the count filled in behind them.
     const std::size_t first = i;
     const std::size_t end = first + most;
-    while (i < end && !(i + 1 < count && values[i] == values[i + 1])) ++i;
-    *o++ = static_cast<std::uint8_t>(i - first - 1);
-    for (std::size_t k = first; k < i; ++k) put(values[k]);
+    std::uint8_t* head = o++;
+    put(values[i++]);
+    while (i < end && !(i + 1 < count && values[i] == values[i + 1])) put(values[i++]);
+    *head = static_cast<std::uint8_t>(i - first - 1);
   }
   return static_cast<std::size_t>(o - out);
 }
