@@ -9,8 +9,10 @@
 #include <vector>
 
 #include "picture-codecs/codecs.h"
+#include "picture-codecs/targa/targa.h"
 #include "platform/bitmap.h"
 #include "platform/picture.h"
+#include "platform/stream.h"
 #include "platform/test_support.h"
 
 namespace {
@@ -188,6 +190,31 @@ TEST(Picconv, FramesPastThePictureBudgetAreReported) {
   EXPECT_NE(run.errors.find("frames.gif"), std::string::npos) << run.errors;
   EXPECT_NE(run.errors.find("too large"), std::string::npos) << run.errors;
   EXPECT_EQ(run.errors.find('\n'), run.errors.size() - 1) << "one line: " << run.errors;
+}
+
+// A picture large enough that the tool hands its pixels on (and gives the
+// memory of copied rows back) instead of copying it whole: every pixel and
+// every byte of the file come out as through the picture classes.
+TEST(Picconv, LargePicturesKeepEveryPixelAndByte) {
+  platform::testkit::TempDir dir("picconv_large");
+  platform::Bitmap picture = platform::testkit::RandomBitmap(2100, 2000, platform::PixelFormat::Bit24, 3);
+  picture.SaveToFile(dir / "in.bmp");
+  const ToolRun toTarga = Picconv((dir / "in.bmp") + " " + (dir / "a.tga"));
+  ASSERT_EQ(toTarga.status, 0) << toTarga.errors;
+  codecs::TTarga assigned;
+  assigned.Assign(picture);
+  platform::MemoryStream expected;
+  assigned.SaveToStream(expected);
+  EXPECT_EQ(platform::testkit::ReadFile(dir / "a.tga"), expected.Bytes());
+
+  const ToolRun toPng = Picconv((dir / "a.tga") + " " + (dir / "b.png"));
+  ASSERT_EQ(toPng.status, 0) << toPng.errors;
+  const ToolRun toBmp = Picconv((dir / "b.png") + " " + (dir / "c.bmp"));
+  ASSERT_EQ(toBmp.status, 0) << toBmp.errors;
+  platform::Bitmap back;
+  back.LoadFromFile(dir / "c.bmp");
+  EXPECT_EQ(back.GetPixelFormat(), platform::PixelFormat::Bit24);
+  EXPECT_TRUE(platform::SamePixels(back, picture));
 }
 
 }  // namespace

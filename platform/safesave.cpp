@@ -10,6 +10,7 @@
 #include <cerrno>
 #include <chrono>
 #include <cstring>
+#include <exception>
 #include <variant>
 
 #include "platform/stream.h"
@@ -216,6 +217,52 @@ bool SaveFileAtomically(const std::filesystem::path& path, std::string_view byte
 
 bool SaveFileAtomicallyWith(const std::filesystem::path& path, const SaveFill& fill) {
   return SaveFileSafely(path, fill, SaveLinks::OwnOnly).Ok();
+}
+
+namespace {
+
+// The temporary file of a save as a stream that is written from start to end.
+class SaveStream : public Stream {
+ public:
+  explicit SaveStream(int fd) : fd_(fd) {}
+  std::size_t Read(void*, std::size_t) override { throw StreamError("A file being saved is not read"); }
+  std::size_t Write(const void* buffer, std::size_t count) override {
+    if (!WriteAll(fd_, std::string_view(static_cast<const char*>(buffer), count)))
+      throw StreamError(std::string("Cannot write: ") + SystemReason(errno));
+    position_ += static_cast<std::int64_t>(count);
+    return count;
+  }
+  std::int64_t Seek(std::int64_t offset, SeekOrigin origin) override {
+    if (offset != 0 || origin != SeekOrigin::Current) throw StreamError("A file being saved is written in order");
+    return position_;
+  }
+  std::int64_t Size() override { return position_; }
+  void SetSize(std::int64_t) override { throw StreamError("A file being saved is written in order"); }
+
+ private:
+  int fd_;
+  std::int64_t position_ = 0;
+};
+
+}  // namespace
+
+void SavePictureFileWith(const std::string& path, const std::function<void(Stream&)>& write) {
+  std::exception_ptr failure;
+  const SaveResult result = SaveFileSafely(
+      std::filesystem::path(path),
+      [&](int fd) {
+        try {
+          SaveStream stream(fd);
+          write(stream);
+          return true;
+        } catch (...) {
+          failure = std::current_exception();
+          return false;
+        }
+      },
+      SaveLinks::Follow);
+  if (failure) std::rethrow_exception(failure);
+  if (!result) throw StreamError("Cannot create file \"" + path + "\": " + result.Reason());
 }
 
 void SavePictureFile(const std::string& path, const void* data, std::size_t size) {

@@ -35,6 +35,8 @@
 
 namespace platform {
 
+class Stream;
+
 enum class SaveLinks { Follow, OwnOnly };
 
 // Writes the new content to the open temporary file fd; false on failure
@@ -71,6 +73,10 @@ bool SaveFileAtomicallyWith(const std::filesystem::path& path, const SaveFill& f
 // A picture file the user named (SaveLinks::Follow). Throws StreamError
 // ("Cannot create file "<path>": <reason>") on any failure.
 void SavePictureFile(const std::string& path, const void* data, std::size_t size);
+// The same for a picture too large to hold twice: write streams the file's
+// bytes in order (no seeking back) into the temporary file. An exception
+// from write leaves the old file as it was and passes on.
+void SavePictureFileWith(const std::string& path, const std::function<void(Stream&)>& write);
 
 // Removes the temporary files that saves to any file in dir left behind when
 // they were killed (a program's start calls it for its data folders). Only

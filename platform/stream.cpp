@@ -126,10 +126,23 @@ std::size_t MemoryStream::Write(const void* buffer, std::size_t count) {
   if (count == 0) return 0;
   if (count > std::numeric_limits<std::size_t>::max() - position_) throw StreamError("Stream write error: too large");
   const std::size_t end = position_ + count;
-  if (end > data_.size()) data_.resize(end);
-  std::memcpy(data_.data() + position_, buffer, count);
+  const auto* bytes = static_cast<const std::uint8_t*>(buffer);
+  if (position_ == data_.size()) {
+    // Appending: no zero fill before the copy.
+    data_.insert(data_.end(), bytes, bytes + count);
+  } else {
+    if (end > data_.size()) data_.resize(end);
+    std::memcpy(data_.data() + position_, bytes, count);
+  }
   position_ = end;
   return count;
+}
+
+void MemoryStream::Reserve(std::int64_t count) {
+  if (count <= 0) return;
+  const auto want = static_cast<std::uint64_t>(count) + position_;
+  if (want > data_.max_size()) throw StreamError("Stream write error: too large");
+  if (want > data_.capacity()) data_.reserve(static_cast<std::size_t>(want));
 }
 
 std::int64_t MemoryStream::Seek(std::int64_t offset, SeekOrigin origin) {

@@ -43,6 +43,10 @@ class Stream {
   virtual std::int64_t Seek(std::int64_t offset, SeekOrigin origin) = 0;
   virtual std::int64_t Size();
   virtual void SetSize(std::int64_t size) = 0;
+  // A hint before about count bytes are written from the position: a
+  // memory stream makes room for them at once, instead of growing (and
+  // copying) as they come. Other streams ignore it.
+  virtual void Reserve(std::int64_t count) { (void)count; }
 
   std::int64_t Position() { return Seek(0, SeekOrigin::Current); }
   void SetPosition(std::int64_t position) { Seek(position, SeekOrigin::Begin); }
@@ -79,6 +83,7 @@ class MemoryStream : public Stream {
   std::int64_t Seek(std::int64_t offset, SeekOrigin origin) override;
   std::int64_t Size() override { return static_cast<std::int64_t>(data_.size()); }
   void SetSize(std::int64_t size) override;
+  void Reserve(std::int64_t count) override;
 
   const std::vector<std::uint8_t>& Bytes() const { return data_; }
   std::vector<std::uint8_t>& Bytes() { return data_; }

@@ -7,6 +7,10 @@
 
 #include "picture-codecs/png/png_coding.h"
 
+#if VELTRANO_PNG_WIDE_UNFILTER
+#include <emmintrin.h>
+#endif
+
 namespace codecs {
 
 namespace png_coding {
@@ -91,6 +95,131 @@ void UnfilterWith(int type, std::uint8_t* row, const std::uint8_t* prior, std::s
     default: throw EPNGImageException(png_text::kUnknownFilter);
   }
 }
+
+#if VELTRANO_PNG_WIDE_UNFILTER
+// A whole pixel at a time: Sub, Average and Paeth depend on the pixel to the
+// left, so the bytes of one pixel are the work that can go side by side
+// (each byte in a 16-bit lane where sums and differences need the room).
+// Pixels are moved through a general register, built from loads of their
+// own sizes: a pixel put together in memory from pieces and read back whole
+// would wait for the pieces to land.
+template <class T>
+T LoadAs(const std::uint8_t* p) {
+  T v;
+  std::memcpy(&v, p, sizeof v);
+  return v;
+}
+template <std::size_t B>
+__m128i LoadPixel(const std::uint8_t* p) {
+  static_assert(B == 3 || B == 4 || B == 6 || B == 8);
+  if constexpr (B == 3) return _mm_cvtsi32_si128(static_cast<int>(LoadAs<std::uint16_t>(p) | std::uint32_t{p[2]} << 16));
+  if constexpr (B == 4) return _mm_cvtsi32_si128(static_cast<int>(LoadAs<std::uint32_t>(p)));
+  if constexpr (B == 6)
+    return _mm_cvtsi64_si128(
+        static_cast<long long>(LoadAs<std::uint32_t>(p) | std::uint64_t{LoadAs<std::uint16_t>(p + 4)} << 32));
+  if constexpr (B == 8) return _mm_cvtsi64_si128(static_cast<long long>(LoadAs<std::uint64_t>(p)));
+}
+template <std::size_t B>
+void StorePixel(std::uint8_t* p, __m128i v) {
+  const auto word = static_cast<std::uint64_t>(_mm_cvtsi128_si64(v));
+  if constexpr (B == 3 || B == 4) {
+    const auto low = static_cast<std::uint32_t>(word);
+    if constexpr (B == 4) {
+      std::memcpy(p, &low, 4);
+    } else {
+      const auto pair = static_cast<std::uint16_t>(low);
+      std::memcpy(p, &pair, 2);
+      p[2] = static_cast<std::uint8_t>(low >> 16);
+    }
+  } else if constexpr (B == 6) {
+    const auto low = static_cast<std::uint32_t>(word);
+    const auto high = static_cast<std::uint16_t>(word >> 32);
+    std::memcpy(p, &low, 4);
+    std::memcpy(p + 4, &high, 2);
+  } else {
+    std::memcpy(p, &word, 8);
+  }
+}
+
+// The bytes after the last whole pixel (none in rows of whole pixels).
+template <std::size_t B>
+void FinishBytes(int type, std::uint8_t* row, const std::uint8_t* prior, std::size_t from, std::size_t n) {
+  for (std::size_t i = from; i < n; ++i) {
+    const unsigned a = i >= B ? row[i - B] : 0;
+    unsigned add = a;
+    if (type != ftSub) {
+      const unsigned b = prior[i], c = i >= B ? prior[i - B] : 0;
+      add = type == ftAverage ? (a + b) >> 1 : Paeth(a, b, c);
+    }
+    row[i] = static_cast<std::uint8_t>(row[i] + add);
+  }
+}
+
+template <std::size_t B>
+void WideSub(std::uint8_t* row, std::size_t n) {
+  __m128i a = _mm_setzero_si128();
+  std::size_t i = 0;
+  for (; i + B <= n; i += B) {
+    a = _mm_add_epi8(LoadPixel<B>(row + i), a);
+    StorePixel<B>(row + i, a);
+  }
+  FinishBytes<B>(ftSub, row, nullptr, i, n);
+}
+
+template <std::size_t B>
+void WideAverage(std::uint8_t* row, const std::uint8_t* prior, std::size_t n) {
+  const __m128i one = _mm_set1_epi8(1);
+  __m128i a = _mm_setzero_si128();
+  std::size_t i = 0;
+  for (; i + B <= n; i += B) {
+    const __m128i b = LoadPixel<B>(prior + i);
+    // The rounded-up mean less the carry of an odd sum: (a + b) >> 1.
+    const __m128i mean = _mm_sub_epi8(_mm_avg_epu8(a, b), _mm_and_si128(_mm_xor_si128(a, b), one));
+    a = _mm_add_epi8(LoadPixel<B>(row + i), mean);
+    StorePixel<B>(row + i, a);
+  }
+  FinishBytes<B>(ftAverage, row, prior, i, n);
+}
+
+__m128i Abs16(__m128i v) { return _mm_max_epi16(v, _mm_sub_epi16(_mm_setzero_si128(), v)); }
+__m128i Choose(__m128i mask, __m128i yes, __m128i no) {
+  return _mm_or_si128(_mm_and_si128(mask, yes), _mm_andnot_si128(mask, no));
+}
+
+template <std::size_t B>
+void WidePaeth(std::uint8_t* row, const std::uint8_t* prior, std::size_t n) {
+  const __m128i zero = _mm_setzero_si128();
+  __m128i a = zero, c = zero;  // left and upper-left, as 16-bit lanes
+  std::size_t i = 0;
+  for (; i + B <= n; i += B) {
+    const __m128i b = _mm_unpacklo_epi8(LoadPixel<B>(prior + i), zero);
+    // p = a + b - c: |p - a| = |b - c|, |p - b| = |a - c|, |p - c| = |both summed|.
+    const __m128i toA = _mm_sub_epi16(b, c), toB = _mm_sub_epi16(a, c);
+    const __m128i pa = Abs16(toA), pb = Abs16(toB), pc = Abs16(_mm_add_epi16(toA, toB));
+    const __m128i least = _mm_min_epi16(pc, _mm_min_epi16(pa, pb));
+    // Ties go to a, then b, then c.
+    const __m128i predictor =
+        Choose(_mm_cmpeq_epi16(least, pa), a, Choose(_mm_cmpeq_epi16(least, pb), b, c));
+    const __m128i d = _mm_add_epi8(LoadPixel<B>(row + i), _mm_packus_epi16(predictor, predictor));
+    StorePixel<B>(row + i, d);
+    a = _mm_unpacklo_epi8(d, zero);
+    c = b;
+  }
+  FinishBytes<B>(ftPaeth, row, prior, i, n);
+}
+
+// Sub, Average and Paeth of pixels of 3 to 8 bytes side by side; the rest
+// as the plain loops.
+template <std::size_t B>
+void WideUnfilterWith(int type, std::uint8_t* row, const std::uint8_t* prior, std::size_t n) {
+  switch (type) {
+    case ftSub: WideSub<B>(row, n); return;
+    case ftAverage: WideAverage<B>(row, prior, n); return;
+    case ftPaeth: WidePaeth<B>(row, prior, n); return;
+    default: UnfilterWith<B>(type, row, prior, n); return;
+  }
+}
+#endif
 
 // --- storing rows into the bitmap ---
 
@@ -293,6 +422,19 @@ void BuildGammaTables(std::uint32_t value, std::uint8_t gamma[256], std::uint8_t
 }
 
 void Unfilter(int type, std::uint8_t* row, const std::uint8_t* prior, std::size_t n, std::size_t bpp) {
+#if VELTRANO_PNG_WIDE_UNFILTER
+  switch (bpp) {
+    case 3: WideUnfilterWith<3>(type, row, prior, n); return;
+    case 4: WideUnfilterWith<4>(type, row, prior, n); return;
+    case 6: WideUnfilterWith<6>(type, row, prior, n); return;
+    case 8: WideUnfilterWith<8>(type, row, prior, n); return;
+    default: break;
+  }
+#endif
+  UnfilterPlain(type, row, prior, n, bpp);
+}
+
+void UnfilterPlain(int type, std::uint8_t* row, const std::uint8_t* prior, std::size_t n, std::size_t bpp) {
   switch (bpp) {
     case 1: UnfilterWith<1>(type, row, prior, n); break;
     case 2: UnfilterWith<2>(type, row, prior, n); break;

@@ -268,16 +268,28 @@ TEST(PngSave, FilterChoice) {
 }
 
 TEST(PngSave, EveryFilterUndoesItselfAtEveryPixelSize) {
+  // Both the pixel-wise de-filtering and the byte-wise one of machines
+  // without it; bytes drawn from a few values as well, so that Paeth's
+  // distances tie and sums overflow a byte.
   std::mt19937 rng(6);
+  const std::uint8_t few[] = {0, 1, 2, 127, 128, 129, 254, 255};
   for (std::size_t bpp : {1, 2, 3, 4, 6, 8}) {
     for (int type = 0; type < 5; ++type) {
-      const std::size_t n = bpp * 7 + 1;
-      Bytes raw(n), prior(n), out(n);
-      for (auto& v : raw) v = static_cast<std::uint8_t>(rng());
-      for (auto& v : prior) v = static_cast<std::uint8_t>(rng());
-      png_coding::Filter(type, raw.data(), prior.data(), out.data(), n, bpp);
-      png_coding::Unfilter(type, out.data(), prior.data(), n, bpp);
-      EXPECT_EQ(out, raw) << "bpp " << bpp << " type " << type;
+      for (const std::size_t n : {std::size_t{1}, bpp - 1, bpp, bpp * 7 + 1, bpp * 64}) {
+        if (n == 0) continue;
+        for (const bool ties : {false, true}) {
+          Bytes raw(n), prior(n), out(n);
+          const auto draw = [&] { return ties ? few[rng() % 8] : static_cast<std::uint8_t>(rng()); };
+          for (auto& v : raw) v = draw();
+          for (auto& v : prior) v = draw();
+          png_coding::Filter(type, raw.data(), prior.data(), out.data(), n, bpp);
+          Bytes plain = out;
+          png_coding::Unfilter(type, out.data(), prior.data(), n, bpp);
+          png_coding::UnfilterPlain(type, plain.data(), prior.data(), n, bpp);
+          EXPECT_EQ(out, raw) << "bpp " << bpp << " type " << type << " bytes " << n;
+          EXPECT_EQ(plain, raw) << "plain, bpp " << bpp << " type " << type << " bytes " << n;
+        }
+      }
     }
   }
   // Paeth by hand: left 10, up 20, upper left 15 -> p = 15: pa 5, pb 5, pc 0.

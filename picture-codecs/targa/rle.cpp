@@ -11,8 +11,6 @@ constexpr std::uint8_t kRepeatBit = 0x80;
 constexpr std::size_t kMaxPacketPixels = 128;
 constexpr std::size_t kEncodedPixelBytes = 3;
 
-bool Same(const std::uint8_t* a, const std::uint8_t* b) { return a[0] == b[0] && a[1] == b[1] && a[2] == b[2]; }
-
 // n copies of one pixel, with the common sizes unrolled.
 void Fill(std::uint8_t* dest, const std::uint8_t* pixel, std::size_t n, std::size_t pixelBytes) {
   switch (pixelBytes) {
@@ -112,24 +110,45 @@ std::size_t DecodeTargaRle(const std::uint8_t* source, std::size_t sourceSize, s
   return decoder.Finish();
 }
 
-void EncodeTargaRleRow(const std::uint8_t* pixels, std::size_t count, std::vector<std::uint8_t>& out) {
-  const auto at = [pixels](std::size_t i) { return pixels + i * kEncodedPixelBytes; };
+std::size_t EncodeTargaRleValues(const std::uint32_t* values, std::size_t count, std::uint8_t* out) {
+  std::uint8_t* o = out;
+  // Stores a pixel's three bytes; the fourth lands on the next byte to be
+  // written (or on the bound's spare byte).
+  const auto put = [&o](std::uint32_t v) {
+    std::memcpy(o, &v, 4);
+    o += kEncodedPixelBytes;
+  };
   std::size_t i = 0;
   while (i < count) {
+    const std::uint32_t v = values[i];
+    const std::size_t most = std::min(kMaxPacketPixels, count - i);
     std::size_t run = 1;
-    while (i + run < count && run < kMaxPacketPixels && Same(at(i + run), at(i))) ++run;
+    while (run < most && values[i + run] == v) ++run;
     if (run >= 2) {
-      out.push_back(static_cast<std::uint8_t>(kRepeatBit | (run - 1)));
-      out.insert(out.end(), at(i), at(i) + kEncodedPixelBytes);
+      *o++ = static_cast<std::uint8_t>(kRepeatBit | (run - 1));
+      put(v);
       i += run;
       continue;
     }
-    // Raw pixels up to the next pair of equal neighbours, which starts a run.
+    // Raw pixels up to the next pair of equal neighbours, which starts a run;
+    // stored as they are passed, the count filled in behind them.
     const std::size_t first = i;
-    while (i < count && i - first < kMaxPacketPixels && !(i + 1 < count && Same(at(i), at(i + 1)))) ++i;
-    out.push_back(static_cast<std::uint8_t>(i - first - 1));
-    out.insert(out.end(), at(first), at(i));
+    const std::size_t end = first + most;
+    std::uint8_t* head = o++;
+    put(values[i++]);
+    while (i < end && !(i + 1 < count && values[i] == values[i + 1])) put(values[i++]);
+    *head = static_cast<std::uint8_t>(i - first - 1);
   }
+  return static_cast<std::size_t>(o - out);
+}
+
+void EncodeTargaRleRow(const std::uint8_t* pixels, std::size_t count, std::vector<std::uint8_t>& out) {
+  std::vector<std::uint32_t> values(count);
+  for (std::size_t i = 0; i < count; ++i, pixels += kEncodedPixelBytes)
+    values[i] = std::uint32_t{pixels[0]} | std::uint32_t{pixels[1]} << 8 | std::uint32_t{pixels[2]} << 16;
+  const std::size_t at = out.size();
+  out.resize(at + TargaRleBound(count));
+  out.resize(at + EncodeTargaRleValues(values.data(), count, out.data() + at));
 }
 
 }  // namespace codecs

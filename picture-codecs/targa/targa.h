@@ -117,4 +117,12 @@ class TTarga : public platform::Graphic {
   bool keeping_ = false;
 };
 
+// Targa bytes of a picture as SaveToStream writes them, from a bitmap of any
+// format (24 and 32 bits are read as they are): type 10 at 24 bits when rle,
+// else type 2 with bytesPerPixel 2, 3 or 4; at 4 the alpha of each pixel is
+// the blue byte of alpha's pixel (a 32-bit bitmap of the picture's size).
+// Written to the stream a block at a time, so no copy of the file is made.
+void WriteTarga(platform::Stream& stream, const platform::Bitmap& image, const platform::Bitmap* alpha, bool rle,
+                std::size_t bytesPerPixel);
+
 }  // namespace codecs

@@ -19,6 +19,7 @@
 #include <unistd.h>
 
 #include "picture-codecs/codecs.h"
+#include "picture-codecs/png/png.h"
 #include "picture-codecs/targa/rle.h"
 #include "platform/bmp.h"
 #include "platform/canvas.h"
@@ -325,6 +326,146 @@ TEST(TargaSave, TypeAndDepthFollowTheLoadedPicture) {
     EXPECT_TRUE(platform::SamePixels(back->ImageBitmap, t.ImageBitmap)) << c.file;
     if (c.depth == 32) {
       EXPECT_TRUE(platform::SamePixels(back->AlphaBitmap, t.AlphaBitmap)) << c.file;
+    }
+  }
+}
+
+// The file a picture should give, written byte by byte from the format's
+// description: header, rows bottom-up, and packets by the pending-pixel
+// rules, independent of the encoder's word-wise and block-wise code.
+std::vector<std::uint8_t> ReferenceFile(const Bitmap& image, const Bitmap& alpha, bool rle, int bytesPerPixel) {
+  const int w = image.Width(), h = image.Height();
+  if (rle) bytesPerPixel = 3;
+  std::vector<std::uint8_t> out = Header(rle ? 10 : 2, w, h, bytesPerPixel * 8, bytesPerPixel == 4 ? 8 : 0);
+  const auto put = [&out](std::uint32_t v) {
+    for (int k = 0; k < 3; ++k) out.push_back(static_cast<std::uint8_t>(v >> (8 * k)));
+  };
+  for (int y = h - 1; y >= 0; --y) {
+    std::vector<std::uint32_t> px;
+    for (int x = 0; x < w; ++x) {
+      const platform::Color c = image.Pixel(x, y);
+      px.push_back(static_cast<std::uint32_t>(platform::GetBValue(c) | platform::GetGValue(c) << 8 |
+                                              platform::GetRValue(c) << 16));
+    }
+    if (!rle) {
+      for (int x = 0; x < w; ++x) {
+        const std::uint32_t v = px[static_cast<std::size_t>(x)];
+        if (bytesPerPixel == 2) {
+          const unsigned b = v & 0xFF, g = v >> 8 & 0xFF, r = v >> 16;
+          const unsigned word = (r / 8) * 1024 + (g / 8) * 32 + b / 8;
+          out.push_back(static_cast<std::uint8_t>(word & 0xFF));
+          out.push_back(static_cast<std::uint8_t>(word >> 8));
+        } else {
+          put(v);
+          if (bytesPerPixel == 4) out.push_back(alpha.ScanLine(y)[4 * x]);
+        }
+      }
+      continue;
+    }
+    std::vector<std::uint32_t> raw;
+    const auto flushRaw = [&] {
+      if (raw.empty()) return;
+      out.push_back(static_cast<std::uint8_t>(raw.size() - 1));
+      for (std::uint32_t v : raw) put(v);
+      raw.clear();
+    };
+    const auto repeat = [&](std::size_t n, std::uint32_t v) {
+      out.push_back(static_cast<std::uint8_t>(0x80 + n - 1));
+      put(v);
+    };
+    std::uint32_t pending = px[0];
+    bool havePending = true;
+    std::size_t run = 0;  // pixels of the open run, the pending one included
+    for (std::size_t k = 1; k < px.size(); ++k) {
+      const std::uint32_t x = px[k];
+      if (!havePending) {
+        pending = x;
+        havePending = true;
+      } else if (x == pending) {
+        if (run == 0) {
+          flushRaw();
+          run = 1;
+        }
+        if (++run == 128) {
+          repeat(run, pending);
+          run = 0;
+          havePending = false;
+        }
+      } else if (run > 0) {
+        repeat(run, pending);
+        run = 0;
+        pending = x;
+      } else {
+        raw.push_back(pending);
+        pending = x;
+        if (raw.size() == 128) flushRaw();
+      }
+    }
+    if (havePending && run > 0) repeat(run, pending);
+    if (havePending && run == 0) raw.push_back(pending);
+    flushRaw();
+  }
+  return out;
+}
+
+TEST(TargaSave, EveryKindGivesTheBytesOfTheFormatsDescription) {
+  // Pictures: the PNG suite's (every size from 1 to 32 pixels wide), our
+  // fixtures, and rows of runs around the packet limit of 128 pixels.
+  std::vector<std::pair<std::string, Bitmap>> pictures;
+  const std::string suite = std::string(VELTRANO_SOURCE_DIR) + "/picture-codecs/png/testdata/pngsuite/";
+  for (const auto& e : fs::directory_iterator(suite)) {
+    const std::string name = e.path().filename().string();
+    if (e.path().extension() != ".png" || name[0] == 'x') continue;
+    TPNGImage png;
+    png.LoadFromFile(e.path().string());
+    Bitmap b;
+    b.Assign(png);
+    pictures.emplace_back(name, b);
+  }
+  for (const auto& e : fs::directory_iterator(kData)) {
+    if (e.path().extension() != ".tga") continue;
+    TTarga t;
+    t.LoadFromFile(e.path().string());
+    pictures.emplace_back(e.path().filename().string(), t.ImageBitmap);
+  }
+  std::mt19937 rng(11);
+  for (int width : {1, 2, 3, 4, 5, 7, 127, 128, 129, 130, 257, 300}) {
+    Bitmap b(width, 6, PixelFormat::Bit24);
+    for (int y = 0; y < 6; ++y) {
+      int x = 0;
+      while (x < width) {
+        const int length = std::min(width - x, static_cast<int>(rng() % 4 == 0 ? 100 + rng() % 200 : 1 + rng() % 4));
+        const platform::Color c = RGBColor(static_cast<int>(rng() % 3), static_cast<int>(rng() % 256), 9);
+        for (int k = 0; k < length; ++k) b.SetPixel(x++, y, c);
+      }
+    }
+    pictures.emplace_back("runs " + std::to_string(width), b);
+  }
+  ASSERT_GT(pictures.size(), 170u);
+  for (const auto& [name, picture] : pictures) {
+    TTarga t;
+    t.Assign(picture);
+    // Alpha: a pattern of its own, so that no byte of it equals the colour's.
+    t.AlphaBitmap.SetSize(t.Width(), t.Height());
+    for (int y = 0; y < t.Height(); ++y)
+      for (int x = 0; x < t.Width(); ++x)
+        t.AlphaBitmap.SetPixel(x, y, RGBColor((x * 37 + y * 11) & 255, 0, 0));
+    for (const auto& [format, depth] : {std::pair{TTarga::kTrueColour, TTarga::kDepth16},
+                                        {TTarga::kTrueColour, TTarga::kDepth24},
+                                        {TTarga::kTrueColour, TTarga::kDepth32},
+                                        {TTarga::kRleTrueColour, TTarga::kDepth24}}) {
+      t.ImageFormat = format;
+      t.DepthCode = depth;
+      const bool rle = format == TTarga::kRleTrueColour;
+      const int bytes = depth == TTarga::kDepth16 ? 2 : depth == TTarga::kDepth32 ? 4 : 3;
+      const auto expected = ReferenceFile(t.ImageBitmap, t.AlphaBitmap, rle, bytes);
+      ASSERT_EQ(Save(t), expected) << name << " at " << bytes * 8 << (rle ? " bits, run-length" : " bits");
+      // The same bytes straight from a 24-bit bitmap of the picture.
+      Bitmap narrow(t.ImageBitmap);
+      narrow.SetPixelFormat(PixelFormat::Bit24);
+      MemoryStream direct;
+      WriteTarga(direct, narrow, &t.AlphaBitmap, rle, static_cast<std::size_t>(bytes));
+      ASSERT_EQ(direct.Bytes(), expected) << name << " from 24 bits";
     }
   }
 }

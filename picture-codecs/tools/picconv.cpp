@@ -19,7 +19,11 @@
 // reports a damaged file in a message box), or anything else failed (one
 // line with the message); 2 usage error.
 #include <QGuiApplication>
+#include <sys/mman.h>
+#include <unistd.h>
+
 #include <algorithm>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <exception>
@@ -31,9 +35,12 @@
 #include "picture-codecs/codecs.h"
 #include "picture-codecs/gif/compose.h"
 #include "picture-codecs/gif/gif.h"
+#include "picture-codecs/png/png.h"
+#include "picture-codecs/targa/targa.h"
 #include "platform/bitmap.h"
 #include "platform/msgbox.h"
 #include "platform/picture.h"
+#include "platform/safesave.h"
 #include "platform/stream.h"
 
 namespace {
@@ -133,6 +140,91 @@ int WriteFrames(const std::vector<std::string>& args) {
   return kExitDone;
 }
 
+// A 32-bit bitmap as 24 bits, with the pixels, palette and transparency
+// SetPixelFormat would give it. Rows are copied top to bottom and the memory
+// of the wide rows already copied goes back to the system as the copy goes,
+// so that the picture is never held twice over.
+platform::Bitmap To24Bits(platform::Bitmap wide) {
+  if (wide.GetPixelFormat() != platform::PixelFormat::Bit32) {
+    wide.SetPixelFormat(platform::PixelFormat::Bit24);
+    return wide;
+  }
+  const int w = wide.Width(), h = wide.Height();
+  platform::Bitmap narrow(w, h, platform::PixelFormat::Bit24);
+  narrow.SetPalette(wide.GetPalette());
+  narrow.SetTransparentColor(wide.TransparentColorSetting());
+  narrow.SetTransparent(wide.Transparent());
+  // Only a block of its own mapping (a large one) gives pages back; a small
+  // one lives among others on the heap.
+  constexpr std::size_t kOwnMapping = std::size_t{16} << 20;
+  const std::size_t stride = wide.BytesPerLine();
+  const bool release = stride * static_cast<std::size_t>(h) >= kOwnMapping;
+  const auto page = static_cast<std::uintptr_t>(sysconf(_SC_PAGESIZE));
+  const auto base = reinterpret_cast<std::uintptr_t>(wide.Bits());
+  std::uintptr_t released = (base + page - 1) / page * page;
+  for (int y = 0; y < h; ++y) {
+    const std::uint8_t* src = wide.ScanLine(y);
+    std::uint8_t* dst = narrow.ScanLine(y);
+    for (int x = 0; x < w; ++x, src += 4, dst += 3) {
+      dst[0] = src[0];
+      dst[1] = src[1];
+      dst[2] = src[2];
+    }
+    const std::uintptr_t done = (base + stride * static_cast<std::size_t>(y + 1)) / page * page;
+    if (release && done >= released + (std::uintptr_t{4} << 20)) {
+      madvise(reinterpret_cast<void*>(released), done - released, MADV_DONTNEED);
+      released = done;
+    }
+  }
+  return narrow;
+}
+
+// The held picture as a bitmap, as Bitmap::Assign would make it, but with
+// the pixels taken over instead of copied where the picture is a bitmap (or
+// a Targa picture, whose image is one); the picture is dropped. A large
+// picture is then held once, not two or three times over.
+platform::Bitmap TakeBitmap(platform::Picture& picture) {
+  platform::Graphic* source = picture.GetGraphic();
+  platform::Bitmap bitmap;
+  if (auto* held = dynamic_cast<platform::Bitmap*>(source)) {
+    bitmap = std::move(*held);
+  } else if (auto* targa = dynamic_cast<codecs::TTarga*>(source)) {
+    platform::Bitmap image = std::move(targa->ImageBitmap);
+    picture.Clear();
+    bitmap = To24Bits(std::move(image));  // as its AssignTo gives it
+  } else {
+    bitmap.Assign(*source);
+  }
+  picture.Clear();
+  return bitmap;
+}
+
+// Saves a bitmap through the picture class of target, handing the pixels
+// over where the class is a bitmap, and writing Targa rows straight from
+// the bitmap (a TTarga would hold a 32-bit copy and its whole file).
+void SaveBitmapAs(platform::Graphic& target, platform::Bitmap bitmap, const std::string& out) {
+  if (dynamic_cast<codecs::TTarga*>(&target)) {
+    // What a TTarga assigned this bitmap writes: 24-bit rows, no run-length;
+    // saved as every picture is, the rows streamed into the new file.
+    platform::SavePictureFileWith(out, [&bitmap](platform::Stream& file) {
+      codecs::WriteTarga(file, bitmap, nullptr, false, 3);
+    });
+    return;
+  }
+  if (typeid(target) == typeid(platform::Bitmap)) {
+    static_cast<platform::Bitmap&>(target) = std::move(bitmap);
+  } else if (auto* png = dynamic_cast<codecs::TPNGImage*>(&target)) {
+    static_cast<platform::Bitmap&>(*png) = std::move(bitmap);
+    png->NotifyChanged();
+  } else {
+    target.Assign(bitmap);
+    bitmap = platform::Bitmap();
+  }
+  target.SaveToFile(out);
+}
+
+}  // namespace
+
 int Run(int argc, char** argv) {
   QGuiApplication app(argc, argv);
   if (argc > 1 && std::string(argv[1]) == "--frames") {
@@ -187,14 +279,10 @@ int Run(int argc, char** argv) {
       if (reduce >= 0) gifTarget->ReductionMethod = static_cast<std::uint8_t>(reduce);
       if (dither >= 0) gifTarget->DitherKind = static_cast<std::uint8_t>(dither);
     }
-    if (std::type_index(typeid(*source)) == outFormat->graphicClass) {
+    if (std::type_index(typeid(*source)) == outFormat->graphicClass)
       source->SaveToFile(out);
-    } else {
-      platform::Bitmap bitmap;
-      bitmap.Assign(*source);
-      target->Assign(bitmap);
-      target->SaveToFile(out);
-    }
+    else
+      SaveBitmapAs(*target, TakeBitmap(picture), out);
   } catch (const std::exception& e) {
     return FileError(out, e.what());
   }
