@@ -1,8 +1,11 @@
 #include "picture-codecs/gif/dither.h"
 
 #include <algorithm>
+#include <array>
+#include <bit>
 #include <iterator>
 #include <type_traits>
+#include <utility>
 
 namespace gif {
 
@@ -61,7 +64,7 @@ TDiffusionDitherer::TDiffusionDitherer(int width, TColorLookup& lookup, std::spa
   }
   // Width is at most the bitmap layer's side; the margins cannot overflow.
   const std::size_t columns = static_cast<std::size_t>(width) + 2 * static_cast<std::size_t>(margin_);
-  errors_.assign(static_cast<std::size_t>(rows_), std::vector<std::int32_t>(columns * 3, 0));
+  errors_.assign(static_cast<std::size_t>(rows_), std::vector<std::int32_t>(columns * kLanes, 0));
   for (std::vector<std::int32_t>& row : errors_) rowStart_.push_back(row.data());
 }
 
@@ -77,11 +80,11 @@ std::uint8_t TDiffusionDitherer::DiffuseThrough(Lookup& lookup, std::uint8_t red
                                                 std::uint8_t blue, std::uint8_t& outRed, std::uint8_t& outGreen,
                                                 std::uint8_t& outBlue) {
   if (Position() < 0 || Position() >= RowWidth()) throw GIFException("Scan line index out of range");
-  const std::ptrdiff_t column = static_cast<std::ptrdiff_t>(Position() + margin_) * 3;
+  const std::ptrdiff_t column = static_cast<std::ptrdiff_t>(Position() + margin_) * kLanes;
   const std::int32_t* current = rowStart_[0] + column;
-  const std::uint8_t r = Corrected<Divisor>(red, current[0]);
+  const std::uint8_t b = Corrected<Divisor>(blue, current[0]);
   const std::uint8_t g = Corrected<Divisor>(green, current[1]);
-  const std::uint8_t b = Corrected<Divisor>(blue, current[2]);
+  const std::uint8_t r = Corrected<Divisor>(red, current[2]);
   std::uint8_t index;
   if constexpr (std::is_same_v<Lookup, TExactColorLookup>)
     index = lookup.Nearest(r, g, b, outRed, outGreen, outBlue);
@@ -89,13 +92,13 @@ std::uint8_t TDiffusionDitherer::DiffuseThrough(Lookup& lookup, std::uint8_t red
     index = lookup.MapColour(r, g, b, outRed, outGreen, outBlue);
   const int er = r - outRed, eg = g - outGreen, eb = b - outBlue;
   if ((er | eg | eb) != 0) {
-    const std::ptrdiff_t step = Step() * 3;
+    const std::ptrdiff_t step = Step() * kLanes;
 #pragma GCC unroll 16
     for (const KernelWeight& w : Kernel) {
       std::int32_t* cell = rowStart_[static_cast<std::size_t>(w.row)] + column + w.offset * step;
-      cell[0] += er * w.weight;
+      cell[0] += eb * w.weight;
       cell[1] += eg * w.weight;
-      cell[2] += eb * w.weight;
+      cell[2] += er * w.weight;
     }
   }
   AdvanceColumn();
@@ -104,10 +107,13 @@ std::uint8_t TDiffusionDitherer::DiffuseThrough(Lookup& lookup, std::uint8_t red
 
 template <int Divisor, const auto& Kernel>
 void TDiffusionDitherer::DiffuseRow(const std::uint8_t* bgr, std::uint8_t* indices) {
-  if (exact_)
-    DiffuseRowThrough<Divisor, Kernel>(*exact_, bgr, indices);
-  else
-    DiffuseRowThrough<Divisor, Kernel>(lookup_, bgr, indices);
+#if defined(__SSE2__)
+  if (exact_) {
+    DiffuseRowExact<Divisor, Kernel>(*exact_, bgr, indices);
+    return;
+  }
+#endif
+  DiffuseRowThrough<Divisor, Kernel>(lookup_, bgr, indices);
 }
 
 // The pixel step of DiffuseThrough over a whole row, the position and the
@@ -116,18 +122,18 @@ template <int Divisor, const auto& Kernel, typename Lookup>
 void TDiffusionDitherer::DiffuseRowThrough(Lookup& lookup, const std::uint8_t* bgr, std::uint8_t* indices) {
   const int width = RowWidth();
   const int step = Step();
-  const std::ptrdiff_t step3 = step * 3;
+  const std::ptrdiff_t stride = step * kLanes;
   std::int32_t* rows[std::size(Kernel)];
   for (std::size_t k = 0; k < std::size(Kernel); ++k) rows[k] = rowStart_[static_cast<std::size_t>(Kernel[k].row)];
   std::int32_t* const current = rowStart_[0];
   int x = Position();
   for (; x >= 0 && x < width; x += step) {
-    const std::ptrdiff_t column = static_cast<std::ptrdiff_t>(x + margin_) * 3;
+    const std::ptrdiff_t column = static_cast<std::ptrdiff_t>(x + margin_) * kLanes;
     const std::uint8_t* px = bgr + static_cast<std::ptrdiff_t>(x) * 3;
     const std::int32_t* error = current + column;
-    const std::uint8_t r = Corrected<Divisor>(px[2], error[0]);
+    const std::uint8_t b = Corrected<Divisor>(px[0], error[0]);
     const std::uint8_t g = Corrected<Divisor>(px[1], error[1]);
-    const std::uint8_t b = Corrected<Divisor>(px[0], error[2]);
+    const std::uint8_t r = Corrected<Divisor>(px[2], error[2]);
     std::uint8_t outRed, outGreen, outBlue;
     std::uint8_t index;
     if constexpr (std::is_same_v<Lookup, TExactColorLookup>)
@@ -138,15 +144,115 @@ void TDiffusionDitherer::DiffuseRowThrough(Lookup& lookup, const std::uint8_t* b
     const int er = r - outRed, eg = g - outGreen, eb = b - outBlue;
     if ((er | eg | eb) != 0) {
       for (std::size_t k = 0; k < std::size(Kernel); ++k) {
-        std::int32_t* cell = rows[k] + column + Kernel[k].offset * step3;
-        cell[0] += er * Kernel[k].weight;
+        std::int32_t* cell = rows[k] + column + Kernel[k].offset * stride;
+        cell[0] += eb * Kernel[k].weight;
         cell[1] += eg * Kernel[k].weight;
-        cell[2] += eb * Kernel[k].weight;
+        cell[2] += er * Kernel[k].weight;
       }
     }
   }
   SetPosition(x);
 }
+
+#if defined(__SSE2__)
+namespace {
+
+// The quotient of each lane by Divisor, truncated toward zero as Corrected
+// truncates, for the errors a row can hold (at most 255 times the sum of
+// the weights, which is the divisor or less).
+template <int Divisor>
+[[gnu::always_inline]] inline __m128i QuotientOf(__m128i t) {
+  if constexpr (std::has_single_bit(static_cast<unsigned>(Divisor))) {
+    constexpr int kShift = std::countr_zero(static_cast<unsigned>(Divisor));
+    // Negative values are raised by Divisor - 1 first.
+    const __m128i bias = _mm_srli_epi32(_mm_srai_epi32(t, 31), 32 - kShift);
+    return _mm_srai_epi32(_mm_add_epi32(t, bias), kShift);
+  } else {
+    // Exact: such values and the divisor are exact in float, and a quotient
+    // that is not whole lies at least 1 / Divisor from the nearest whole
+    // number, far more than the division's rounding.
+    return _mm_cvttps_epi32(_mm_div_ps(_mm_cvtepi32_ps(t), _mm_set1_ps(static_cast<float>(Divisor))));
+  }
+}
+
+// How far ahead the kernel's current row reaches, and its weights from 1
+// to that many columns ahead (0 where it has none).
+template <const auto& Kernel>
+constexpr int AheadReach() {
+  int reach = 0;
+  for (const KernelWeight& w : Kernel)
+    if (w.row == 0) reach = std::max(reach, w.offset);
+  return reach;
+}
+
+template <const auto& Kernel>
+constexpr auto AheadWeights() {
+  std::array<int, AheadReach<Kernel>()> weights{};
+  for (const KernelWeight& w : Kernel)
+    if (w.row == 0) weights[static_cast<std::size_t>(w.offset - 1)] = w.weight;
+  return weights;
+}
+
+// Only pixels not yet visited take a share.
+template <const auto& Kernel>
+constexpr bool OnlyAhead() {
+  for (const KernelWeight& w : Kernel)
+    if (w.row == 0 && w.offset <= 0) return false;
+  return AheadReach<Kernel>() >= 1;
+}
+
+}  // namespace
+
+template <int Divisor, const auto& Kernel>
+void TDiffusionDitherer::DiffuseRowExact(TExactColorLookup& lookup, const std::uint8_t* bgr, std::uint8_t* indices) {
+  // carry[k] holds what the pixels done so far give the pixel k + 1 columns
+  // ahead in the current row: that row's memory holds the rest.
+  static_assert(OnlyAhead<Kernel>());
+  constexpr int kReach = AheadReach<Kernel>();
+  constexpr auto kAhead = AheadWeights<Kernel>();
+  const int width = RowWidth();
+  const int step = Step();
+  const std::ptrdiff_t stride = step * kLanes;
+  const std::ptrdiff_t margin = static_cast<std::ptrdiff_t>(margin_) * kLanes;
+  std::int32_t* rows[std::size(Kernel)];
+  for (std::size_t k = 0; k < std::size(Kernel); ++k)
+    rows[k] = rowStart_[static_cast<std::size_t>(Kernel[k].row)] + margin + Kernel[k].offset * stride;
+  const std::int32_t* const current = rowStart_[0] + margin;
+  const __m128i zero = _mm_setzero_si128();
+  const __m128i top = _mm_set1_epi16(255);
+  __m128i carry[kReach];
+  for (__m128i& c : carry) c = zero;
+  int x = Position();
+  for (; x >= 0 && x < width; x += step) {
+    const std::ptrdiff_t column = static_cast<std::ptrdiff_t>(x) * kLanes;
+    const std::uint8_t* px = bgr + static_cast<std::ptrdiff_t>(x) * 3;
+    const __m128i input = _mm_setr_epi32(px[0], px[1], px[2], 0);
+    const __m128i accumulated =
+        _mm_add_epi32(_mm_loadu_si128(reinterpret_cast<const __m128i*>(current + column)), carry[0]);
+    const __m128i wide = _mm_add_epi32(input, QuotientOf<Divisor>(accumulated));
+    // Blue, green and red clamped to 0..255 as 16-bit lanes.
+    const __m128i corrected = _mm_min_epi16(_mm_max_epi16(_mm_packs_epi32(wide, wide), zero), top);
+    const auto bytes = static_cast<std::uint32_t>(_mm_cvtsi128_si32(_mm_packus_epi16(corrected, corrected)));
+    const int key = static_cast<int>((bytes >> 3 & 31) << 10 | (bytes >> 11 & 31) << 5 | (bytes >> 19 & 31));
+    const std::uint8_t index = lookup.NearestOf(corrected, key);
+    indices[x] = index;
+    // Each lane's error times a weight: the error in the lane's low 16 bits
+    // times the weight plus the high 16 bits times 0.
+    const __m128i error = _mm_sub_epi32(_mm_unpacklo_epi16(corrected, zero), lookup.EntryOf(index));
+    auto weighted = [&](int weight) { return _mm_madd_epi16(error, _mm_set1_epi32(weight)); };
+    for (int k = 0; k + 1 < kReach; ++k) carry[k] = _mm_add_epi32(carry[k + 1], weighted(kAhead[k]));
+    carry[kReach - 1] = weighted(kAhead[kReach - 1]);
+    // The rows below, one weight at a time, each known to the compiler.
+    auto spread = [&](std::size_t k) {
+      if (Kernel[k].row == 0) return;
+      __m128i* cell = reinterpret_cast<__m128i*>(rows[k] + column);
+      _mm_storeu_si128(cell, _mm_add_epi32(_mm_loadu_si128(cell), weighted(Kernel[k].weight)));
+    };
+    [&]<std::size_t... k>(std::index_sequence<k...>) { (spread(k), ...); }(std::make_index_sequence<std::size(Kernel)>());
+  }
+  SetPosition(x);
+}
+#endif
 
 void TDiffusionDitherer::NextRow() {
   std::fill(errors_[static_cast<std::size_t>(first_)].begin(), errors_[static_cast<std::size_t>(first_)].end(), 0);

@@ -63,12 +63,16 @@ constexpr int kRegionsPerSide = 256 / kRegionSide;
 }  // namespace
 
 TExactColorLookup::TExactColorLookup(const platform::Palette& palette)
-    : TColorLookup(PaletteSize(palette)), cells_(kCellCount), regions_(kRegionsPerSide * kRegionsPerSide * kRegionsPerSide) {
+    : TColorLookup(PaletteSize(palette)),
+      state_(kCellCount, CellState::Unbuilt),
+      cellBlocks_(std::make_unique_for_overwrite<CellBlocks[]>(kCellCount)),
+      regions_(kRegionsPerSide * kRegionsPerSide * kRegionsPerSide) {
   for (int i = 0; i < ColourCount(); ++i) {
     const platform::Color c = palette[static_cast<std::size_t>(i)];
-    paletteCopy_[static_cast<std::size_t>(i)] = Entry{static_cast<std::uint8_t>(platform::GetRValue(c)),
-                                                      static_cast<std::uint8_t>(platform::GetGValue(c)),
-                                                      static_cast<std::uint8_t>(platform::GetBValue(c))};
+    const Entry e{static_cast<std::uint8_t>(platform::GetRValue(c)), static_cast<std::uint8_t>(platform::GetGValue(c)),
+                  static_cast<std::uint8_t>(platform::GetBValue(c))};
+    paletteCopy_[static_cast<std::size_t>(i)] = e;
+    entryLanes_[static_cast<std::size_t>(i)] = Lanes{{e.blue, e.green, e.red, 0}};
   }
 }
 
@@ -118,7 +122,8 @@ std::vector<std::uint8_t> TExactColorLookup::Reachable(const std::uint8_t* from,
   return chosen;
 }
 
-void TExactColorLookup::BuildCell(Cell& cell, int key) {
+void TExactColorLookup::BuildCell(int key) {
+  if (ColourCount() == 0) throw GIFException("Palette has no colours");
   // The cells of one region share a first choice from the whole palette;
   // an entry that cannot be the nearest anywhere in the region cannot be
   // in any of its cells either.
@@ -138,40 +143,84 @@ void TExactColorLookup::BuildCell(Cell& cell, int key) {
   const std::vector<std::uint8_t> chosen =
       Reachable(shared.data(), static_cast<int>(shared.size()), lo, kCellSide, true);
 
-  cell.first = static_cast<std::uint32_t>(blocks_.size());
-  cell.blocks = static_cast<std::uint32_t>((chosen.size() + kBlockLanes - 1) / kBlockLanes);
-  for (std::size_t at = 0; at < chosen.size(); at += kBlockLanes) {
-    Block block{};
+  auto fill = [&](Block& block, std::size_t at) {
     for (int lane = 0; lane < kBlockLanes; ++lane) {
       const std::size_t from = at + static_cast<std::size_t>(lane);
-      const int index = from < chosen.size() ? chosen[from] : chosen[0];
-      const Entry& e = paletteCopy_[static_cast<std::size_t>(index)];
-      block.redGreen[2 * lane] = e.red;
-      block.redGreen[2 * lane + 1] = e.green;
-      block.blueZero[2 * lane] = e.blue;
-      block.blueZero[2 * lane + 1] = 0;
-      block.index[lane] = index;
+      const std::uint8_t index = from < chosen.size() ? chosen[from] : chosen[0];
+      const Entry& e = paletteCopy_[index];
+      block.blueGreen[2 * lane] = static_cast<std::int16_t>(e.blue * kScale);
+      block.blueGreen[2 * lane + 1] = static_cast<std::int16_t>(e.green * kScale);
+      block.redIndex[2 * lane] = static_cast<std::int16_t>(e.red * kScale);
+      block.redIndex[2 * lane + 1] = index;
     }
-    blocks_.push_back(block);
+  };
+  CellBlocks& own = cellBlocks_[static_cast<std::size_t>(key)];
+  for (int i = 0; i < kCellBlocks; ++i) fill(own.block[i], static_cast<std::size_t>(i * kBlockLanes));
+  constexpr std::size_t kInlineLanes = kCellBlocks * kBlockLanes;
+  if (chosen.size() <= kInlineLanes) {
+    state_[static_cast<std::size_t>(key)] = CellState::Inline;
+    return;
   }
+  if (spills_.empty()) spills_.resize(kCellCount);
+  Spill& spill = spills_[static_cast<std::size_t>(key)];
+  spill.first = static_cast<std::uint32_t>(spilled_.size());
+  for (std::size_t at = kInlineLanes; at < chosen.size(); at += kBlockLanes) {
+    spilled_.emplace_back();
+    fill(spilled_.back(), at);
+    ++spill.blocks;
+  }
+  state_[static_cast<std::size_t>(key)] = CellState::Spilled;
 }
 
-const TExactColorLookup::Cell& TExactColorLookup::NewCell(int key) {
-  Cell& cell = cells_[static_cast<std::size_t>(key)];
-  if (cell.blocks == 0) {
-    if (ColourCount() == 0) throw GIFException("Palette has no colours");
-    BuildCell(cell, key);
-  }
-  return cell;
+std::int32_t TExactColorLookup::LaneKey(const Block& block, int lane, const std::int32_t (&query)[3]) {
+  const std::int32_t db = block.blueGreen[2 * lane] - query[0], dg = block.blueGreen[2 * lane + 1] - query[1];
+  const std::int32_t dr = block.redIndex[2 * lane] - query[2];
+  return db * db + dg * dg + dr * dr + block.redIndex[2 * lane + 1];
+}
+
+std::uint8_t TExactColorLookup::NearestSlow(int key, const std::int32_t (&query)[3]) {
+  const std::size_t cell = static_cast<std::size_t>(key);
+  if (state_[cell] == CellState::Unbuilt) BuildCell(key);
+  std::int32_t found = std::numeric_limits<std::int32_t>::max();
+  auto search = [&](const Block* block, std::size_t count) {
+    for (std::size_t b = 0; b < count; ++b)
+      for (int lane = 0; lane < kBlockLanes; ++lane) found = std::min(found, LaneKey(block[b], lane, query));
+  };
+  search(cellBlocks_[cell].block, kCellBlocks);
+  if (state_[cell] == CellState::Spilled) search(spilled_.data() + spills_[cell].first, spills_[cell].blocks);
+  return static_cast<std::uint8_t>(found & ((1 << kIndexBits) - 1));
+}
+
+std::uint8_t TExactColorLookup::Nearest(std::uint8_t red, std::uint8_t green, std::uint8_t blue,
+                                        std::uint8_t& outRed, std::uint8_t& outGreen, std::uint8_t& outBlue) {
+  const int key = TFastColorLookup::CacheKey(red, green, blue);
+#if defined(__SSE2__)
+  const std::uint8_t index = NearestOf(_mm_setr_epi16(blue, green, red, 0, 0, 0, 0, 0), key);
+#else
+  const std::int32_t query[3] = {blue * kScale, green * kScale, red * kScale};
+  const std::uint8_t index = NearestSlow(key, query);
+#endif
+  const Entry& e = paletteCopy_[index];
+  outRed = e.red;
+  outGreen = e.green;
+  outBlue = e.blue;
+  return index;
 }
 
 std::vector<int> TExactColorLookup::CandidatesOf(std::uint8_t red, std::uint8_t green, std::uint8_t blue) {
   const int key = TFastColorLookup::CacheKey(red, green, blue);
-  const Cell& cell = cells_[static_cast<std::size_t>(key)].blocks != 0 ? cells_[static_cast<std::size_t>(key)] : NewCell(key);
+  const std::size_t cell = static_cast<std::size_t>(key);
+  if (state_[cell] == CellState::Unbuilt) BuildCell(key);
   std::vector<int> out;
-  for (std::uint32_t b = 0; b < cell.blocks; ++b)
-    for (const std::int32_t index : blocks_[cell.first + b].index)
-      if (out.empty() || index > out.back()) out.push_back(index);
+  auto collect = [&](const Block* block, std::size_t count) {
+    for (std::size_t b = 0; b < count; ++b)
+      for (int lane = 0; lane < kBlockLanes; ++lane) {
+        const int index = block[b].redIndex[2 * lane + 1];
+        if (out.empty() || index > out.back()) out.push_back(index);
+      }
+  };
+  collect(cellBlocks_[cell].block, kCellBlocks);
+  if (state_[cell] == CellState::Spilled) collect(spilled_.data() + spills_[cell].first, spills_[cell].blocks);
   return out;
 }
 
