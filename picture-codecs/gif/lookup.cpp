@@ -57,16 +57,17 @@ namespace {
 
 constexpr int kCellSide = 8;
 constexpr int kCellCount = 32768;
-constexpr int kRegionSide = 16;
-constexpr int kRegionsPerSide = 256 / kRegionSide;
 
 }  // namespace
 
 TExactColorLookup::TExactColorLookup(const platform::Palette& palette)
     : TColorLookup(PaletteSize(palette)),
       state_(kCellCount, CellState::Unbuilt),
-      cellBlocks_(std::make_unique_for_overwrite<CellBlocks[]>(kCellCount)),
-      regions_(kRegionsPerSide * kRegionsPerSide * kRegionsPerSide) {
+      cellBlocks_(std::make_unique_for_overwrite<CellBlocks[]>(kCellCount)) {
+  for (int level = 0; level < kBoxLevels; ++level) {
+    const std::size_t perSide = static_cast<std::size_t>(256 / kBoxSides[level]);
+    boxes_[static_cast<std::size_t>(level)].resize(perSide * perSide * perSide);
+  }
   for (int i = 0; i < ColourCount(); ++i) {
     const platform::Color c = palette[static_cast<std::size_t>(i)];
     const Entry e{static_cast<std::uint8_t>(platform::GetRValue(c)), static_cast<std::uint8_t>(platform::GetGValue(c)),
@@ -76,72 +77,89 @@ TExactColorLookup::TExactColorLookup(const platform::Palette& palette)
   }
 }
 
-std::vector<std::uint8_t> TExactColorLookup::Reachable(const std::uint8_t* from, int count, const int (&lo)[3],
-                                                       int side, bool prune) const {
-  auto channels = [](const Entry& e) { return std::array<int, 3>{e.red, e.green, e.blue}; };
+int TExactColorLookup::Reachable(const std::uint8_t* from, int count, const int (&lo)[3], int side,
+                                 std::uint8_t* out) const {
   // The nearest and the farthest squared distance of each entry from the
   // box; no entry farther from all of the box than another entry is from
   // any of it can be the nearest anywhere in it.
-  std::array<int, 256> nearest{};
+  const Entry* const palette = paletteCopy_.data();
+  const int hi[3] = {lo[0] + side - 1, lo[1] + side - 1, lo[2] + side - 1};
+  int nearest[256];
   int bound = std::numeric_limits<int>::max();
-  int leader = 0;
+  int leader = from[0];
   for (int j = 0; j < count; ++j) {
-    const auto c = channels(paletteCopy_[from[j]]);
+    const Entry& e = palette[from[j]];
+    const int c[3] = {e.red, e.green, e.blue};
     int near = 0, far = 0;
     for (int k = 0; k < 3; ++k) {
-      const int hi = lo[k] + side - 1;
-      const int dn = c[k] < lo[k] ? lo[k] - c[k] : c[k] > hi ? c[k] - hi : 0;
-      const int df = std::max(c[k] - lo[k], hi - c[k]);
+      const int below = lo[k] - c[k], above = c[k] - hi[k];
+      const int dn = std::max(std::max(below, above), 0);
+      const int df = -std::min(below, above);
       near += dn * dn;
       far += df * df;
     }
-    nearest[static_cast<std::size_t>(j)] = near;
+    nearest[j] = near;
     if (far < bound) {
       bound = far;
       leader = from[j];
     }
   }
   // d(p, a) - d(p, b) is linear in p, so its largest value over the box
-  // lies at a corner: the sum of each channel's larger end.
-  auto beatsEverywhere = [&](int a, int b) {
-    const auto ca = channels(paletteCopy_[static_cast<std::size_t>(a)]);
-    const auto cb = channels(paletteCopy_[static_cast<std::size_t>(b)]);
+  // lies at a corner: the sum of each channel's larger end. An entry that
+  // the leader beats there (or ties with a lower index) is beaten
+  // everywhere in the box.
+  const Entry& a = palette[leader];
+  const int ca[3] = {a.red, a.green, a.blue};
+  int chosen = 0;
+  for (int j = 0; j < count; ++j) {
+    if (nearest[j] > bound) continue;
+    const Entry& e = palette[from[j]];
+    const int cb[3] = {e.red, e.green, e.blue};
     int most = 0;
     for (int k = 0; k < 3; ++k) {
-      const int hi = lo[k] + side - 1;
-      const int w = cb[k] - ca[k], s = ca[k] + cb[k];
-      most += std::max(w * (2 * lo[k] - s), w * (2 * hi - s));
+      const int w = cb[k] - ca[k], sum = ca[k] + cb[k];
+      most += std::max(w * (2 * lo[k] - sum), w * (2 * hi[k] - sum));
     }
-    return a < b ? most <= 0 : most < 0;
-  };
-  std::vector<std::uint8_t> chosen;
-  for (int j = 0; j < count; ++j)
-    if (nearest[static_cast<std::size_t>(j)] <= bound &&
-        (!prune || from[j] == leader || !beatsEverywhere(leader, from[j])))
-      chosen.push_back(from[j]);
+    const bool beaten = from[j] != leader && (leader < from[j] ? most <= 0 : most < 0);
+    if (!beaten) out[chosen++] = from[j];
+  }
   return chosen;
+}
+
+std::span<const std::uint8_t> TExactColorLookup::BoxEntries(int level, int red, int green, int blue) {
+  const int side = kBoxSides[level];
+  const int perSide = 256 / side;
+  const std::size_t box = static_cast<std::size_t>(((blue / side) * perSide + green / side) * perSide + red / side);
+  std::vector<std::uint8_t>& list = boxes_[static_cast<std::size_t>(level)][box];
+  if (list.empty()) {
+    std::array<std::uint8_t, 256> all{};
+    std::span<const std::uint8_t> parent;
+    if (level == 0) {
+      for (int i = 0; i < ColourCount(); ++i) all[static_cast<std::size_t>(i)] = static_cast<std::uint8_t>(i);
+      parent = std::span<const std::uint8_t>(all.data(), static_cast<std::size_t>(ColourCount()));
+    } else {
+      parent = BoxEntries(level - 1, red, green, blue);
+    }
+    const int lo[3] = {red / side * side, green / side * side, blue / side * side};
+    std::uint8_t chosen[256];
+    const int n = Reachable(parent.data(), static_cast<int>(parent.size()), lo, side, chosen);
+    list.assign(chosen, chosen + n);
+  }
+  return list;
 }
 
 void TExactColorLookup::BuildCell(int key) {
   if (ColourCount() == 0) throw GIFException("Palette has no colours");
-  // The cells of one region share a first choice from the whole palette;
-  // an entry that cannot be the nearest anywhere in the region cannot be
-  // in any of its cells either.
-  const int r = key & 31, g = (key >> 5) & 31, b = key >> 10;
-  constexpr int kCellsPerRegion = kRegionSide / kCellSide;
-  const int region = (b / kCellsPerRegion * kRegionsPerSide + g / kCellsPerRegion) * kRegionsPerSide +
-                     r / kCellsPerRegion;
-  std::vector<std::uint8_t>& shared = regions_[static_cast<std::size_t>(region)];
-  if (shared.empty()) {
-    std::array<std::uint8_t, 256> all{};
-    for (int i = 0; i < ColourCount(); ++i) all[static_cast<std::size_t>(i)] = static_cast<std::uint8_t>(i);
-    const int regionLo[3] = {r / kCellsPerRegion * kRegionSide, g / kCellsPerRegion * kRegionSide,
-                             b / kCellsPerRegion * kRegionSide};
-    shared = Reachable(all.data(), ColourCount(), regionLo, kRegionSide, false);
-  }
-  const int lo[3] = {r * kCellSide, g * kCellSide, b * kCellSide};
-  const std::vector<std::uint8_t> chosen =
-      Reachable(shared.data(), static_cast<int>(shared.size()), lo, kCellSide, true);
+  // Each box of colours keeps the entries that can be the nearest somewhere
+  // in it, chosen from those of the box around it: an entry that cannot be
+  // the nearest anywhere in a box cannot be in any part of it either.
+  const int r = (key & 31) * kCellSide, g = ((key >> 5) & 31) * kCellSide, b = (key >> 10) * kCellSide;
+  const std::span<const std::uint8_t> shared = BoxEntries(kBoxLevels - 1, r, g, b);
+  const int lo[3] = {r, g, b};
+  std::uint8_t picked[256];
+  const std::size_t count =
+      static_cast<std::size_t>(Reachable(shared.data(), static_cast<int>(shared.size()), lo, kCellSide, picked));
+  const std::span<const std::uint8_t> chosen(picked, count);
 
   auto fill = [&](Block& block, std::size_t at) {
     for (int lane = 0; lane < kBlockLanes; ++lane) {

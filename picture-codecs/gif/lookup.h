@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <limits>
 #include <memory>
+#include <span>
 #include <vector>
 
 #if defined(__SSE2__)
@@ -129,10 +130,17 @@ class TExactColorLookup final : public TColorLookup {
   std::uint8_t NearestSlow(int key, const std::int32_t (&query)[3]);
   void BuildCell(int key);
   // Of the entries from[0..count), those that can be the nearest somewhere
-  // in the box of the given side from lo, in their order; with prune, also
-  // without those another entry beats everywhere in it.
-  std::vector<std::uint8_t> Reachable(const std::uint8_t* from, int count, const int (&lo)[3], int side,
-                                      bool prune) const;
+  // in the box of the given side from lo (red, green, blue), in their
+  // order, into out; how many.
+  int Reachable(const std::uint8_t* from, int count, const int (&lo)[3], int side, std::uint8_t* out) const;
+  // The sides of the boxes that keep such entries for the smaller boxes in
+  // them, from the largest; each box's entries are chosen from those of the
+  // box around it, the cells' from those of the last.
+  static constexpr int kBoxLevels = 3;
+  static constexpr int kBoxSides[kBoxLevels] = {64, 32, 16};
+  // The entries of the box of the given level around a colour, chosen when
+  // first asked for.
+  std::span<const std::uint8_t> BoxEntries(int level, int red, int green, int blue);
   // The search key of a block's lane for the colour (blue, green, red) times 16.
   static std::int32_t LaneKey(const Block& block, int lane, const std::int32_t (&query)[3]);
 
@@ -147,13 +155,15 @@ class TExactColorLookup final : public TColorLookup {
   std::unique_ptr<CellBlocks[]> cellBlocks_;
   std::vector<Spill> spills_;
   std::vector<Block> spilled_;
-  std::vector<std::vector<std::uint8_t>> regions_;
+  std::array<std::vector<std::vector<std::uint8_t>>, kBoxLevels> boxes_;
 };
 
 #if defined(__SSE2__)
 [[gnu::always_inline]] inline std::uint8_t TExactColorLookup::NearestOf(__m128i blueGreenRed, int key) {
+  // key has 15 bits: within both tables.
+  const std::size_t cell = static_cast<std::size_t>(key);
   const __m128i scaled = _mm_slli_epi16(blueGreenRed, 4);
-  if (state_[static_cast<std::size_t>(key)] != CellState::Inline) [[unlikely]] {
+  if (state_.data()[cell] != CellState::Inline) [[unlikely]] {
     alignas(16) std::int32_t lanes[4];
     _mm_store_si128(reinterpret_cast<__m128i*>(lanes), _mm_unpacklo_epi16(scaled, _mm_setzero_si128()));
     const std::int32_t query[3] = {lanes[0], lanes[1], lanes[2]};
@@ -163,23 +173,22 @@ class TExactColorLookup final : public TColorLookup {
   const __m128i redZero = _mm_shuffle_epi32(scaled, _MM_SHUFFLE(1, 1, 1, 1));
   const __m128i low = _mm_set1_epi32(0xFFFF);
   const __m128i one = _mm_set1_epi32(0x10000);
-  const Block* block = cellBlocks_[static_cast<std::size_t>(key)].block;
+  // The keys are below 2^26; raised by 2^23 their bits are those of
+  // positive normal floats, which order as the keys do, so that one float
+  // minimum compares them.
+  const __m128i normal = _mm_set1_epi32(1 << 23);
+  const Block* block = cellBlocks_.get()[cell].block;
   auto ranked = [&](const Block& b) {
     const __m128i d1 = _mm_sub_epi16(_mm_load_si128(reinterpret_cast<const __m128i*>(b.blueGreen)), blueGreen);
     const __m128i d2 = _mm_sub_epi16(_mm_load_si128(reinterpret_cast<const __m128i*>(b.redIndex)), redZero);
     const __m128i m2 = _mm_or_si128(_mm_and_si128(d2, low), one);
-    return _mm_add_epi32(_mm_madd_epi16(d1, d1), _mm_madd_epi16(d2, m2));
-  };
-  // SSE2 has no lane-wise minimum of 32 bits.
-  auto smaller = [](__m128i a, __m128i b) {
-    const __m128i less = _mm_cmplt_epi32(a, b);
-    return _mm_or_si128(_mm_and_si128(less, a), _mm_andnot_si128(less, b));
+    return _mm_castsi128_ps(_mm_add_epi32(_mm_add_epi32(_mm_madd_epi16(d1, d1), normal), _mm_madd_epi16(d2, m2)));
   };
   static_assert(kCellBlocks == 2);
-  __m128i best = smaller(ranked(block[0]), ranked(block[1]));
-  best = smaller(best, _mm_shuffle_epi32(best, _MM_SHUFFLE(1, 0, 3, 2)));
-  best = smaller(best, _mm_shuffle_epi32(best, _MM_SHUFFLE(2, 3, 0, 1)));
-  return static_cast<std::uint8_t>(_mm_cvtsi128_si32(best));
+  __m128 best = _mm_min_ps(ranked(block[0]), ranked(block[1]));
+  best = _mm_min_ps(best, _mm_shuffle_ps(best, best, _MM_SHUFFLE(1, 0, 3, 2)));
+  best = _mm_min_ps(best, _mm_shuffle_ps(best, best, _MM_SHUFFLE(2, 3, 0, 1)));
+  return static_cast<std::uint8_t>(_mm_cvtsi128_si32(_mm_castps_si128(best)));
 }
 #endif
 

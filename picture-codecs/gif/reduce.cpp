@@ -109,26 +109,53 @@ void TColorQuantizer::FreeNode(std::uint32_t node) {
   free_.push_back(node);
 }
 
+namespace {
+
+// The octant of a colour below a node of the given level.
+[[gnu::always_inline]] inline int OctantOf(std::uint8_t red, std::uint8_t green, std::uint8_t blue, int level) {
+  const int shift = 7 - level;
+  return ((red >> shift) & 1) << 2 | ((green >> shift) & 1) << 1 | ((blue >> shift) & 1);
+}
+
+}  // namespace
+
 void TColorQuantizer::AddColour(std::uint8_t red, std::uint8_t green, std::uint8_t blue) {
   // The way down to the cell level is looked up by the colour's top bits;
-  // a merge anywhere makes every remembered way stale.
+  // a merge above that level makes every remembered way stale.
   const int shift = 8 - cellLevel_;
   const std::size_t key = static_cast<std::size_t>((red >> shift) << (2 * cellLevel_) |
                                                    (green >> shift) << cellLevel_ | (blue >> shift));
-  CellWay& way = cells_[key];
-  std::uint32_t node;
-  int level;
-  if (way.generation == generation_) {
-    node = way.node;
-    level = way.level;
-  } else {
-    node = root_;
-    level = 0;
+  const CellWay way = cells_[key];
+  if (way.generation != generation_) [[unlikely]] {
+    AddFrom(root_, 0, red, green, blue);
+    return;
   }
+  // From the cell's node (or the leaf above it) to the leaf.
+  const TOctreeNode* const nodes = nodes_.data();
+  std::uint32_t node = way.node;
+  for (int level = cellLevel_; level < colourBits_ && !nodes[node].isLeaf; ++level) {
+    const std::uint32_t child = nodes[node].children[OctantOf(red, green, blue, level)];
+    if (child == kNone) [[unlikely]] {
+      AddFrom(node, level, red, green, blue);
+      return;
+    }
+    node = child;
+  }
+  AddToLeaf(node, red, green, blue);
+}
+
+void TColorQuantizer::AddToLeaf(std::uint32_t leaf, std::uint8_t red, std::uint8_t green, std::uint8_t blue) {
+  TOctreeSums& sums = sums_[leaf];
+  ++sums.pixelCount;
+  sums.redSum += red;
+  sums.greenSum += green;
+  sums.blueSum += blue;
+}
+
+void TColorQuantizer::AddFrom(std::uint32_t node, int level, std::uint8_t red, std::uint8_t green, std::uint8_t blue) {
   auto descend = [&](int until) {
     for (; level < until && !nodes_[node].isLeaf; ++level) {
-      const int mask = 0x80 >> level;
-      const int octant = ((red & mask) ? 4 : 0) | ((green & mask) ? 2 : 0) | ((blue & mask) ? 1 : 0);
+      const int octant = OctantOf(red, green, blue, level);
       std::uint32_t child = nodes_[node].children[octant];
       if (child == kNone) {
         child = NewNode(level + 1, node);  // may move nodes_
@@ -137,20 +164,19 @@ void TColorQuantizer::AddColour(std::uint8_t red, std::uint8_t green, std::uint8
       node = child;
     }
   };
-  if (way.generation != generation_) {
+  if (level < cellLevel_) {
     descend(cellLevel_);
-    way = CellWay{node, level, generation_};
+    const int shift = 8 - cellLevel_;
+    const std::size_t key = static_cast<std::size_t>((red >> shift) << (2 * cellLevel_) |
+                                                     (green >> shift) << cellLevel_ | (blue >> shift));
+    cells_[key] = CellWay{node, generation_};
   }
   descend(colourBits_);
-  TOctreeSums& leaf = sums_[node];
-  ++leaf.pixelCount;
-  leaf.redSum += red;
-  leaf.greenSum += green;
-  leaf.blueSum += blue;
+  AddToLeaf(node, red, green, blue);
   while (leafCount_ > scanLeaves_) MergeDeepest();
 }
 
-void TColorQuantizer::Merge(std::uint32_t node) {
+void TColorQuantizer::Merge(std::uint32_t node, int level) {
   int children = 0;
   for (std::uint32_t& child : nodes_[node].children) {
     if (child == kNone) continue;
@@ -166,7 +192,12 @@ void TColorQuantizer::Merge(std::uint32_t node) {
   }
   nodes_[node].isLeaf = true;
   leafCount_ -= children - 1;
-  ++generation_;
+  // The ways lead to nodes of the cell level or leaves above it: only a
+  // merge above that level frees any of them.
+  if (level < cellLevel_ && ++generation_ == std::numeric_limits<std::uint32_t>::max()) {
+    std::fill(cells_.begin(), cells_.end(), CellWay{});
+    generation_ = 1;
+  }
 }
 
 void TColorQuantizer::MergeDeepest() {
@@ -175,7 +206,7 @@ void TColorQuantizer::MergeDeepest() {
   std::uint32_t node = reducible_[level];
   if (node == kNone) return;  // the root alone, already a leaf
   reducible_[level] = nodes_[node].nextReducible;
-  Merge(node);
+  Merge(node, level);
 }
 
 bool TColorQuantizer::ChildrenAreLeaves(std::uint32_t node) const {
@@ -207,7 +238,7 @@ void TColorQuantizer::ReduceToMaxColours() {
   while (leafCount_ > maxColours_ && !queue.empty()) {
     const std::uint32_t id = queue.top().second;
     queue.pop();
-    Merge(id);
+    Merge(id, kUnknownLevel);
     const std::uint32_t parent = nodes_[id].parent;
     if (parent != kNone && ChildrenAreLeaves(parent)) queue.emplace(MergeCost(parent), parent);
   }
