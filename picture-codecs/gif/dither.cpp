@@ -175,8 +175,10 @@ template <int Divisor>
   }
 }
 
-// How far ahead the kernel's current row reaches, and its weights from 1
-// to that many columns ahead (0 where it has none).
+// The kernel's current row reaches AheadReach() columns ahead with the
+// weights AheadWeights() (from 1 column ahead; 0 where it has none); the
+// rows below reach BelowReach() columns either way with BelowWeights()
+// (row 1 first, from BelowReach() columns behind).
 template <const auto& Kernel>
 constexpr int AheadReach() {
   int reach = 0;
@@ -193,63 +195,123 @@ constexpr auto AheadWeights() {
   return weights;
 }
 
+template <const auto& Kernel>
+constexpr int RowsBelow() {
+  int rows = 0;
+  for (const KernelWeight& w : Kernel) rows = std::max(rows, w.row);
+  return rows;
+}
+
+template <const auto& Kernel>
+constexpr int BelowReach() {
+  int reach = 0;
+  for (const KernelWeight& w : Kernel)
+    if (w.row > 0) reach = std::max(reach, w.offset < 0 ? -w.offset : w.offset);
+  return reach;
+}
+
+template <const auto& Kernel>
+constexpr auto BelowWeights() {
+  constexpr int kReach = BelowReach<Kernel>();
+  std::array<std::array<int, 2 * kReach + 1>, RowsBelow<Kernel>()> weights{};
+  for (const KernelWeight& w : Kernel)
+    if (w.row > 0) weights[static_cast<std::size_t>(w.row - 1)][static_cast<std::size_t>(w.offset + kReach)] = w.weight;
+  return weights;
+}
+
 // Only pixels not yet visited take a share.
 template <const auto& Kernel>
 constexpr bool OnlyAhead() {
   for (const KernelWeight& w : Kernel)
     if (w.row == 0 && w.offset <= 0) return false;
-  return AheadReach<Kernel>() >= 1;
+  return AheadReach<Kernel>() >= 1 && RowsBelow<Kernel>() >= 1;
 }
 
 }  // namespace
 
 template <int Divisor, const auto& Kernel>
 void TDiffusionDitherer::DiffuseRowExact(TExactColorLookup& lookup, const std::uint8_t* bgr, std::uint8_t* indices) {
-  // carry[k] holds what the pixels done so far give the pixel k + 1 columns
-  // ahead in the current row: that row's memory holds the rest.
   static_assert(OnlyAhead<Kernel>());
-  constexpr int kReach = AheadReach<Kernel>();
-  constexpr auto kAhead = AheadWeights<Kernel>();
+  // The pixel next in the row takes the weight kNext of the error, colour
+  // less entry: the first part is known before the search ends, the second
+  // comes from nextShare_. ahead[k] holds what the pixels done so far give
+  // the pixel k + 2 columns ahead, below[r][k] what they give the column
+  // k - kBelow columns from the current pixel in row r + 1; the rows' memory
+  // holds the rest. A column of a row below takes its last share from the
+  // pixel kBelow columns past it, and is written then.
+  constexpr auto kAheadWeights = AheadWeights<Kernel>();
+  constexpr int kNext = kAheadWeights[0];
+  constexpr int kAhead = AheadReach<Kernel>() - 1;
+  constexpr int kRows = RowsBelow<Kernel>();
+  constexpr int kBelow = BelowReach<Kernel>();
+  constexpr auto kBelowWeights = BelowWeights<Kernel>();
+  constexpr int kPending = 2 * kBelow;
+  const TExactColorLookup::Searcher search(lookup);
+  if (kNext != 0 && nextShare_.empty()) {
+    nextShare_.resize(256);
+    for (int i = 0; i < 256; ++i)
+      _mm_storeu_si128(reinterpret_cast<__m128i*>(nextShare_[static_cast<std::size_t>(i)].data()),
+                       _mm_madd_epi16(search.EntryOf(static_cast<std::uint8_t>(i)), _mm_set1_epi32(kNext)));
+  }
+  const __m128i* const nextShare = reinterpret_cast<const __m128i*>(nextShare_.data());
   const int width = RowWidth();
   const int step = Step();
   const std::ptrdiff_t stride = step * kLanes;
   const std::ptrdiff_t margin = static_cast<std::ptrdiff_t>(margin_) * kLanes;
-  std::int32_t* rows[std::size(Kernel)];
-  for (std::size_t k = 0; k < std::size(Kernel); ++k)
-    rows[k] = rowStart_[static_cast<std::size_t>(Kernel[k].row)] + margin + Kernel[k].offset * stride;
   const std::int32_t* const current = rowStart_[0] + margin;
+  std::int32_t* rows[kRows];
+  for (int r = 0; r < kRows; ++r) rows[r] = rowStart_[static_cast<std::size_t>(r + 1)] + margin;
   const __m128i zero = _mm_setzero_si128();
-  const __m128i top = _mm_set1_epi16(255);
-  __m128i carry[kReach];
-  for (__m128i& c : carry) c = zero;
+  __m128i ahead[kAhead + 1];
+  for (__m128i& a : ahead) a = zero;
+  __m128i below[kRows][kPending];
+  for (auto& row : below)
+    for (__m128i& b : row) b = zero;
+  auto load = [](const std::int32_t* at) { return _mm_loadu_si128(reinterpret_cast<const __m128i*>(at)); };
+  auto addTo = [](std::int32_t* at, __m128i value) {
+    __m128i* cell = reinterpret_cast<__m128i*>(at);
+    _mm_storeu_si128(cell, _mm_add_epi32(_mm_loadu_si128(cell), value));
+  };
   int x = Position();
+  // The current pixel's error from the rows above and the pixels before.
+  __m128i accumulated = load(current + static_cast<std::ptrdiff_t>(x) * kLanes);
   for (; x >= 0 && x < width; x += step) {
     const std::ptrdiff_t column = static_cast<std::ptrdiff_t>(x) * kLanes;
     const std::uint8_t* px = bgr + static_cast<std::ptrdiff_t>(x) * 3;
     const __m128i input = _mm_setr_epi32(px[0], px[1], px[2], 0);
-    const __m128i accumulated =
-        _mm_add_epi32(_mm_loadu_si128(reinterpret_cast<const __m128i*>(current + column)), carry[0]);
     const __m128i wide = _mm_add_epi32(input, QuotientOf<Divisor>(accumulated));
-    // Blue, green and red clamped to 0..255 as 16-bit lanes.
-    const __m128i corrected = _mm_min_epi16(_mm_max_epi16(_mm_packs_epi32(wide, wide), zero), top);
-    const auto bytes = static_cast<std::uint32_t>(_mm_cvtsi128_si32(_mm_packus_epi16(corrected, corrected)));
+    // Blue, green and red clamped to 0..255: bytes for the cell, 16-bit
+    // lanes for the search, 32-bit lanes for the error.
+    const __m128i packed = _mm_packs_epi32(wide, wide);
+    const __m128i clamped = _mm_packus_epi16(packed, packed);
+    const auto bytes = static_cast<std::uint32_t>(_mm_cvtsi128_si32(clamped));
     const int key = static_cast<int>((bytes >> 3 & 31) << 10 | (bytes >> 11 & 31) << 5 | (bytes >> 19 & 31));
-    const std::uint8_t index = lookup.NearestOf(corrected, key);
-    indices[x] = index;
-    // Each lane's error times a weight: the error in the lane's low 16 bits
-    // times the weight plus the high 16 bits times 0.
-    const __m128i error = _mm_sub_epi32(_mm_unpacklo_epi16(corrected, zero), lookup.EntryOf(index));
-    auto weighted = [&](int weight) { return _mm_madd_epi16(error, _mm_set1_epi32(weight)); };
-    for (int k = 0; k + 1 < kReach; ++k) carry[k] = _mm_add_epi32(carry[k + 1], weighted(kAhead[k]));
-    carry[kReach - 1] = weighted(kAhead[kReach - 1]);
-    // The rows below, one weight at a time, each known to the compiler.
-    auto spread = [&](std::size_t k) {
-      if (Kernel[k].row == 0) return;
-      __m128i* cell = reinterpret_cast<__m128i*>(rows[k] + column);
-      _mm_storeu_si128(cell, _mm_add_epi32(_mm_loadu_si128(cell), weighted(Kernel[k].weight)));
+    const __m128i corrected = _mm_unpacklo_epi8(clamped, zero);
+    const __m128i colour = _mm_unpacklo_epi16(corrected, zero);
+    // Each lane times a weight: the value in the lane's low 16 bits times
+    // the weight plus the high 16 bits times 0.
+    auto times = [&](__m128i lanes, int weight) {
+      return weight == 0 ? zero : _mm_madd_epi16(lanes, _mm_set1_epi32(weight));
     };
-    [&]<std::size_t... k>(std::index_sequence<k...>) { (spread(k), ...); }(std::make_index_sequence<std::size(Kernel)>());
+    const __m128i next = _mm_add_epi32(_mm_add_epi32(load(current + column + stride), ahead[0]), times(colour, kNext));
+    const std::uint8_t index = search.Nearest(corrected, key);
+    indices[x] = index;
+    accumulated = kNext == 0 ? next : _mm_sub_epi32(next, nextShare[index]);
+    const __m128i error = _mm_sub_epi32(colour, search.EntryOf(index));
+    for (int k = 0; k + 1 < kAhead; ++k) ahead[k] = _mm_add_epi32(ahead[k + 1], times(error, kAheadWeights[static_cast<std::size_t>(k + 1)]));
+    if constexpr (kAhead > 0) ahead[kAhead - 1] = times(error, kAheadWeights[kAhead]);
+    for (int r = 0; r < kRows; ++r) {
+      const auto& w = kBelowWeights[static_cast<std::size_t>(r)];
+      addTo(rows[r] + column - kBelow * stride, _mm_add_epi32(below[r][0], times(error, w[0])));
+      for (int k = 0; k + 1 < kPending; ++k)
+        below[r][k] = _mm_add_epi32(below[r][k + 1], times(error, w[static_cast<std::size_t>(k + 1)]));
+      below[r][kPending - 1] = times(error, w[static_cast<std::size_t>(kPending)]);
+    }
   }
+  // The columns still owed their shares, kBelow behind x on.
+  const std::ptrdiff_t column = static_cast<std::ptrdiff_t>(x) * kLanes;
+  for (int r = 0; r < kRows; ++r)
+    for (int k = 0; k < kPending; ++k) addTo(rows[r] + column + (k - kBelow) * stride, below[r][k]);
   SetPosition(x);
 }
 #endif

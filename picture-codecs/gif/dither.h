@@ -11,6 +11,7 @@
 //       index[y][engine.Position()] = engine.DitherPixel(r, g, b, ...);
 //     engine.NextRow();
 //   }
+#include <array>
 #include <cstdint>
 #include <memory>
 #include <span>
@@ -123,6 +124,10 @@ class TDiffusionDitherer : public TDitherEngine {
   std::vector<std::vector<std::int32_t>> errors_;
   std::vector<std::int32_t*> rowStart_;
   int first_ = 0;
+  // For the exact lookup's engine: each palette entry's colour (blue,
+  // green, red, 0) times the weight of the pixel next in the row, so that
+  // the error the next pixel takes is one subtraction after the search.
+  std::vector<std::array<std::int32_t, kLanes>> nextShare_;
 };
 
 // The kernels five columns wide and three rows deep.

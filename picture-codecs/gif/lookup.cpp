@@ -213,7 +213,7 @@ std::uint8_t TExactColorLookup::Nearest(std::uint8_t red, std::uint8_t green, st
                                         std::uint8_t& outRed, std::uint8_t& outGreen, std::uint8_t& outBlue) {
   const int key = TFastColorLookup::CacheKey(red, green, blue);
 #if defined(__SSE2__)
-  const std::uint8_t index = NearestOf(_mm_setr_epi16(blue, green, red, 0, 0, 0, 0, 0), key);
+  const std::uint8_t index = Searcher(*this).Nearest(_mm_setr_epi16(blue, green, red, 0, 0, 0, 0, 0), key);
 #else
   const std::int32_t query[3] = {blue * kScale, green * kScale, red * kScale};
   const std::uint8_t index = NearestSlow(key, query);

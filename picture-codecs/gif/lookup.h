@@ -73,6 +73,12 @@ class TFastColorLookup final : public TColorLookup {
 // one that another entry beats at every corner of the cell), and a lookup
 // searches only those.
 class TExactColorLookup final : public TColorLookup {
+  // A cell is searched from its blocks alone (Inline), from those and more
+  // kept beside (Spilled), or not yet built.
+  enum class CellState : std::uint8_t { Unbuilt, Inline, Spilled };
+  struct alignas(16) Lanes : std::array<std::int32_t, 4> {};
+  struct CellBlocks;
+
  public:
   explicit TExactColorLookup(const platform::Palette& palette);
 
@@ -84,14 +90,30 @@ class TExactColorLookup final : public TColorLookup {
                        std::uint8_t& outGreen, std::uint8_t& outBlue);
 
 #if defined(__SSE2__)
-  // The index of the nearest entry for the diffusing engines, which hold a
-  // colour as 16-bit lanes (blue, green, red, 0, ...), each 0..255; key is
-  // its cell, TFastColorLookup::CacheKey.
-  std::uint8_t NearestOf(__m128i blueGreenRed, int key);
-  // An entry's colour as 32-bit lanes (blue, green, red, 0).
-  __m128i EntryOf(std::uint8_t index) const {
-    return _mm_load_si128(reinterpret_cast<const __m128i*>(entryLanes_[index].data()));
-  }
+  // The searches of the diffusing engines, with the lookup's tables at hand
+  // for a whole row; they hold a colour as 16-bit lanes (blue, green, red,
+  // 0, ...), each 0..255.
+  class Searcher {
+   public:
+    explicit Searcher(TExactColorLookup& lookup)
+        : lookup_(lookup),
+          state_(lookup.state_.data()),
+          cells_(lookup.cellBlocks_.get()),
+          entries_(lookup.entryLanes_.data()) {}
+    // The index of the nearest entry; key is the colour's cell,
+    // TFastColorLookup::CacheKey.
+    std::uint8_t Nearest(__m128i blueGreenRed, int key) const;
+    // An entry's colour as 32-bit lanes (blue, green, red, 0).
+    __m128i EntryOf(std::uint8_t index) const {
+      return _mm_load_si128(reinterpret_cast<const __m128i*>(entries_[index].data()));
+    }
+
+   private:
+    TExactColorLookup& lookup_;
+    const CellState* state_;
+    const CellBlocks* cells_;
+    const Lanes* entries_;
+  };
 #endif
 
   // The entries searched for colours of the cell of (red, green, blue),
@@ -109,20 +131,17 @@ class TExactColorLookup final : public TColorLookup {
     std::int16_t blueGreen[8];
     std::int16_t redIndex[8];
   };
+
+ private:
   // The first blocks of a cell, searched without a loop: they hold every
   // candidate of most cells of a picture.
   static constexpr int kCellBlocks = 2;
   struct alignas(64) CellBlocks {
     Block block[kCellBlocks];
   };
-
- private:
   static constexpr int kBlockLanes = 4;
   static constexpr int kIndexBits = 8;
   static constexpr int kScale = 16;
-  // A cell is searched from its blocks alone (Inline), from those and more
-  // kept beside (Spilled), or not yet built.
-  enum class CellState : std::uint8_t { Unbuilt, Inline, Spilled };
   struct Spill {
     std::uint32_t first = 0;
     std::uint32_t blocks = 0;
@@ -148,7 +167,6 @@ class TExactColorLookup final : public TColorLookup {
     std::uint8_t red, green, blue;
   };
   std::array<Entry, 256> paletteCopy_{};
-  struct alignas(16) Lanes : std::array<std::int32_t, 4> {};
   std::array<Lanes, 256> entryLanes_{};
   std::vector<CellState> state_;
   // Read only where state_ says a cell is built.
@@ -159,15 +177,15 @@ class TExactColorLookup final : public TColorLookup {
 };
 
 #if defined(__SSE2__)
-[[gnu::always_inline]] inline std::uint8_t TExactColorLookup::NearestOf(__m128i blueGreenRed, int key) {
+[[gnu::always_inline]] inline std::uint8_t TExactColorLookup::Searcher::Nearest(__m128i blueGreenRed, int key) const {
   // key has 15 bits: within both tables.
   const std::size_t cell = static_cast<std::size_t>(key);
   const __m128i scaled = _mm_slli_epi16(blueGreenRed, 4);
-  if (state_.data()[cell] != CellState::Inline) [[unlikely]] {
+  if (state_[cell] != CellState::Inline) [[unlikely]] {
     alignas(16) std::int32_t lanes[4];
     _mm_store_si128(reinterpret_cast<__m128i*>(lanes), _mm_unpacklo_epi16(scaled, _mm_setzero_si128()));
     const std::int32_t query[3] = {lanes[0], lanes[1], lanes[2]};
-    return NearestSlow(key, query);
+    return lookup_.NearestSlow(key, query);
   }
   const __m128i blueGreen = _mm_shuffle_epi32(scaled, _MM_SHUFFLE(0, 0, 0, 0));
   const __m128i redZero = _mm_shuffle_epi32(scaled, _MM_SHUFFLE(1, 1, 1, 1));
@@ -177,7 +195,7 @@ class TExactColorLookup final : public TColorLookup {
   // positive normal floats, which order as the keys do, so that one float
   // minimum compares them.
   const __m128i normal = _mm_set1_epi32(1 << 23);
-  const Block* block = cellBlocks_.get()[cell].block;
+  const Block* block = cells_[cell].block;
   auto ranked = [&](const Block& b) {
     const __m128i d1 = _mm_sub_epi16(_mm_load_si128(reinterpret_cast<const __m128i*>(b.blueGreen)), blueGreen);
     const __m128i d2 = _mm_sub_epi16(_mm_load_si128(reinterpret_cast<const __m128i*>(b.redIndex)), redZero);
