@@ -119,7 +119,15 @@ namespace {
 
 }  // namespace
 
-void TColorQuantizer::AddColour(std::uint8_t red, std::uint8_t green, std::uint8_t blue) {
+[[gnu::always_inline]] inline void TColorQuantizer::AddToLeaf(std::uint32_t leaf, std::uint8_t red, std::uint8_t green, std::uint8_t blue) {
+  TOctreeSums& sums = sums_[leaf];
+  ++sums.pixelCount;
+  sums.redSum += red;
+  sums.greenSum += green;
+  sums.blueSum += blue;
+}
+
+[[gnu::always_inline]] inline void TColorQuantizer::Insert(std::uint8_t red, std::uint8_t green, std::uint8_t blue) {
   // The way down to the cell level is looked up by the colour's top bits;
   // a merge above that level makes every remembered way stale.
   const int shift = 8 - cellLevel_;
@@ -144,13 +152,7 @@ void TColorQuantizer::AddColour(std::uint8_t red, std::uint8_t green, std::uint8
   AddToLeaf(node, red, green, blue);
 }
 
-void TColorQuantizer::AddToLeaf(std::uint32_t leaf, std::uint8_t red, std::uint8_t green, std::uint8_t blue) {
-  TOctreeSums& sums = sums_[leaf];
-  ++sums.pixelCount;
-  sums.redSum += red;
-  sums.greenSum += green;
-  sums.blueSum += blue;
-}
+void TColorQuantizer::AddColour(std::uint8_t red, std::uint8_t green, std::uint8_t blue) { Insert(red, green, blue); }
 
 void TColorQuantizer::AddFrom(std::uint32_t node, int level, std::uint8_t red, std::uint8_t green, std::uint8_t blue) {
   auto descend = [&](int until) {
@@ -260,7 +262,7 @@ void TColorQuantizer::ReduceToMaxColours() {
 void TColorQuantizer::ScanImage(TDIBRowReader& reader) {
   for (int y = 0; y < reader.Height(); ++y) {
     const std::uint8_t* row = reader.Row(y);
-    for (int x = 0; x < reader.Width(); ++x, row += 3) AddColour(row[2], row[1], row[0]);
+    for (int x = 0; x < reader.Width(); ++x, row += 3) Insert(row[2], row[1], row[0]);
   }
 }
 
