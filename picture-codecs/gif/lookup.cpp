@@ -190,6 +190,23 @@ void TExactColorLookup::BuildCell(int key) {
   state_[static_cast<std::size_t>(key)] = CellState::Spilled;
 }
 
+#if defined(__SSE2__)
+std::uint8_t TExactColorLookup::NearestSlow(int key, __m128i scaled) {
+  const std::size_t cell = static_cast<std::size_t>(key);
+  if (state_[cell] == CellState::Unbuilt) BuildCell(key);
+  const __m128i blueGreen = _mm_shuffle_epi32(scaled, _MM_SHUFFLE(0, 0, 0, 0));
+  const __m128i redZero = _mm_shuffle_epi32(scaled, _MM_SHUFFLE(1, 1, 1, 1));
+  const Block* own = cellBlocks_[cell].block;
+  static_assert(kCellBlocks == 2);
+  __m128 best = _mm_min_ps(Ranked(own[0], blueGreen, redZero), Ranked(own[1], blueGreen, redZero));
+  if (state_[cell] == CellState::Spilled) {
+    const Spill& spill = spills_[cell];
+    for (std::uint32_t b = 0; b < spill.blocks; ++b)
+      best = _mm_min_ps(best, Ranked(spilled_[spill.first + b], blueGreen, redZero));
+  }
+  return IndexOfLeast(best);
+}
+#else
 std::int32_t TExactColorLookup::LaneKey(const Block& block, int lane, const std::int32_t (&query)[3]) {
   const std::int32_t db = block.blueGreen[2 * lane] - query[0], dg = block.blueGreen[2 * lane + 1] - query[1];
   const std::int32_t dr = block.redIndex[2 * lane] - query[2];
@@ -208,6 +225,7 @@ std::uint8_t TExactColorLookup::NearestSlow(int key, const std::int32_t (&query)
   if (state_[cell] == CellState::Spilled) search(spilled_.data() + spills_[cell].first, spills_[cell].blocks);
   return static_cast<std::uint8_t>(found & ((1 << kIndexBits) - 1));
 }
+#endif
 
 std::uint8_t TExactColorLookup::Nearest(std::uint8_t red, std::uint8_t green, std::uint8_t blue,
                                         std::uint8_t& outRed, std::uint8_t& outGreen, std::uint8_t& outBlue) {

@@ -146,7 +146,21 @@ class TExactColorLookup final : public TColorLookup {
     std::uint32_t first = 0;
     std::uint32_t blocks = 0;
   };
+#if defined(__SSE2__)
+  // The search of a cell not yet built or of more candidates than its
+  // blocks hold; scaled is the colour's lanes times 16.
+  std::uint8_t NearestSlow(int key, __m128i scaled);
+  // A block's search keys for a colour's (blue, green) and (red, 0) lanes
+  // times 16, as floats that order as the keys do, and the index of the
+  // least of four.
+  static __m128 Ranked(const Block& block, __m128i blueGreen, __m128i redZero);
+  static std::uint8_t IndexOfLeast(__m128 keys);
+#else
   std::uint8_t NearestSlow(int key, const std::int32_t (&query)[3]);
+  // The search key of a block's lane for the colour (blue, green, red)
+  // times 16.
+  static std::int32_t LaneKey(const Block& block, int lane, const std::int32_t (&query)[3]);
+#endif
   void BuildCell(int key);
   // Of the entries from[0..count), those that can be the nearest somewhere
   // in the box of the given side from lo (red, green, blue), in their
@@ -160,8 +174,6 @@ class TExactColorLookup final : public TColorLookup {
   // The entries of the box of the given level around a colour, chosen when
   // first asked for.
   std::span<const std::uint8_t> BoxEntries(int level, int red, int green, int blue);
-  // The search key of a block's lane for the colour (blue, green, red) times 16.
-  static std::int32_t LaneKey(const Block& block, int lane, const std::int32_t (&query)[3]);
 
   struct Entry {
     std::uint8_t red, green, blue;
@@ -177,36 +189,37 @@ class TExactColorLookup final : public TColorLookup {
 };
 
 #if defined(__SSE2__)
+[[gnu::always_inline]] inline __m128 TExactColorLookup::Ranked(const Block& block, __m128i blueGreen,
+                                                              __m128i redZero) {
+  const __m128i low = _mm_set1_epi32(0xFFFF);
+  const __m128i one = _mm_set1_epi32(0x10000);
+  // The keys are below 2^26; raised by 2^23 their bits are those of
+  // positive normal floats, which order as the keys do, so that a float
+  // minimum compares them in one step.
+  const __m128i normal = _mm_set1_epi32(1 << 23);
+  const __m128i d1 = _mm_sub_epi16(_mm_load_si128(reinterpret_cast<const __m128i*>(block.blueGreen)), blueGreen);
+  const __m128i d2 = _mm_sub_epi16(_mm_load_si128(reinterpret_cast<const __m128i*>(block.redIndex)), redZero);
+  const __m128i m2 = _mm_or_si128(_mm_and_si128(d2, low), one);
+  return _mm_castsi128_ps(_mm_add_epi32(_mm_add_epi32(_mm_madd_epi16(d1, d1), normal), _mm_madd_epi16(d2, m2)));
+}
+
+[[gnu::always_inline]] inline std::uint8_t TExactColorLookup::IndexOfLeast(__m128 keys) {
+  keys = _mm_min_ps(keys, _mm_shuffle_ps(keys, keys, _MM_SHUFFLE(1, 0, 3, 2)));
+  keys = _mm_min_ps(keys, _mm_shuffle_ps(keys, keys, _MM_SHUFFLE(2, 3, 0, 1)));
+  return static_cast<std::uint8_t>(_mm_cvtsi128_si32(_mm_castps_si128(keys)));
+}
+
 [[gnu::always_inline]] inline std::uint8_t TExactColorLookup::Searcher::Nearest(__m128i blueGreenRed, int key) const {
   // key has 15 bits: within both tables.
   const std::size_t cell = static_cast<std::size_t>(key);
   const __m128i scaled = _mm_slli_epi16(blueGreenRed, 4);
-  if (state_[cell] != CellState::Inline) [[unlikely]] {
-    alignas(16) std::int32_t lanes[4];
-    _mm_store_si128(reinterpret_cast<__m128i*>(lanes), _mm_unpacklo_epi16(scaled, _mm_setzero_si128()));
-    const std::int32_t query[3] = {lanes[0], lanes[1], lanes[2]};
-    return lookup_.NearestSlow(key, query);
-  }
+  if (state_[cell] != CellState::Inline) [[unlikely]]
+    return lookup_.NearestSlow(key, scaled);
   const __m128i blueGreen = _mm_shuffle_epi32(scaled, _MM_SHUFFLE(0, 0, 0, 0));
   const __m128i redZero = _mm_shuffle_epi32(scaled, _MM_SHUFFLE(1, 1, 1, 1));
-  const __m128i low = _mm_set1_epi32(0xFFFF);
-  const __m128i one = _mm_set1_epi32(0x10000);
-  // The keys are below 2^26; raised by 2^23 their bits are those of
-  // positive normal floats, which order as the keys do, so that one float
-  // minimum compares them.
-  const __m128i normal = _mm_set1_epi32(1 << 23);
   const Block* block = cells_[cell].block;
-  auto ranked = [&](const Block& b) {
-    const __m128i d1 = _mm_sub_epi16(_mm_load_si128(reinterpret_cast<const __m128i*>(b.blueGreen)), blueGreen);
-    const __m128i d2 = _mm_sub_epi16(_mm_load_si128(reinterpret_cast<const __m128i*>(b.redIndex)), redZero);
-    const __m128i m2 = _mm_or_si128(_mm_and_si128(d2, low), one);
-    return _mm_castsi128_ps(_mm_add_epi32(_mm_add_epi32(_mm_madd_epi16(d1, d1), normal), _mm_madd_epi16(d2, m2)));
-  };
   static_assert(kCellBlocks == 2);
-  __m128 best = _mm_min_ps(ranked(block[0]), ranked(block[1]));
-  best = _mm_min_ps(best, _mm_shuffle_ps(best, best, _MM_SHUFFLE(1, 0, 3, 2)));
-  best = _mm_min_ps(best, _mm_shuffle_ps(best, best, _MM_SHUFFLE(2, 3, 0, 1)));
-  return static_cast<std::uint8_t>(_mm_cvtsi128_si32(_mm_castps_si128(best)));
+  return IndexOfLeast(_mm_min_ps(Ranked(block[0], blueGreen, redZero), Ranked(block[1], blueGreen, redZero)));
 }
 #endif
 
