@@ -250,7 +250,7 @@ void TDiffusionDitherer::DiffuseRowExact(TExactColorLookup& lookup, const std::u
   if (kNext != 0 && nextShare_.empty()) {
     nextShare_.resize(256);
     for (int i = 0; i < 256; ++i)
-      _mm_storeu_si128(reinterpret_cast<__m128i*>(nextShare_[static_cast<std::size_t>(i)].data()),
+      _mm_store_si128(reinterpret_cast<__m128i*>(nextShare_[static_cast<std::size_t>(i)].lane),
                        _mm_madd_epi16(search.EntryOf(static_cast<std::uint8_t>(i)), _mm_set1_epi32(kNext)));
   }
   const __m128i* const nextShare = reinterpret_cast<const __m128i*>(nextShare_.data());

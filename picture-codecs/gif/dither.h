@@ -11,7 +11,6 @@
 //       index[y][engine.Position()] = engine.DitherPixel(r, g, b, ...);
 //     engine.NextRow();
 //   }
-#include <array>
 #include <cstdint>
 #include <memory>
 #include <span>
@@ -127,7 +126,10 @@ class TDiffusionDitherer : public TDitherEngine {
   // For the exact lookup's engine: each palette entry's colour (blue,
   // green, red, 0) times the weight of the pixel next in the row, so that
   // the error the next pixel takes is one subtraction after the search.
-  std::vector<std::array<std::int32_t, kLanes>> nextShare_;
+  struct alignas(16) Share {
+    std::int32_t lane[kLanes];
+  };
+  std::vector<Share> nextShare_;
 };
 
 // The kernels five columns wide and three rows deep.
