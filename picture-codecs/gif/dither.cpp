@@ -296,9 +296,13 @@ void TDiffusionDitherer::DiffuseRowExact(TExactColorLookup& lookup, const std::u
     const __m128i next = _mm_add_epi32(_mm_add_epi32(load(current + column + stride), ahead[0]), times(colour, kNext));
     const std::uint8_t index = search.Nearest(corrected, key);
     indices[x] = index;
-    accumulated = kNext == 0 ? next : _mm_sub_epi32(next, nextShare[index]);
+    if constexpr (kNext != 0)
+      accumulated = _mm_sub_epi32(next, nextShare[index]);
+    else
+      accumulated = next;
     const __m128i error = _mm_sub_epi32(colour, search.EntryOf(index));
-    for (int k = 0; k + 1 < kAhead; ++k) ahead[k] = _mm_add_epi32(ahead[k + 1], times(error, kAheadWeights[static_cast<std::size_t>(k + 1)]));
+    for (int k = 0; k + 1 < kAhead; ++k)
+      ahead[k] = _mm_add_epi32(ahead[k + 1], times(error, kAheadWeights[static_cast<std::size_t>(k + 1)]));
     if constexpr (kAhead > 0) ahead[kAhead - 1] = times(error, kAheadWeights[kAhead]);
     for (int r = 0; r < kRows; ++r) {
       const auto& w = kBelowWeights[static_cast<std::size_t>(r)];

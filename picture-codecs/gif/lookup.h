@@ -141,7 +141,8 @@ class TExactColorLookup final : public TColorLookup {
   };
   static constexpr int kBlockLanes = 4;
   static constexpr int kIndexBits = 8;
-  static constexpr int kScale = 16;
+  static constexpr int kScaleShift = 4;
+  static constexpr int kScale = 1 << kScaleShift;
   struct Spill {
     std::uint32_t first = 0;
     std::uint32_t blocks = 0;
@@ -212,7 +213,7 @@ class TExactColorLookup final : public TColorLookup {
 [[gnu::always_inline]] inline std::uint8_t TExactColorLookup::Searcher::Nearest(__m128i blueGreenRed, int key) const {
   // key has 15 bits: within both tables.
   const std::size_t cell = static_cast<std::size_t>(key);
-  const __m128i scaled = _mm_slli_epi16(blueGreenRed, 4);
+  const __m128i scaled = _mm_slli_epi16(blueGreenRed, kScaleShift);
   if (state_[cell] != CellState::Inline) [[unlikely]]
     return lookup_.NearestSlow(key, scaled);
   const __m128i blueGreen = _mm_shuffle_epi32(scaled, _MM_SHUFFLE(0, 0, 0, 0));

@@ -119,7 +119,8 @@ namespace {
 
 }  // namespace
 
-[[gnu::always_inline]] inline void TColorQuantizer::AddToLeaf(std::uint32_t leaf, std::uint8_t red, std::uint8_t green, std::uint8_t blue) {
+[[gnu::always_inline]] inline void TColorQuantizer::AddToLeaf(std::uint32_t leaf, std::uint8_t red,
+                                                              std::uint8_t green, std::uint8_t blue) {
   TOctreeSums& sums = sums_[leaf];
   ++sums.pixelCount;
   sums.redSum += red;
