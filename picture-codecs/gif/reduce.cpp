@@ -121,7 +121,7 @@ namespace {
 
 [[gnu::always_inline]] inline void TColorQuantizer::AddToLeaf(std::uint32_t leaf, std::uint8_t red,
                                                               std::uint8_t green, std::uint8_t blue) {
-  TOctreeSums& sums = sums_[leaf];
+  TOctreeSums& sums = sums_.data()[leaf];  // a node of the tree
   ++sums.pixelCount;
   sums.redSum += red;
   sums.greenSum += green;
@@ -134,7 +134,7 @@ namespace {
   const int shift = 8 - cellLevel_;
   const std::size_t key = static_cast<std::size_t>((red >> shift) << (2 * cellLevel_) |
                                                    (green >> shift) << cellLevel_ | (blue >> shift));
-  const CellWay way = cells_[key];
+  const CellWay way = cells_.data()[key];  // 3 * cellLevel_ bits
   if (way.generation != generation_) [[unlikely]] {
     AddFrom(root_, 0, red, green, blue);
     return;
