@@ -272,14 +272,22 @@ void TDiffusionDitherer::DiffuseRowExact(TExactColorLookup& lookup, const std::u
     __m128i* cell = reinterpret_cast<__m128i*>(at);
     _mm_storeu_si128(cell, _mm_add_epi32(_mm_loadu_si128(cell), value));
   };
+  auto inputAt = [&](int column) {
+    const std::uint8_t* px = bgr + static_cast<std::ptrdiff_t>(column) * 3;
+    return _mm_setr_epi32(px[0], px[1], px[2], 0);
+  };
+  // Each lane times a weight: the value in the lane's low 16 bits times
+  // the weight plus the high 16 bits times 0.
+  auto times = [&](__m128i lanes, int weight) {
+    return weight == 0 ? zero : _mm_madd_epi16(lanes, _mm_set1_epi32(weight));
+  };
   int x = Position();
-  // The current pixel's error from the rows above and the pixels before.
-  __m128i accumulated = load(current + static_cast<std::ptrdiff_t>(x) * kLanes);
+  // The current pixel's colour corrected by its error, not yet clamped.
+  __m128i wide = zero;
+  if (x >= 0 && x < width)
+    wide = _mm_add_epi32(inputAt(x), QuotientOf<Divisor>(load(current + static_cast<std::ptrdiff_t>(x) * kLanes)));
   for (; x >= 0 && x < width; x += step) {
     const std::ptrdiff_t column = static_cast<std::ptrdiff_t>(x) * kLanes;
-    const std::uint8_t* px = bgr + static_cast<std::ptrdiff_t>(x) * 3;
-    const __m128i input = _mm_setr_epi32(px[0], px[1], px[2], 0);
-    const __m128i wide = _mm_add_epi32(input, QuotientOf<Divisor>(accumulated));
     // Blue, green and red clamped to 0..255: bytes for the cell, 16-bit
     // lanes for the search, 32-bit lanes for the error.
     const __m128i packed = _mm_packs_epi32(wide, wide);
@@ -288,18 +296,26 @@ void TDiffusionDitherer::DiffuseRowExact(TExactColorLookup& lookup, const std::u
     const int key = static_cast<int>((bytes >> 3 & 31) << 10 | (bytes >> 11 & 31) << 5 | (bytes >> 19 & 31));
     const __m128i corrected = _mm_unpacklo_epi8(clamped, zero);
     const __m128i colour = _mm_unpacklo_epi16(corrected, zero);
-    // Each lane times a weight: the value in the lane's low 16 bits times
-    // the weight plus the high 16 bits times 0.
-    auto times = [&](__m128i lanes, int weight) {
-      return weight == 0 ? zero : _mm_madd_epi16(lanes, _mm_set1_epi32(weight));
-    };
     const __m128i next = _mm_add_epi32(_mm_add_epi32(load(current + column + stride), ahead[0]), times(colour, kNext));
+    const int nextX = x + step;
+    const __m128i nextInput = nextX >= 0 && nextX < width ? inputAt(nextX) : zero;
     const std::uint8_t index = search.Nearest(corrected, key);
     indices[x] = index;
-    if constexpr (kNext != 0)
-      accumulated = _mm_sub_epi32(next, nextShare[index]);
-    else
-      accumulated = next;
+    // The next pixel's colour: its input plus (next - share) / Divisor,
+    // truncated toward zero. With a divisor of 2^s that is
+    // (Divisor * input + next - share + (share > next ? Divisor - 1 : 0))
+    // >> s, whose sign test does not wait for the subtraction.
+    if constexpr (kNext != 0 && std::has_single_bit(static_cast<unsigned>(Divisor))) {
+      constexpr int kShift = std::countr_zero(static_cast<unsigned>(Divisor));
+      const __m128i share = nextShare[index];
+      const __m128i base = _mm_add_epi32(next, _mm_slli_epi32(nextInput, kShift));
+      const __m128i bias = _mm_and_si128(_mm_cmpgt_epi32(share, next), _mm_set1_epi32(Divisor - 1));
+      wide = _mm_srai_epi32(_mm_add_epi32(_mm_sub_epi32(base, share), bias), kShift);
+    } else if constexpr (kNext != 0) {
+      wide = _mm_add_epi32(nextInput, QuotientOf<Divisor>(_mm_sub_epi32(next, nextShare[index])));
+    } else {
+      wide = _mm_add_epi32(nextInput, QuotientOf<Divisor>(next));
+    }
     const __m128i error = _mm_sub_epi32(colour, search.EntryOf(index));
     for (int k = 0; k + 1 < kAhead; ++k)
       ahead[k] = _mm_add_epi32(ahead[k + 1], times(error, kAheadWeights[static_cast<std::size_t>(k + 1)]));
