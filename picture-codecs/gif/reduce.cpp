@@ -329,18 +329,47 @@ void TColorQuantizer::Refine(Palette& colours, const std::vector<WeightedColour>
     centre[i] = {static_cast<double>(platform::GetRValue(colours[i])),
                  static_cast<double>(platform::GetGValue(colours[i])),
                  static_cast<double>(platform::GetBValue(colours[i]))};
+  std::vector<std::size_t> byRed(k);
+  std::vector<double> reds(k);
   for (int round = 0; round < kRefineRounds; ++round) {
+    // Each leaf goes to the first centre of the least squared distance.
+    // The centres in order of red: a search from the leaf's red outwards
+    // ends where the red difference alone exceeds the best distance, no
+    // closer centre nor an equal one of a lower index lying beyond.
+    for (std::size_t i = 0; i < k; ++i) byRed[i] = i;
+    std::stable_sort(byRed.begin(), byRed.end(),
+                     [&](std::size_t a, std::size_t b) { return centre[a][0] < centre[b][0]; });
+    for (std::size_t i = 0; i < k; ++i) reds[i] = centre[byRed[i]][0];
     std::vector<std::array<double, 4>> sum(k, {0, 0, 0, 0});
     for (const WeightedColour& leaf : leaves) {
-      std::size_t best = 0;
+      std::size_t best = k;
       double bestDistance = std::numeric_limits<double>::max();
-      for (std::size_t i = 0; i < k; ++i) {
+      auto consider = [&](std::size_t at) {
+        const std::size_t i = byRed[at];
         const double dr = centre[i][0] - leaf.colour[0], dg = centre[i][1] - leaf.colour[1],
                      db = centre[i][2] - leaf.colour[2];
         const double d = dr * dr + dg * dg + db * db;
-        if (d < bestDistance) {
+        if (d < bestDistance || (d == bestDistance && i < best)) {
           bestDistance = d;
           best = i;
+        }
+      };
+      const auto start =
+          static_cast<std::size_t>(std::lower_bound(reds.begin(), reds.end(), leaf.colour[0]) - reds.begin());
+      for (std::size_t up = start, down = start; up < k || down > 0;) {
+        if (up < k) {
+          const double dr = reds[up] - leaf.colour[0];
+          if (dr * dr > bestDistance)
+            up = k;
+          else
+            consider(up++);
+        }
+        if (down > 0) {
+          const double dr = reds[down - 1] - leaf.colour[0];
+          if (dr * dr > bestDistance)
+            down = 0;
+          else
+            consider(--down);
         }
       }
       for (int c = 0; c < 3; ++c) sum[best][static_cast<std::size_t>(c)] += leaf.weight * leaf.colour[static_cast<std::size_t>(c)];
