@@ -87,7 +87,30 @@ int TExactColorLookup::Reachable(const std::uint8_t* from, int count, const int 
   int nearest[256];
   int bound = std::numeric_limits<int>::max();
   int leader = from[0];
+#if defined(__SSE2__)
+  // Both at once: the channels (blue, green, red, 0) twice in 16-bit lanes,
+  // the differences from the box's nearest point in the first four, from
+  // its farthest in the last four.
+  const __m128i low = _mm_setr_epi16(static_cast<std::int16_t>(lo[2]), static_cast<std::int16_t>(lo[1]),
+                                     static_cast<std::int16_t>(lo[0]), 0, static_cast<std::int16_t>(lo[2]),
+                                     static_cast<std::int16_t>(lo[1]), static_cast<std::int16_t>(lo[0]), 0);
+  const __m128i high = _mm_setr_epi16(static_cast<std::int16_t>(hi[2]), static_cast<std::int16_t>(hi[1]),
+                                      static_cast<std::int16_t>(hi[0]), 0, static_cast<std::int16_t>(hi[2]),
+                                      static_cast<std::int16_t>(hi[1]), static_cast<std::int16_t>(hi[0]), 0);
+  const __m128i firstHalf = _mm_setr_epi16(-1, -1, -1, -1, 0, 0, 0, 0);
+#endif
   for (int j = 0; j < count; ++j) {
+#if defined(__SSE2__)
+    const __m128i entry = _mm_load_si128(reinterpret_cast<const __m128i*>(entryLanes_[from[j]].data()));
+    const __m128i c = _mm_packs_epi32(entry, entry);
+    const __m128i below = _mm_sub_epi16(low, c), above = _mm_sub_epi16(c, high);
+    const __m128i dn = _mm_max_epi16(_mm_max_epi16(below, above), _mm_setzero_si128());
+    const __m128i df = _mm_max_epi16(_mm_sub_epi16(c, low), _mm_sub_epi16(high, c));
+    const __m128i both = _mm_or_si128(_mm_and_si128(firstHalf, dn), _mm_andnot_si128(firstHalf, df));
+    const __m128i squares = _mm_madd_epi16(both, both);
+    const __m128i sums = _mm_add_epi32(squares, _mm_shuffle_epi32(squares, _MM_SHUFFLE(2, 3, 0, 1)));
+    const int near = _mm_cvtsi128_si32(sums), far = _mm_cvtsi128_si32(_mm_srli_si128(sums, 8));
+#else
     const Entry& e = palette[from[j]];
     const int c[3] = {e.red, e.green, e.blue};
     int near = 0, far = 0;
@@ -98,6 +121,7 @@ int TExactColorLookup::Reachable(const std::uint8_t* from, int count, const int 
       near += dn * dn;
       far += df * df;
     }
+#endif
     nearest[j] = near;
     if (far < bound) {
       bound = far;
