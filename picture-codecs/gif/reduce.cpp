@@ -128,12 +128,15 @@ namespace {
   sums.blueSum += blue;
 }
 
+template <int CellLevel, int ColourBits>
 [[gnu::always_inline]] inline void TColorQuantizer::Insert(std::uint8_t red, std::uint8_t green, std::uint8_t blue) {
+  const int cellLevel = CellLevel != 0 ? CellLevel : cellLevel_;
+  const int colourBits = ColourBits != 0 ? ColourBits : colourBits_;
   // The way down to the cell level is looked up by the colour's top bits;
   // a merge above that level makes every remembered way stale.
-  const int shift = 8 - cellLevel_;
-  const std::size_t key = static_cast<std::size_t>((red >> shift) << (2 * cellLevel_) |
-                                                   (green >> shift) << cellLevel_ | (blue >> shift));
+  const int shift = 8 - cellLevel;
+  const std::size_t key = static_cast<std::size_t>((red >> shift) << (2 * cellLevel) |
+                                                   (green >> shift) << cellLevel | (blue >> shift));
   const CellWay way = cells_.data()[key];  // 3 * cellLevel_ bits
   if (way.generation != generation_) [[unlikely]] {
     AddFrom(root_, 0, red, green, blue);
@@ -142,7 +145,7 @@ namespace {
   // From the cell's node (or the leaf above it) to the leaf.
   const TOctreeNode* const nodes = nodes_.data();
   std::uint32_t node = way.node;
-  for (int level = cellLevel_; level < colourBits_ && !nodes[node].isLeaf; ++level) {
+  for (int level = cellLevel; level < colourBits && !nodes[node].isLeaf; ++level) {
     const std::uint32_t child = nodes[node].children[OctantOf(red, green, blue, level)];
     if (child == kNone) [[unlikely]] {
       AddFrom(node, level, red, green, blue);
@@ -263,7 +266,11 @@ void TColorQuantizer::ReduceToMaxColours() {
 void TColorQuantizer::ScanImage(TDIBRowReader& reader) {
   for (int y = 0; y < reader.Height(); ++y) {
     const std::uint8_t* row = reader.Row(y);
-    for (int x = 0; x < reader.Width(); ++x, row += 3) Insert(row[2], row[1], row[0]);
+    // The depths of every reduction, known to the compiler, or any other.
+    if (cellLevel_ == kCellLevel && colourBits_ == kMaxReductionBits)
+      for (int x = 0; x < reader.Width(); ++x, row += 3) Insert<kCellLevel, kMaxReductionBits>(row[2], row[1], row[0]);
+    else
+      for (int x = 0; x < reader.Width(); ++x, row += 3) Insert(row[2], row[1], row[0]);
   }
 }
 

@@ -105,7 +105,9 @@ class TColorQuantizer {
 
   std::uint32_t NewNode(int level, std::uint32_t parent);
   void FreeNode(std::uint32_t node);
-  // AddColour, compiled into the scan's loop.
+  // AddColour, compiled into the scan's loop; CellLevel and ColourBits
+  // the quantizer's, or 0 for them to be read.
+  template <int CellLevel = 0, int ColourBits = 0>
   void Insert(std::uint8_t red, std::uint8_t green, std::uint8_t blue);
   void AddFrom(std::uint32_t node, int level, std::uint8_t red, std::uint8_t green, std::uint8_t blue);
   void AddToLeaf(std::uint32_t leaf, std::uint8_t red, std::uint8_t green, std::uint8_t blue);
