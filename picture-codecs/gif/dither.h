@@ -98,6 +98,13 @@ class TDiffusionDitherer : public TDitherEngine {
   void DiffuseRow(const std::uint8_t* bgr, std::uint8_t* indices);
   template <int Divisor, const auto& Kernel, typename Lookup>
   void DiffuseRowThrough(Lookup& lookup, const std::uint8_t* bgr, std::uint8_t* indices);
+#if defined(__SSE2__)
+  // DiffuseRowThrough for the exact lookup, a pixel's three channels in one
+  // vector, the errors for the pixels ahead in the current row carried in
+  // registers.
+  template <int Divisor, const auto& Kernel>
+  void DiffuseRowExact(TExactColorLookup& lookup, const std::uint8_t* bgr, std::uint8_t* indices);
+#endif
   template <int Divisor, const auto& Kernel, typename Lookup>
   std::uint8_t DiffuseThrough(Lookup& lookup, std::uint8_t red, std::uint8_t green, std::uint8_t blue,
                               std::uint8_t& outRed, std::uint8_t& outGreen, std::uint8_t& outBlue);
@@ -109,11 +116,20 @@ class TDiffusionDitherer : public TDitherEngine {
   int divisor_;
   int margin_;
   int rows_;
-  // rows_ error rows of (width + 2 * margin) columns with three channels
-  // each; row k of the kernel starts at rowStart_[k].
+  // rows_ error rows of (width + 2 * margin) columns of kLanes each (blue,
+  // green, red and one unused, a column one vector); row k of the kernel
+  // starts at rowStart_[k].
+  static constexpr int kLanes = 4;
   std::vector<std::vector<std::int32_t>> errors_;
   std::vector<std::int32_t*> rowStart_;
   int first_ = 0;
+  // For the exact lookup's engine: each palette entry's colour (blue,
+  // green, red, 0) times the weight of the pixel next in the row, so that
+  // the error the next pixel takes is one subtraction after the search.
+  struct alignas(16) Share {
+    std::int32_t lane[kLanes];
+  };
+  std::vector<Share> nextShare_;
 };
 
 // The kernels five columns wide and three rows deep.

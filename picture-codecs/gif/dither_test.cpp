@@ -1,6 +1,7 @@
 // Dithering engines: the serpentine walk, constant output for colours in the
 // palette, the share of white that diffusion gives a grey through black and
-// white, one engine followed by hand, and refused settings.
+// white, one engine followed by hand, the row walk against the pixel walk,
+// and refused settings.
 #include "picture-codecs/gif/dither.h"
 
 #include <gtest/gtest.h>
@@ -9,6 +10,7 @@
 #include <vector>
 
 #include "picture-codecs/gif/palettes.h"
+#include "picture-codecs/gif/photo_sample.h"
 
 namespace gif {
 namespace {
@@ -267,6 +269,42 @@ TEST(DitherEngines, SkippedPixelsSpreadNothing) {
   EXPECT_EQ(engine.Position(), 2);
   EXPECT_EQ(engine.DitherPixel(100, 100, 100, r, g, b), 0);
   EXPECT_EQ(engine.Position(), 3);
+}
+
+TEST(DitherEngines, RowWalkOverTheExactLookupFollowsThePixelWalk) {
+  // The row walk over the exact lookup keeps the shares for the pixels
+  // ahead and the rows below in registers: it must give what the pixel walk
+  // gives, also for a row begun pixel by pixel, and on rows of one pixel.
+  std::mt19937 rng(8);
+  platform::Palette palette;
+  for (int i = 0; i < 90; ++i) palette.push_back(rng() & 0xFFFFFF);
+  for (const int width : {1, 2, 57}) {
+    const platform::Bitmap picture = sample::PhotoLikeBitmap(width, 23, 9);
+    for (const DitherMode mode : kDiffusingModes) {
+      TExactColorLookup byPixel(palette), byRow(palette);
+      auto a = CreateDitherEngine(mode, width, byPixel);
+      auto b = CreateDitherEngine(mode, width, byRow);
+      std::vector<std::uint8_t> indices(static_cast<std::size_t>(width));
+      std::uint8_t r, g, bl;
+      for (int y = 0; y < picture.Height(); ++y) {
+        const std::uint8_t* bgr = picture.ScanLine(y);
+        for (int n = 0; n < y % 3 && b->Position() >= 0 && b->Position() < width; ++n) {
+          const int x = b->Position();
+          const std::uint8_t* px = bgr + 3 * x;
+          indices[static_cast<std::size_t>(x)] = b->DitherPixel(px[2], px[1], px[0], r, g, bl);
+        }
+        b->DitherRow(bgr, indices.data());
+        b->NextRow();
+        for (; a->Position() >= 0 && a->Position() < width;) {
+          const int x = a->Position();
+          const std::uint8_t* px = bgr + 3 * x;
+          ASSERT_EQ(a->DitherPixel(px[2], px[1], px[0], r, g, bl), indices[static_cast<std::size_t>(x)])
+              << static_cast<int>(mode) << " width " << width << " at " << x << ", " << y;
+        }
+        a->NextRow();
+      }
+    }
+  }
 }
 
 TEST(DitherEngines, RefusedSettings) {

@@ -109,26 +109,59 @@ void TColorQuantizer::FreeNode(std::uint32_t node) {
   free_.push_back(node);
 }
 
-void TColorQuantizer::AddColour(std::uint8_t red, std::uint8_t green, std::uint8_t blue) {
+namespace {
+
+// The octant of a colour below a node of the given level.
+[[gnu::always_inline]] inline int OctantOf(std::uint8_t red, std::uint8_t green, std::uint8_t blue, int level) {
+  const int shift = 7 - level;
+  return ((red >> shift) & 1) << 2 | ((green >> shift) & 1) << 1 | ((blue >> shift) & 1);
+}
+
+}  // namespace
+
+[[gnu::always_inline]] inline void TColorQuantizer::AddToLeaf(std::uint32_t leaf, std::uint8_t red,
+                                                              std::uint8_t green, std::uint8_t blue) {
+  TOctreeSums& sums = sums_.data()[leaf];  // a node of the tree
+  ++sums.pixelCount;
+  sums.redSum += red;
+  sums.greenSum += green;
+  sums.blueSum += blue;
+}
+
+template <int CellLevel, int ColourBits>
+[[gnu::always_inline]] inline void TColorQuantizer::Insert(std::uint8_t red, std::uint8_t green, std::uint8_t blue) {
+  const int cellLevel = CellLevel != 0 ? CellLevel : cellLevel_;
+  const int colourBits = ColourBits != 0 ? ColourBits : colourBits_;
   // The way down to the cell level is looked up by the colour's top bits;
-  // a merge anywhere makes every remembered way stale.
-  const int shift = 8 - cellLevel_;
-  const std::size_t key = static_cast<std::size_t>((red >> shift) << (2 * cellLevel_) |
-                                                   (green >> shift) << cellLevel_ | (blue >> shift));
-  CellWay& way = cells_[key];
-  std::uint32_t node;
-  int level;
-  if (way.generation == generation_) {
-    node = way.node;
-    level = way.level;
-  } else {
-    node = root_;
-    level = 0;
+  // a merge above that level makes every remembered way stale.
+  const int shift = 8 - cellLevel;
+  const std::size_t key = static_cast<std::size_t>((red >> shift) << (2 * cellLevel) |
+                                                   (green >> shift) << cellLevel | (blue >> shift));
+  const CellWay way = cells_.data()[key];  // 3 * cellLevel_ bits
+  if (way.generation != generation_) [[unlikely]] {
+    AddFrom(root_, 0, red, green, blue);
+    return;
   }
+  // From the cell's node (or the leaf above it) to the leaf.
+  const TOctreeNode* const nodes = nodes_.data();
+  std::uint32_t node = way.node;
+  for (int level = cellLevel; level < colourBits && !nodes[node].isLeaf; ++level) {
+    const std::uint32_t child = nodes[node].children[OctantOf(red, green, blue, level)];
+    if (child == kNone) [[unlikely]] {
+      AddFrom(node, level, red, green, blue);
+      return;
+    }
+    node = child;
+  }
+  AddToLeaf(node, red, green, blue);
+}
+
+void TColorQuantizer::AddColour(std::uint8_t red, std::uint8_t green, std::uint8_t blue) { Insert(red, green, blue); }
+
+void TColorQuantizer::AddFrom(std::uint32_t node, int level, std::uint8_t red, std::uint8_t green, std::uint8_t blue) {
   auto descend = [&](int until) {
     for (; level < until && !nodes_[node].isLeaf; ++level) {
-      const int mask = 0x80 >> level;
-      const int octant = ((red & mask) ? 4 : 0) | ((green & mask) ? 2 : 0) | ((blue & mask) ? 1 : 0);
+      const int octant = OctantOf(red, green, blue, level);
       std::uint32_t child = nodes_[node].children[octant];
       if (child == kNone) {
         child = NewNode(level + 1, node);  // may move nodes_
@@ -137,20 +170,19 @@ void TColorQuantizer::AddColour(std::uint8_t red, std::uint8_t green, std::uint8
       node = child;
     }
   };
-  if (way.generation != generation_) {
+  if (level < cellLevel_) {
     descend(cellLevel_);
-    way = CellWay{node, level, generation_};
+    const int shift = 8 - cellLevel_;
+    const std::size_t key = static_cast<std::size_t>((red >> shift) << (2 * cellLevel_) |
+                                                     (green >> shift) << cellLevel_ | (blue >> shift));
+    cells_[key] = CellWay{node, generation_};
   }
   descend(colourBits_);
-  TOctreeSums& leaf = sums_[node];
-  ++leaf.pixelCount;
-  leaf.redSum += red;
-  leaf.greenSum += green;
-  leaf.blueSum += blue;
+  AddToLeaf(node, red, green, blue);
   while (leafCount_ > scanLeaves_) MergeDeepest();
 }
 
-void TColorQuantizer::Merge(std::uint32_t node) {
+void TColorQuantizer::Merge(std::uint32_t node, int level) {
   int children = 0;
   for (std::uint32_t& child : nodes_[node].children) {
     if (child == kNone) continue;
@@ -166,7 +198,12 @@ void TColorQuantizer::Merge(std::uint32_t node) {
   }
   nodes_[node].isLeaf = true;
   leafCount_ -= children - 1;
-  ++generation_;
+  // The ways lead to nodes of the cell level or leaves above it: only a
+  // merge above that level frees any of them.
+  if (level < cellLevel_ && ++generation_ == std::numeric_limits<std::uint32_t>::max()) {
+    std::fill(cells_.begin(), cells_.end(), CellWay{});
+    generation_ = 1;
+  }
 }
 
 void TColorQuantizer::MergeDeepest() {
@@ -175,7 +212,7 @@ void TColorQuantizer::MergeDeepest() {
   std::uint32_t node = reducible_[level];
   if (node == kNone) return;  // the root alone, already a leaf
   reducible_[level] = nodes_[node].nextReducible;
-  Merge(node);
+  Merge(node, level);
 }
 
 bool TColorQuantizer::ChildrenAreLeaves(std::uint32_t node) const {
@@ -207,7 +244,7 @@ void TColorQuantizer::ReduceToMaxColours() {
   while (leafCount_ > maxColours_ && !queue.empty()) {
     const std::uint32_t id = queue.top().second;
     queue.pop();
-    Merge(id);
+    Merge(id, kUnknownLevel);
     const std::uint32_t parent = nodes_[id].parent;
     if (parent != kNone && ChildrenAreLeaves(parent)) queue.emplace(MergeCost(parent), parent);
   }
@@ -229,7 +266,11 @@ void TColorQuantizer::ReduceToMaxColours() {
 void TColorQuantizer::ScanImage(TDIBRowReader& reader) {
   for (int y = 0; y < reader.Height(); ++y) {
     const std::uint8_t* row = reader.Row(y);
-    for (int x = 0; x < reader.Width(); ++x, row += 3) AddColour(row[2], row[1], row[0]);
+    // The depths of every reduction, known to the compiler, or any other.
+    if (cellLevel_ == kCellLevel && colourBits_ == kMaxReductionBits)
+      for (int x = 0; x < reader.Width(); ++x, row += 3) Insert<kCellLevel, kMaxReductionBits>(row[2], row[1], row[0]);
+    else
+      for (int x = 0; x < reader.Width(); ++x, row += 3) Insert(row[2], row[1], row[0]);
   }
 }
 
@@ -295,18 +336,47 @@ void TColorQuantizer::Refine(Palette& colours, const std::vector<WeightedColour>
     centre[i] = {static_cast<double>(platform::GetRValue(colours[i])),
                  static_cast<double>(platform::GetGValue(colours[i])),
                  static_cast<double>(platform::GetBValue(colours[i]))};
+  std::vector<std::size_t> byRed(k);
+  std::vector<double> reds(k);
   for (int round = 0; round < kRefineRounds; ++round) {
+    // Each leaf goes to the first centre of the least squared distance.
+    // The centres in order of red: a search from the leaf's red outwards
+    // ends where the red difference alone exceeds the best distance, no
+    // closer centre nor an equal one of a lower index lying beyond.
+    for (std::size_t i = 0; i < k; ++i) byRed[i] = i;
+    std::stable_sort(byRed.begin(), byRed.end(),
+                     [&](std::size_t a, std::size_t b) { return centre[a][0] < centre[b][0]; });
+    for (std::size_t i = 0; i < k; ++i) reds[i] = centre[byRed[i]][0];
     std::vector<std::array<double, 4>> sum(k, {0, 0, 0, 0});
     for (const WeightedColour& leaf : leaves) {
-      std::size_t best = 0;
+      std::size_t best = k;
       double bestDistance = std::numeric_limits<double>::max();
-      for (std::size_t i = 0; i < k; ++i) {
+      auto consider = [&](std::size_t at) {
+        const std::size_t i = byRed[at];
         const double dr = centre[i][0] - leaf.colour[0], dg = centre[i][1] - leaf.colour[1],
                      db = centre[i][2] - leaf.colour[2];
         const double d = dr * dr + dg * dg + db * db;
-        if (d < bestDistance) {
+        if (d < bestDistance || (d == bestDistance && i < best)) {
           bestDistance = d;
           best = i;
+        }
+      };
+      const auto start =
+          static_cast<std::size_t>(std::lower_bound(reds.begin(), reds.end(), leaf.colour[0]) - reds.begin());
+      for (std::size_t up = start, down = start; up < k || down > 0;) {
+        if (up < k) {
+          const double dr = reds[up] - leaf.colour[0];
+          if (dr * dr > bestDistance)
+            up = k;
+          else
+            consider(up++);
+        }
+        if (down > 0) {
+          const double dr = reds[down - 1] - leaf.colour[0];
+          if (dr * dr > bestDistance)
+            down = 0;
+          else
+            consider(--down);
         }
       }
       for (int c = 0; c < 3; ++c) sum[best][static_cast<std::size_t>(c)] += leaf.weight * leaf.colour[static_cast<std::size_t>(c)];

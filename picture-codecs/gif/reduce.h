@@ -105,8 +105,17 @@ class TColorQuantizer {
 
   std::uint32_t NewNode(int level, std::uint32_t parent);
   void FreeNode(std::uint32_t node);
+  // AddColour, compiled into the scan's loop; CellLevel and ColourBits
+  // the quantizer's, or 0 for them to be read.
+  template <int CellLevel = 0, int ColourBits = 0>
+  void Insert(std::uint8_t red, std::uint8_t green, std::uint8_t blue);
+  void AddFrom(std::uint32_t node, int level, std::uint8_t red, std::uint8_t green, std::uint8_t blue);
+  void AddToLeaf(std::uint32_t leaf, std::uint8_t red, std::uint8_t green, std::uint8_t blue);
   void MergeDeepest();
-  void Merge(std::uint32_t node);
+  // Merges the children of node, of the given level (kUnknownLevel when
+  // not known), into it.
+  static constexpr int kUnknownLevel = -1;
+  void Merge(std::uint32_t node, int level);
   std::uint64_t MergeCost(std::uint32_t node) const;
   bool ChildrenAreLeaves(std::uint32_t node) const;
   void ReduceToMaxColours();
@@ -122,10 +131,10 @@ class TColorQuantizer {
   int scanLeaves_;
   // Where the way down from the root stands at level cellLevel_ (or the
   // leaf above it) for each combination of the channels' top bits, valid
-  // while its generation is the tree's: every merge starts a new one.
+  // while its generation is the tree's: a merge that frees such a node
+  // starts a new one.
   struct CellWay {
     std::uint32_t node = 0;
-    int level = 0;
     std::uint32_t generation = 0;
   };
   static constexpr int kCellLevel = 5;
