@@ -223,8 +223,6 @@ void SaveBitmapAs(platform::Graphic& target, platform::Bitmap bitmap, const std:
   target.SaveToFile(out);
 }
 
-}  // namespace
-
 int Run(int argc, char** argv) {
   QGuiApplication app(argc, argv);
   if (argc > 1 && std::string(argv[1]) == "--frames") {
