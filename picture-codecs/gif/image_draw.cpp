@@ -3,8 +3,11 @@
 // the drawing call, so stopping one never waits for another thread.
 #include <algorithm>
 
-#include "picture-codecs/gif/gif.h"
+#include "picture-codecs/gif/compose.h"
+#include "picture-codecs/gif/frame.h"
+#include "picture-codecs/gif/image.h"
 #include "picture-codecs/gif/painter.h"
+#include "picture-codecs/gif/stream_util.h"
 #include "platform/canvas.h"
 
 namespace gif {

@@ -9,6 +9,12 @@
 #include <exception>
 #include <thread>
 
+#include "picture-codecs/gif/compose.h"
+#include "picture-codecs/gif/extensions.h"
+#include "picture-codecs/gif/frame.h"
+#include "picture-codecs/gif/image.h"
+#include "picture-codecs/gif/stream_util.h"
+
 namespace gif {
 
 namespace {

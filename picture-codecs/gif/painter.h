@@ -17,6 +17,7 @@
 #include <string>
 
 #include "picture-codecs/gif/compose.h"
+#include "picture-codecs/gif/image.h"
 #include "platform/canvas.h"
 
 class QTimer;

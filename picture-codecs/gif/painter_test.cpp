@@ -8,7 +8,12 @@
 #include <chrono>
 #include <thread>
 
+#include "picture-codecs/gif/extensions.h"
+#include "picture-codecs/gif/frame.h"
+#include "picture-codecs/gif/image.h"
+#include "picture-codecs/gif/items.h"
 #include "picture-codecs/gif/painter.h"
+#include "picture-codecs/gif/stream_util.h"
 
 namespace {
 
