@@ -30,7 +30,7 @@
 
 #include "picture-codecs/codecs.h"
 #include "picture-codecs/gif/compose.h"
-#include "picture-codecs/gif/gif.h"
+#include "picture-codecs/gif/image.h"
 #include "platform/bitmap.h"
 #include "platform/msgbox.h"
 #include "platform/picture.h"
