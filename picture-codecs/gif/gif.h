@@ -5,9 +5,10 @@
 // extensions and pixels (one colour index per byte, rows top to bottom).
 // Every item and list reads and writes its own bytes.
 //
-// Errors are GIFException with the messages below. Problems that do not stop
-// reading are warnings, passed to the owning image's WarningEvent with the
-// object that found them as sender; reading then goes on.
+// Errors are GIFException with the messages of stream_util.h. Problems that
+// do not stop reading are warnings, passed to the owning image's
+// WarningEvent with the object that found them as sender; reading then goes
+// on.
 //
 // This header gathers the parts of the codec for programs that use all of
 // it; the codec's own files include the part they use.
