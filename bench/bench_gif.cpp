@@ -13,7 +13,9 @@
 #include <vector>
 
 #include "bench/compare.h"
-#include "picture-codecs/gif/gif.h"
+#include "picture-codecs/gif/frame.h"
+#include "picture-codecs/gif/image.h"
+#include "picture-codecs/gif/items.h"
 #include "platform/stream.h"
 
 namespace {

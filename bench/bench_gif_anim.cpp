@@ -9,6 +9,10 @@
 #include <ctime>
 #include <memory>
 
+#include "picture-codecs/gif/extensions.h"
+#include "picture-codecs/gif/frame.h"
+#include "picture-codecs/gif/image.h"
+#include "picture-codecs/gif/items.h"
 #include "picture-codecs/gif/painter.h"
 
 namespace {

@@ -9,7 +9,10 @@
 #include <random>
 #include <vector>
 
-#include "picture-codecs/gif/gif.h"
+#include "picture-codecs/gif/extensions.h"
+#include "picture-codecs/gif/frame.h"
+#include "picture-codecs/gif/image.h"
+#include "picture-codecs/gif/items.h"
 #include "platform/bitmap.h"
 
 namespace {

@@ -6,7 +6,8 @@
 #include <exception>
 
 #include "picture-codecs/gif/compose.h"
-#include "picture-codecs/gif/gif.h"
+#include "picture-codecs/gif/frame.h"
+#include "picture-codecs/gif/image.h"
 #include "platform/stream.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {

@@ -2,7 +2,7 @@
 
 #include <mutex>
 
-#include "picture-codecs/gif/gif.h"
+#include "picture-codecs/gif/image.h"
 #include "picture-codecs/png/png.h"
 #include "picture-codecs/targa/targa.h"
 #include "picture-codecs/tiff/tiff.h"

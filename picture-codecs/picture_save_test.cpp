@@ -14,7 +14,7 @@
 #include <string>
 #include <vector>
 
-#include "picture-codecs/gif/gif.h"
+#include "picture-codecs/gif/image.h"
 #include "picture-codecs/png/png.h"
 #include "picture-codecs/targa/targa.h"
 #include "platform/bitmap.h"

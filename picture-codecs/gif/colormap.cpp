@@ -3,7 +3,11 @@
 #include <algorithm>
 #include <cstring>
 
-#include "picture-codecs/gif/gif.h"
+#include "picture-codecs/gif/extensions.h"
+#include "picture-codecs/gif/frame.h"
+#include "picture-codecs/gif/image.h"
+#include "picture-codecs/gif/items.h"
+#include "picture-codecs/gif/stream_util.h"
 
 namespace gif {
 

@@ -3,6 +3,12 @@
 #include <algorithm>
 #include <string>
 
+#include "picture-codecs/gif/extensions.h"
+#include "picture-codecs/gif/frame.h"
+#include "picture-codecs/gif/image.h"
+#include "picture-codecs/gif/items.h"
+#include "picture-codecs/gif/stream_util.h"
+
 namespace gif {
 
 int FrameDisposal(const TGIFSubImage& frame) {

@@ -6,7 +6,8 @@
 #include <cstdint>
 #include <vector>
 
-#include "picture-codecs/gif/gif.h"
+#include "picture-codecs/gif/frame.h"
+#include "picture-codecs/gif/image.h"
 
 namespace gif {
 

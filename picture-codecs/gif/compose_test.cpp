@@ -10,6 +10,10 @@
 #include <vector>
 
 #include "picture-codecs/gif/compose.h"
+#include "picture-codecs/gif/extensions.h"
+#include "picture-codecs/gif/frame.h"
+#include "picture-codecs/gif/image.h"
+#include "picture-codecs/gif/items.h"
 #include "picture-codecs/gif/painter.h"
 #include "picture-codecs/gif/suite_test_support.h"
 #include "platform/test_support.h"

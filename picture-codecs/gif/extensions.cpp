@@ -2,7 +2,10 @@
 // by label byte, one by application identifier.
 #include <cstring>
 
-#include "picture-codecs/gif/gif.h"
+#include "picture-codecs/gif/extensions.h"
+#include "picture-codecs/gif/frame.h"
+#include "picture-codecs/gif/items.h"
+#include "picture-codecs/gif/stream_util.h"
 
 namespace gif {
 

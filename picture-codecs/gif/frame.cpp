@@ -3,9 +3,13 @@
 #include <algorithm>
 #include <cstring>
 
-#include "picture-codecs/gif/gif.h"
+#include "picture-codecs/gif/extensions.h"
+#include "picture-codecs/gif/frame.h"
+#include "picture-codecs/gif/image.h"
+#include "picture-codecs/gif/items.h"
 #include "picture-codecs/gif/lzw.h"
 #include "picture-codecs/gif/palettes.h"
+#include "picture-codecs/gif/stream_util.h"
 
 namespace gif {
 

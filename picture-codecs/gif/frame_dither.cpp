@@ -3,9 +3,12 @@
 #include <cstring>
 
 #include "picture-codecs/gif/dither.h"
-#include "picture-codecs/gif/gif.h"
+#include "picture-codecs/gif/frame.h"
+#include "picture-codecs/gif/image.h"
 #include "picture-codecs/gif/import.h"
+#include "picture-codecs/gif/items.h"
 #include "picture-codecs/gif/lookup.h"
+#include "picture-codecs/gif/stream_util.h"
 
 namespace gif {
 

@@ -10,7 +10,9 @@
 #include <string>
 #include <vector>
 
-#include "picture-codecs/gif/gif.h"
+#include "picture-codecs/gif/extensions.h"
+#include "picture-codecs/gif/frame.h"
+#include "picture-codecs/gif/image.h"
 #include "picture-codecs/gif/suite_test_support.h"
 #include "platform/test_support.h"
 

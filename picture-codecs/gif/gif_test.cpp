@@ -1,7 +1,11 @@
 // The GIF object tree: stream layout byte for byte, extensions and their
 // registries, frames, colour maps and the picture class, with the damaged
 // and unusual inputs they must survive.
-#include "picture-codecs/gif/gif.h"
+#include "picture-codecs/gif/extensions.h"
+#include "picture-codecs/gif/frame.h"
+#include "picture-codecs/gif/image.h"
+#include "picture-codecs/gif/items.h"
+#include "picture-codecs/gif/stream_util.h"
 
 #include <gtest/gtest.h>
 

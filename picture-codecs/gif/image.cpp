@@ -12,9 +12,13 @@
 #include <cstring>
 #include <filesystem>
 
-#include "picture-codecs/gif/gif.h"
+#include "picture-codecs/gif/extensions.h"
+#include "picture-codecs/gif/frame.h"
+#include "picture-codecs/gif/image.h"
+#include "picture-codecs/gif/items.h"
 #include "picture-codecs/gif/painter.h"
 #include "picture-codecs/gif/palettes.h"
+#include "picture-codecs/gif/stream_util.h"
 #include "platform/canvas.h"
 #include "platform/picture.h"
 #include "platform/safesave.h"

@@ -3,8 +3,11 @@
 // the drawing call, so stopping one never waits for another thread.
 #include <algorithm>
 
-#include "picture-codecs/gif/gif.h"
+#include "picture-codecs/gif/compose.h"
+#include "picture-codecs/gif/frame.h"
+#include "picture-codecs/gif/image.h"
 #include "picture-codecs/gif/painter.h"
+#include "picture-codecs/gif/stream_util.h"
 #include "platform/canvas.h"
 
 namespace gif {
@@ -47,8 +50,9 @@ void TGIFImage::RemovePainter(TGIFPainter* painter) {
   owned->ReleasePainter();
   if (mainPainter_ == painter) mainPainter_ = nullptr;
   // A painter whose own event handler got here frees itself when its step
-  // returns.
-  if (owned->inAdvance_) owned.release()->deleteWhenIdle_ = true;
+  // returns; a synchronous one waiting between frames (an event it served
+  // got here) when its run returns.
+  if (owned->inAdvance_ || owned->inExecute_) owned.release()->deleteWhenIdle_ = true;
 }
 
 TGIFPainter* TGIFImage::NewPainter(TGIFPainter** painterRef, platform::Canvas* canvas, std::uint16_t options,
@@ -68,8 +72,8 @@ TGIFPainter* TGIFImage::NewPainter(TGIFPainter** painterRef, platform::Canvas* c
   painter->OnRepeat = OnRepeat;
   painter->OnPaintEnd = OnPaintEnd;
   if (options & dpThreaded) return painter;
-  painter->Execute();
-  RemovePainter(painter);
+  // Released while it ran, the painter has freed itself.
+  if (painter->Run()) RemovePainter(painter);
   if (painterRef) *painterRef = nullptr;
   return nullptr;
 }

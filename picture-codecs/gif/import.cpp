@@ -6,9 +6,13 @@
 #include <exception>
 #include <optional>
 
-#include "picture-codecs/gif/gif.h"
+#include "picture-codecs/gif/extensions.h"
+#include "picture-codecs/gif/frame.h"
+#include "picture-codecs/gif/image.h"
 #include "picture-codecs/gif/import.h"
+#include "picture-codecs/gif/items.h"
 #include "picture-codecs/gif/reduce.h"
+#include "picture-codecs/gif/stream_util.h"
 
 namespace gif {
 

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "picture-codecs/gif/gif.h"
+#include "picture-codecs/gif/image.h"
 #include "picture-codecs/gif/photo_sample.h"
 #include "platform/bitmap.h"
 #include "platform/test_support.h"

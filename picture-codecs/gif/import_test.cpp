@@ -10,9 +10,13 @@
 #include <string>
 #include <vector>
 
-#include "picture-codecs/gif/gif.h"
+#include "picture-codecs/gif/extensions.h"
+#include "picture-codecs/gif/frame.h"
+#include "picture-codecs/gif/image.h"
+#include "picture-codecs/gif/items.h"
 #include "picture-codecs/gif/lookup.h"
 #include "picture-codecs/gif/palettes.h"
+#include "picture-codecs/gif/stream_util.h"
 #include "platform/canvas.h"
 
 namespace {

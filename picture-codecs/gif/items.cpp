@@ -4,7 +4,10 @@
 #include <cctype>
 #include <cstring>
 
-#include "picture-codecs/gif/gif.h"
+#include "picture-codecs/gif/frame.h"
+#include "picture-codecs/gif/image.h"
+#include "picture-codecs/gif/items.h"
+#include "picture-codecs/gif/stream_util.h"
 #include "platform/safesave.h"
 
 namespace gif {

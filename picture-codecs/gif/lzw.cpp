@@ -4,7 +4,7 @@
 #include <bit>
 #include <cstring>
 
-#include "picture-codecs/gif/gif.h"
+#include "picture-codecs/gif/stream_util.h"
 #include "platform/bitmap.h"
 
 namespace gif {

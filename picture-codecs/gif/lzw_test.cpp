@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "picture-codecs/gif/gif.h"
+#include "picture-codecs/gif/stream_util.h"
 
 namespace {
 

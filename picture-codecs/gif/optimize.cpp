@@ -3,7 +3,11 @@
 // dropped, unchanged pixels made transparent, transparent frames cropped.
 #include <algorithm>
 
-#include "picture-codecs/gif/gif.h"
+#include "picture-codecs/gif/extensions.h"
+#include "picture-codecs/gif/frame.h"
+#include "picture-codecs/gif/image.h"
+#include "picture-codecs/gif/items.h"
+#include "picture-codecs/gif/stream_util.h"
 
 namespace gif {
 

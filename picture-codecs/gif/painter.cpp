@@ -9,6 +9,12 @@
 #include <exception>
 #include <thread>
 
+#include "picture-codecs/gif/compose.h"
+#include "picture-codecs/gif/extensions.h"
+#include "picture-codecs/gif/frame.h"
+#include "picture-codecs/gif/image.h"
+#include "picture-codecs/gif/stream_util.h"
+
 namespace gif {
 
 namespace {
@@ -191,9 +197,10 @@ int TGIFPainter::Advance() {
   inAdvance_ = true;
   const int wait = Step();
   inAdvance_ = false;
-  // Released by a handler of its own events: nobody else holds it now.
+  // Released by a handler of its own events: nobody else holds it now. A
+  // synchronous run frees it once the run has returned.
   if (deleteWhenIdle_) {
-    delete this;
+    if (!inExecute_) delete this;
     return kFinished;
   }
   return wait;
@@ -287,10 +294,14 @@ int TGIFPainter::Step() {
   }
 }
 
-void TGIFPainter::Execute() {
+void TGIFPainter::Execute() { Run(); }
+
+bool TGIFPainter::Run() {
+  const bool outermost = !inExecute_;
+  inExecute_ = true;
   for (;;) {
     int wait = Advance();
-    if (wait == kFinished) return;
+    if (wait == kFinished) break;
     wait = std::max(wait, 1);
     while (wait > 0 && !terminated_ && !restart_) {
       const std::int64_t before = clock_.NowMs();
@@ -301,6 +312,14 @@ void TGIFPainter::Execute() {
       if (!ServeEvents()) StopPainter();
     }
   }
+  if (!outermost) return true;
+  inExecute_ = false;
+  // Released while it waited: nobody else holds it now.
+  if (deleteWhenIdle_) {
+    delete this;
+    return false;
+  }
+  return true;
 }
 
 void TGIFPainter::OnTimer() {

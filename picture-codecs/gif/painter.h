@@ -17,6 +17,7 @@
 #include <string>
 
 #include "picture-codecs/gif/compose.h"
+#include "picture-codecs/gif/image.h"
 #include "platform/canvas.h"
 
 class QTimer;
@@ -55,7 +56,9 @@ class TGIFPainter {
   // Ends the run: a waiting painter ends at once (timer-driven) or after the
   // current slice (synchronous); nothing is painted or fired afterwards.
   void StopPainter();
-  // The whole run in the calling thread.
+  // The whole run in the calling thread. A painter the image releases while
+  // the run waits (an event served meanwhile clears the image or stops its
+  // painters) ends at its next step and frees itself when the run returns.
   void Execute();
   // One step of the run: up to and including the next wait, answered in
   // milliseconds, kWaitForever (until stopped) or kFinished.
@@ -87,6 +90,8 @@ class TGIFPainter {
   enum class State { kRunStart, kCycleStart, kFrameStart, kFramePaint, kCycleEnd, kRunEnd, kDone };
   friend class TGIFImage;
   int Step();
+  // Execute's run: answers false when the painter has freed itself.
+  bool Run();
   void FireEvent(const Event& event);
   int FrameWait();
   void PaintFrame();
@@ -109,6 +114,7 @@ class TGIFPainter {
   bool restart_ = true;
   bool started_ = false;
   bool inAdvance_ = false;
+  bool inExecute_ = false;
   bool deleteWhenIdle_ = false;
   int loopsLeft_ = 1;
   int loopStart_ = 0;

@@ -8,7 +8,12 @@
 #include <chrono>
 #include <thread>
 
+#include "picture-codecs/gif/extensions.h"
+#include "picture-codecs/gif/frame.h"
+#include "picture-codecs/gif/image.h"
+#include "picture-codecs/gif/items.h"
 #include "picture-codecs/gif/painter.h"
+#include "picture-codecs/gif/stream_util.h"
 
 namespace {
 
@@ -364,6 +369,39 @@ TEST(GifImageDrawing, ClearedFromItsOwnSynchronousPainter) {
   EXPECT_EQ(painted, 2);
   EXPECT_TRUE(image->Empty());
   EXPECT_EQ(image->PainterCount(), 0);
+}
+
+// A synchronous painter waiting between frames serves the event queue; a
+// timer there that clears the image or stops its painters ends the painter,
+// which is freed only once its run has returned.
+TEST(GifImageDrawing, SynchronousPainterStoppedFromAnotherEvent) {
+  for (const bool clear : {true, false}) {
+    FakeClock clock;
+    auto image = Animation(3, 5, 0);
+    image->SetPainterClock(&clock);
+    image->PaintOptions = gif::dpAnimate | gif::dpRepeat | gif::dpRepeatForever;
+    gif::TGIFImage* raw = image.get();
+    int painted = 0;
+    // A painter that misses the stop still ends, so that the test does.
+    image->OnFramePainted = [&](TGIFPainter& p) {
+      if (++painted > 100) p.StopPainter();
+    };
+    bool stopped = false;
+    QTimer::singleShot(0, [&] {
+      stopped = true;
+      if (clear)
+        raw->ClearImage();
+      else
+        raw->StopPainters();
+    });
+    platform::Bitmap target(2, 2);
+    platform::Canvas canvas(&target);
+    image->Draw(canvas, platform::Rect{0, 0, 2, 2});
+    EXPECT_TRUE(stopped);
+    EXPECT_EQ(painted, 0) << "clear " << clear;  // stopped in the wait before the first frame
+    EXPECT_EQ(image->PainterCount(), 0);
+    EXPECT_EQ(image->MainPainter(), nullptr);
+  }
 }
 
 // A running animation on the event loop: frames reach the cached bitmap, and

@@ -1,7 +1,7 @@
 // The small stream and error routines that the whole GIF codec uses.
 #include <algorithm>
 
-#include "picture-codecs/gif/gif.h"
+#include "picture-codecs/gif/stream_util.h"
 
 namespace gif {
 

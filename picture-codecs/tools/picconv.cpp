@@ -34,7 +34,7 @@
 
 #include "picture-codecs/codecs.h"
 #include "picture-codecs/gif/compose.h"
-#include "picture-codecs/gif/gif.h"
+#include "picture-codecs/gif/image.h"
 #include "picture-codecs/png/png.h"
 #include "picture-codecs/targa/targa.h"
 #include "platform/bitmap.h"
