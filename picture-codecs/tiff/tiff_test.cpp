@@ -37,12 +37,7 @@ using platform::testkit::TempDir;
 const std::string kData = std::string(VELTRANO_SOURCE_DIR) + "/picture-codecs/tiff/testdata/";
 
 // Every message box the reader shows, answered with OK.
-struct Boxes {
-  std::vector<platform::MsgBoxRequest> shown;
-  platform::ScopedMsgBoxAnswerer answerer{[this](const platform::MsgBoxRequest& r) {
-    shown.push_back(r);
-    return platform::IdOk;
-  }};
+struct Boxes : platform::testkit::MessageBoxRecorder {
   bool Failed() const {
     for (const auto& r : shown)
       if (r.text == TTIFFBitMap::kReadFailedText && r.caption == TTIFFBitMap::kReadFailedCaption) return true;
