@@ -13,6 +13,7 @@
 
 #include "picture-codecs/png/png.h"
 #include "picture-codecs/png/png_coding.h"
+#include "picture-codecs/png/test_support.h"
 #include "platform/test_support.h"
 
 namespace {
@@ -20,6 +21,7 @@ namespace {
 using namespace codecs;
 using platform::MemoryStream;
 using platform::PixelFormat;
+using testkit::ErrorOf;
 using Bytes = std::vector<std::uint8_t>;
 
 const std::string kHeading = "Portable Network Graphics format handler error\r\n\r\n";
@@ -129,16 +131,6 @@ Bytes Save(TPNGImage& image) {
 void Load(TPNGImage& image, const Bytes& f) {
   MemoryStream in(f);
   image.LoadFromStream(in);
-}
-
-template <class F>
-std::string ErrorOf(F&& f) {
-  try {
-    f();
-  } catch (const std::exception& e) {
-    return e.what();
-  }
-  return "(no error)";
 }
 
 std::string LoadError(const Bytes& f) {
