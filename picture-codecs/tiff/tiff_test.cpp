@@ -17,22 +17,13 @@
 
 #include "picture-codecs/codecs.h"
 #include "picture-codecs/tiff/lzw.h"
+#include "picture-codecs/test_support.h"
 #include "platform/msgbox.h"
 #include "platform/picture.h"
 #include "platform/test_support.h"
 
 namespace codecs {
 namespace {
-
-namespace fs = std::filesystem;
-using platform::Bitmap;
-using platform::MemoryStream;
-using platform::PixelFormat;
-using platform::RGBColor;
-using platform::testkit::Pnm;
-using platform::testkit::ReadFile;
-using platform::testkit::ReadPnm;
-using platform::testkit::TempDir;
 
 const std::string kData = std::string(VELTRANO_SOURCE_DIR) + "/picture-codecs/tiff/testdata/";
 
