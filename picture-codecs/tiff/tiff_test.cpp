@@ -42,7 +42,7 @@ void ExpectPixels(const platform::testkit::Pnm& expected, const Bitmap& b, const
   EXPECT_EQ(platform::testkit::PnmMismatches(expected, b, 0, report), 0) << what << ":" << report;
 }
 
-Bitmap LoadBytes(const std::vector<std::uint8_t>& bytes, Boxes& boxes) {
+Bitmap LoadBytes(const std::vector<std::uint8_t>& bytes, Boxes& /*boxes*/) {
   MemoryStream s(bytes);
   TTIFFBitMap t;
   t.LoadFromStream(s);
@@ -173,11 +173,11 @@ TEST(TiffFixtures, RegisteredAsTaggedBitmapAndConvertedByTheTool) {
                                              "open(sys.argv[2],'wb').write(b'P6\\n%d %d\\n255\\n' % im.size + im.tobytes())\n",
                                              out + " " + out + ".ppm"),
                 0);
-      const Pnm got = ReadPnm(out + ".ppm");
+      const Pnm written = ReadPnm(out + ".ppm");
       const Pnm expected = ReadPnm(kData + fs::path(file).stem().string() + ".ppm");
-      EXPECT_EQ(got.w, expected.w);
-      EXPECT_EQ(got.h, expected.h);
-      EXPECT_TRUE(got.bytes == expected.bytes) << file << " as " << ext;
+      EXPECT_EQ(written.w, expected.w);
+      EXPECT_EQ(written.h, expected.h);
+      EXPECT_TRUE(written.bytes == expected.bytes) << file << " as " << ext;
     }
   }
 }
