@@ -64,11 +64,11 @@ std::string PpmFile() {
     f.WriteBuffer(header.data(), header.size());
     std::vector<std::uint8_t> row(static_cast<std::size_t>(kWidth) * 3);
     for (int y = 0; y < kHeight; ++y) {
-      const std::uint8_t* p = Source().ScanLine(y);
+      const std::uint8_t* line = Source().ScanLine(y);
       for (int x = 0; x < kWidth * 3; x += 3) {
-        row[static_cast<std::size_t>(x)] = p[x + 2];
-        row[static_cast<std::size_t>(x) + 1] = p[x + 1];
-        row[static_cast<std::size_t>(x) + 2] = p[x];
+        row[static_cast<std::size_t>(x)] = line[x + 2];
+        row[static_cast<std::size_t>(x) + 1] = line[x + 1];
+        row[static_cast<std::size_t>(x) + 2] = line[x];
       }
       f.WriteBuffer(row.data(), row.size());
     }

@@ -246,24 +246,24 @@ std::string TListItemRx::TextForTag(int tag) const {
 }
 
 QVariant TListItemRx::data(int column, int role) const {
-  const auto* view = dynamic_cast<const TListViewRx*>(treeWidget());
+  const auto* list = dynamic_cast<const TListViewRx*>(treeWidget());
   if (role == Qt::DisplayRole || role == Qt::EditRole) {
-    const int tag = view ? view->tagOfColumn(column) : column + 1;
+    const int tag = list ? list->tagOfColumn(column) : column + 1;
     return platform::toQString(TextForTag(tag));
   }
-  if (role == Qt::TextAlignmentRole && view) return QVariant::fromValue(qtAlignment(view->alignmentOfColumn(column)));
+  if (role == Qt::TextAlignmentRole && list) return QVariant::fromValue(qtAlignment(list->alignmentOfColumn(column)));
   return QTreeWidgetItem::data(column, role);
 }
 
 void TListItemRx::setData(int column, int role, const QVariant& value) {
-  auto* view = dynamic_cast<TListViewRx*>(treeWidget());
-  if (role == Qt::EditRole && view) {
+  auto* list = dynamic_cast<TListViewRx*>(treeWidget());
+  if (role == Qt::EditRole && list) {
     // The user renamed the label: the list reports it and leaves the caption.
-    view->labelEdited(this, platform::fromQString(value.toString()));
+    list->labelEdited(this, platform::fromQString(value.toString()));
     return;
   }
   if (role == Qt::DisplayRole || role == Qt::EditRole) {
-    const int tag = view ? view->tagOfColumn(column) : column + 1;
+    const int tag = list ? list->tagOfColumn(column) : column + 1;
     const std::string text = platform::fromQString(value.toString());
     if (showsCaption(tag))
       SetCaption(text);

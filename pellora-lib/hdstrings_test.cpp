@@ -85,14 +85,7 @@ RniFile ReadRni(const std::string& name) {
   return r;
 }
 
-struct BoxLog {
-  std::vector<platform::MsgBoxRequest> boxes;
-  int answer = platform::IdOk;
-  platform::ScopedMsgBoxAnswerer scope{[this](const platform::MsgBoxRequest& r) {
-    boxes.push_back(r);
-    return answer;
-  }};
-};
+using BoxLog = platform::testkit::MessageBoxRecorder;
 
 }  // namespace
 
@@ -599,9 +592,9 @@ TEST(HdStrings, RefusedMoveLeavesTheListUnchanged) {
   EXPECT_EQ(list.Count(), 3);
   EXPECT_EQ(list.SaveToString(), before);
   EXPECT_EQ(Entries(list), (std::vector<std::string>{"one", "two", "three"}));
-  ASSERT_EQ(log.boxes.size(), 3u);
-  EXPECT_EQ(log.boxes[0].caption, "HdStrings - SetStorage");
-  EXPECT_EQ(log.boxes[0].text.rfind("Auch. Your request is too big for internal buffers. You can\r\n", 0), 0u);
+  ASSERT_EQ(log.shown.size(), 3u);
+  EXPECT_EQ(log.shown[0].caption, "HdStrings - SetStorage");
+  EXPECT_EQ(log.shown[0].text.rfind("Auch. Your request is too big for internal buffers. You can\r\n", 0), 0u);
   // Within the limit edits work.
   list.Put(0, "on");
   EXPECT_EQ(list.Get(0), "on");
@@ -724,19 +717,19 @@ TEST(HdStrings, SaveMessagesAndRefusals) {
   {
     BoxLog log;
     EXPECT_FALSE(list.SaveFile(locked));
-    ASSERT_EQ(log.boxes.size(), 1u);
-    EXPECT_EQ(log.boxes[0].text, "File [" + locked + "] is write protected, can't save.");
-    EXPECT_EQ(log.boxes[0].caption, "HdStrings - Save");
+    ASSERT_EQ(log.shown.size(), 1u);
+    EXPECT_EQ(log.shown[0].text, "File [" + locked + "] is write protected, can't save.");
+    EXPECT_EQ(log.shown[0].caption, "HdStrings - Save");
     EXPECT_EQ(ReadFile(locked), "locked");
   }
   {
     BoxLog log;
     log.answer = platform::IdCancel;
     EXPECT_FALSE(list.SaveFile(other));
-    ASSERT_EQ(log.boxes.size(), 1u);
-    EXPECT_EQ(log.boxes[0].text, "File [" + other + "] exists, overwrite ?");
-    EXPECT_EQ(log.boxes[0].caption, "HdStrings - Save As");
-    EXPECT_EQ(log.boxes[0].flags & 0xFF, platform::MbOkCancel | platform::MbIconWarning);
+    ASSERT_EQ(log.shown.size(), 1u);
+    EXPECT_EQ(log.shown[0].text, "File [" + other + "] exists, overwrite ?");
+    EXPECT_EQ(log.shown[0].caption, "HdStrings - Save As");
+    EXPECT_EQ(log.shown[0].flags & 0xFF, platform::MbOkCancel | platform::MbIconWarning);
     EXPECT_EQ(ReadFile(other), "old other");
     log.answer = platform::IdOk;
     EXPECT_TRUE(list.SaveFile(other));
@@ -746,8 +739,8 @@ TEST(HdStrings, SaveMessagesAndRefusals) {
   {
     BoxLog log;
     EXPECT_FALSE(list.SaveFile(dir.File("no/such/folder.txt")));
-    ASSERT_EQ(log.boxes.size(), 1u);
-    EXPECT_EQ(log.boxes[0].text, "Failed to open file " + dir.File("no/such/folder.txt"));
+    ASSERT_EQ(log.shown.size(), 1u);
+    EXPECT_EQ(log.shown[0].text, "Failed to open file " + dir.File("no/such/folder.txt"));
   }
   // Saving into its own (now: other.txt) file again needs no question.
   list.Add("c");

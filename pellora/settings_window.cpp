@@ -441,7 +441,7 @@ bool TSol043::ApplySettings(int part) {
   if (part != -2 || main_ == nullptr) return false;
   // Every field is checked first; the first bad one is named and focused,
   // and nothing is written.
-  auto fail = [this](QWidget* w, const QString& what) {
+  auto fail = [](QWidget* w, const QString& what) {
     platform::ShowMessageBox(platform::fromQString(what), kCaption, platform::MbIconWarning);
     if (w != nullptr) w->setFocus();
     return false;

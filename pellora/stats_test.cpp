@@ -22,18 +22,7 @@ using testkit::ReadFile;
 using testkit::TempDir;
 using testkit::WriteFile;
 
-class MessageLog {
- public:
-  MessageLog()
-      : scope_([this](const platform::MsgBoxRequest& r) {
-          texts.push_back(r.text);
-          return static_cast<int>(platform::IdOk);
-        }) {}
-  std::vector<std::string> texts;
-
- private:
-  platform::ScopedMsgBoxAnswerer scope_;
-};
+using MessageLog = platform::testkit::MessageBoxRecorder;
 
 constexpr uint16_t kDealt = 1;
 constexpr uint16_t kDated = 2;

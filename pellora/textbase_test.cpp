@@ -20,18 +20,7 @@ using testkit::TempDir;
 using testkit::WriteFile;
 
 // Collects the message boxes a step shows.
-class MessageLog {
- public:
-  MessageLog()
-      : scope_([this](const platform::MsgBoxRequest& r) {
-          texts.push_back(r.text);
-          return static_cast<int>(platform::IdOk);
-        }) {}
-  std::vector<std::string> texts;
-
- private:
-  platform::ScopedMsgBoxAnswerer scope_;
-};
+using MessageLog = platform::testkit::MessageBoxRecorder;
 
 std::vector<int> KindsOf(const TextBase& tb) {
   std::vector<int> kinds;

@@ -512,8 +512,8 @@ INSTANTIATE_TEST_SUITE_P(Tools, ForeignBmp,
                          ::testing::Values(Foreign{"pillow-1", 1, 0}, Foreign{"imagemagick-4", 4, 0},
                                            Foreign{"pillow-8", 8, 0}, Foreign{"pillow-24", 24, 0},
                                            Foreign{"imagemagick-rle8", 8, 1}),
-                         [](const auto& info) {
-                           std::string n = info.param.name;
+                         [](const auto& instance) {
+                           std::string n = instance.param.name;
                            for (char& c : n)
                              if (c == '-') c = '_';
                            return n;

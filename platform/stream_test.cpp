@@ -101,7 +101,7 @@ TEST_P(Streams, CopyFrom) {
 }
 
 INSTANTIATE_TEST_SUITE_P(MemoryAndFile, Streams, ::testing::Values(false, true),
-                         [](const auto& info) { return info.param ? "File" : "Memory"; });
+                         [](const auto& instance) { return instance.param ? "File" : "Memory"; });
 
 TEST(FileStream, OpenErrorsNameTheFile) {
   const std::string missing = (fs::temp_directory_path() / "veltrano_no_such_dir" / "x.bin").string();

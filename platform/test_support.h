@@ -1,8 +1,8 @@
 #pragma once
 // Fixtures shared by the picture and file tests: a full disk, random bitmaps
 // in every pixel format, scratch folders, the system's Python with Pillow as
-// an independent picture reader and writer, and the binary PNM files such
-// tools write.
+// an independent picture reader and writer, the binary PNM files such tools
+// write, and message boxes answered without a person.
 #include <sys/resource.h>
 #include <unistd.h>
 
@@ -20,6 +20,7 @@
 #include <vector>
 
 #include "platform/bitmap.h"
+#include "platform/msgbox.h"
 
 namespace platform::testkit {
 
@@ -177,5 +178,18 @@ inline int PnmMismatches(const Pnm& expected, const Bitmap& b, int tolerance, st
   report = out.str();
   return bad;
 }
+
+// Every message box shown while the object lives, recorded and answered with
+// `answer` (OK unless the test sets another).
+struct MessageBoxRecorder {
+  std::vector<MsgBoxRequest> shown;
+  std::vector<std::string> texts;  // the texts of shown, for the tests that read nothing else
+  int answer = IdOk;
+  ScopedMsgBoxAnswerer scope{[this](const MsgBoxRequest& r) {
+    shown.push_back(r);
+    texts.push_back(r.text);
+    return answer;
+  }};
+};
 
 }  // namespace platform::testkit

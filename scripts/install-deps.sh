@@ -12,7 +12,8 @@ packages=(
   # Independent readers and writers the codec tests compare against, and the
   # benchmark-only comparator libraries.
   pngcheck libtiff-tools giflib-tools libpng-dev libtiff-dev libgif-dev
-  # The fuzz targets: clang with libFuzzer and the sanitizer runtimes.
+  # The sanitizer build and the fuzz targets: clang with libFuzzer and the
+  # sanitizer runtimes.
   clang libclang-rt-14-dev
 )
 missing=()

@@ -7,6 +7,7 @@
 #include <random>
 #include <vector>
 
+#include "picture-codecs/png/test_support.h"
 #include "picture-codecs/png/zstream.h"
 
 namespace {
@@ -18,6 +19,7 @@ using codecs::TZCompressionStream;
 using codecs::TZDecompressionStream;
 using platform::MemoryStream;
 using platform::SeekOrigin;
+using codecs::testkit::ErrorOf;
 using Bytes = std::vector<std::uint8_t>;
 
 Bytes Noise(std::size_t n, unsigned seed, int alphabet = 256) {
@@ -41,16 +43,6 @@ Bytes ZlibCompress(const Bytes& data, int level) {
   EXPECT_EQ(compress2(out.data(), &size, data.data(), data.size(), level), Z_OK);
   out.resize(size);
   return out;
-}
-
-template <class F>
-std::string ErrorOf(F&& f) {
-  try {
-    f();
-  } catch (const std::exception& e) {
-    return e.what();
-  }
-  return "(no error)";
 }
 
 TEST(ZStream, EmptyStreamsAtEveryLevelAreCompleteZlibStreams) {

@@ -21,6 +21,7 @@
 #include "picture-codecs/codecs.h"
 #include "picture-codecs/png/png.h"
 #include "picture-codecs/targa/rle.h"
+#include "picture-codecs/test_support.h"
 #include "platform/bmp.h"
 #include "platform/canvas.h"
 #include "platform/picture.h"
@@ -28,16 +29,6 @@
 
 namespace codecs {
 namespace {
-
-namespace fs = std::filesystem;
-using platform::Bitmap;
-using platform::MemoryStream;
-using platform::PixelFormat;
-using platform::RGBColor;
-using platform::testkit::Pnm;
-using platform::testkit::ReadFile;
-using platform::testkit::ReadPnm;
-using platform::testkit::TempDir;
 
 const std::string kData = std::string(VELTRANO_SOURCE_DIR) + "/picture-codecs/targa/testdata/";
 

@@ -18,6 +18,7 @@
 
 #include "picture-codecs/codecs.h"
 #include "picture-codecs/tiff/lzw.h"
+#include "picture-codecs/test_support.h"
 #include "platform/msgbox.h"
 #include "platform/picture.h"
 #include "platform/test_support.h"
@@ -25,25 +26,10 @@
 namespace codecs {
 namespace {
 
-namespace fs = std::filesystem;
-using platform::Bitmap;
-using platform::MemoryStream;
-using platform::PixelFormat;
-using platform::RGBColor;
-using platform::testkit::Pnm;
-using platform::testkit::ReadFile;
-using platform::testkit::ReadPnm;
-using platform::testkit::TempDir;
-
 const std::string kData = std::string(VELTRANO_SOURCE_DIR) + "/picture-codecs/tiff/testdata/";
 
 // Every message box the reader shows, answered with OK.
-struct Boxes {
-  std::vector<platform::MsgBoxRequest> shown;
-  platform::ScopedMsgBoxAnswerer answerer{[this](const platform::MsgBoxRequest& r) {
-    shown.push_back(r);
-    return platform::IdOk;
-  }};
+struct Boxes : platform::testkit::MessageBoxRecorder {
   // A "Picture reading failed!" box: that text on the first line, the
   // reason below it.
   bool Failed() const { return !Reason().empty(); }
@@ -62,7 +48,7 @@ void ExpectPixels(const platform::testkit::Pnm& expected, const Bitmap& b, const
   EXPECT_EQ(platform::testkit::PnmMismatches(expected, b, 0, report), 0) << what << ":" << report;
 }
 
-Bitmap LoadBytes(const std::vector<std::uint8_t>& bytes, Boxes& boxes) {
+Bitmap LoadBytes(const std::vector<std::uint8_t>& bytes, Boxes& /*boxes*/) {
   MemoryStream s(bytes);
   TTIFFBitMap t;
   t.LoadFromStream(s);
@@ -197,11 +183,11 @@ TEST(TiffFixtures, RegisteredAsTaggedBitmapAndConvertedByTheTool) {
                                              "open(sys.argv[2],'wb').write(b'P6\\n%d %d\\n255\\n' % im.size + im.tobytes())\n",
                                              out + " " + out + ".ppm"),
                 0);
-      const Pnm got = ReadPnm(out + ".ppm");
+      const Pnm written = ReadPnm(out + ".ppm");
       const Pnm expected = ReadPnm(kData + fs::path(file).stem().string() + ".ppm");
-      EXPECT_EQ(got.w, expected.w);
-      EXPECT_EQ(got.h, expected.h);
-      EXPECT_TRUE(got.bytes == expected.bytes) << file << " as " << ext;
+      EXPECT_EQ(written.w, expected.w);
+      EXPECT_EQ(written.h, expected.h);
+      EXPECT_TRUE(written.bytes == expected.bytes) << file << " as " << ext;
     }
   }
 }
