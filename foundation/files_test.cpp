@@ -4,12 +4,12 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <QTemporaryDir>
 #include <filesystem>
 #include <fstream>
 #include <string>
 
 #include "platform/safesave.h"
+#include "platform/test_support.h"
 
 namespace {
 
@@ -19,17 +19,7 @@ using foundation::FindData;
 using foundation::FindFileInfo;
 using foundation::Variant;
 
-class FilesTest : public ::testing::Test {
- protected:
-  void SetUp() override { ASSERT_TRUE(tmp_.isValid()); }
-  std::string Dir() const { return tmp_.path().toStdString(); }
-  std::string Make(const std::string& name, const std::string& bytes) {
-    const std::string p = Dir() + "/" + name;
-    std::ofstream(p, std::ios::binary) << bytes;
-    return p;
-  }
-  QTemporaryDir tmp_;
-};
+using FilesTest = platform::testkit::ScratchFolderTest;
 
 TEST_F(FilesTest, FileExistsVarAnswersForFilesOnly) {
   const std::string empty = Make("empty.ini", "");

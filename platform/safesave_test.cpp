@@ -7,7 +7,6 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include <QTemporaryDir>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -21,21 +20,13 @@ namespace {
 
 namespace fs = std::filesystem;
 
-class SafeSaveTest : public ::testing::Test {
+class SafeSaveTest : public platform::testkit::ScratchFolderTest {
  protected:
-  void SetUp() override { ASSERT_TRUE(tmp_.isValid()); }
-  std::string Dir() const { return tmp_.path().toStdString(); }
-  std::string Make(const std::string& name, const std::string& bytes) {
-    const std::string p = Dir() + "/" + name;
-    std::ofstream(p, std::ios::binary) << bytes;
-    return p;
-  }
   size_t EntriesIn(const std::string& dir) const {
     size_t n = 0;
     for ([[maybe_unused]] const auto& e : fs::directory_iterator(dir)) ++n;
     return n;
   }
-  QTemporaryDir tmp_;
 };
 
 std::string Content(const std::string& path) {

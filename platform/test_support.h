@@ -98,6 +98,21 @@ class TempDir {
   std::filesystem::path path_;
 };
 
+// A test in a scratch folder of its own: Dir() is the folder; Make writes a
+// file of the given bytes in it and returns its path.
+class ScratchFolderTest : public ::testing::Test {
+ protected:
+  std::string Dir() const { return dir_.Path().string(); }
+  std::string Make(const std::string& name, const std::string& bytes) {
+    const std::string p = dir_ / name;
+    std::ofstream(p, std::ios::binary) << bytes;
+    return p;
+  }
+
+ private:
+  TempDir dir_{"veltrano_files"};
+};
+
 inline std::vector<std::uint8_t> ReadFile(const std::string& path) {
   std::ifstream in(path, std::ios::binary);
   return std::vector<std::uint8_t>(std::istreambuf_iterator<char>(in), {});
