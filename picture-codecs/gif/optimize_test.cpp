@@ -293,38 +293,39 @@ TEST(Optimize, EmptyImagesAndThePaletteMethod) {
   EXPECT_NO_THROW(image.Optimize(gif::opReduceColours | gif::opCleanup, 9));
 }
 
+// Three screens, each the one before with a small change, and a comment.
+void MakeThreeScreens(TGIFImage& image) {
+  image.SetScreenSize(16, 16);
+  for (int c = 0; c < 4; ++c) image.GlobalMapOf().AddColour(platform::RGBColor(60 * c, 255 - 60 * c, 30));
+  for (int i = 0; i < 3; ++i) {
+    auto f = std::make_unique<TGIFSubImage>(&image);
+    f->SetFrameBounds(0, 0, 16, 16);
+    for (int y = 0; y < 16; ++y)
+      for (int x = 0; x < 16; ++x) f->PixelAt(x, y) = static_cast<std::uint8_t>((x * 7 + y * y * 3 + x * y) % 4);
+    for (int k = 0; k < i; ++k) f->PixelAt(3 + 5 * k, 4 + 4 * k) = static_cast<std::uint8_t>(f->PixelAt(3 + 5 * k, 4 + 4 * k) ^ 1);
+    Control(*f)->SetDelayTime(10 + i);
+    if (i == 0) {
+      auto* comment = new gif::TGIFCommentExtension(f.get());
+      comment->CommentLines = {"made for the test"};
+      f->Extensions().AddItem(comment);
+    }
+    image.AddFrame(f.release());
+  }
+}
+
 // A picture stored as a property is optimised first when the unit setting
 // says so.
 TEST(Optimize, OptimizeOnWriteStoresASmallerPictureShowingTheSame) {
-  // Three screens, each the one before with a small change, and a comment.
-  auto make = [](TGIFImage& image) {
-    image.SetScreenSize(16, 16);
-    for (int c = 0; c < 4; ++c) image.GlobalMapOf().AddColour(platform::RGBColor(60 * c, 255 - 60 * c, 30));
-    for (int i = 0; i < 3; ++i) {
-      auto f = std::make_unique<TGIFSubImage>(&image);
-      f->SetFrameBounds(0, 0, 16, 16);
-      for (int y = 0; y < 16; ++y)
-        for (int x = 0; x < 16; ++x) f->PixelAt(x, y) = static_cast<std::uint8_t>((x * 7 + y * y * 3 + x * y) % 4);
-      for (int k = 0; k < i; ++k) f->PixelAt(3 + 5 * k, 4 + 4 * k) = static_cast<std::uint8_t>(f->PixelAt(3 + 5 * k, 4 + 4 * k) ^ 1);
-      Control(*f)->SetDelayTime(10 + i);
-      if (i == 0) {
-        auto* comment = new gif::TGIFCommentExtension(f.get());
-        comment->CommentLines = {"made for the test"};
-        f->Extensions().AddItem(comment);
-      }
-      image.AddFrame(f.release());
-    }
-  };
   struct Restore {
     ~Restore() { gif::OptimizeOnWrite = false; }
   } restore;
   TGIFImage plain;
-  make(plain);
+  MakeThreeScreens(plain);
   platform::MemoryStream plainData;
   plain.WriteData(plainData);
   gif::OptimizeOnWrite = true;
   TGIFImage optimised;
-  make(optimised);
+  MakeThreeScreens(optimised);
   platform::MemoryStream optimisedData;
   optimised.WriteData(optimisedData);
   EXPECT_LT(optimisedData.Size(), plainData.Size());
@@ -336,6 +337,25 @@ TEST(Optimize, OptimizeOnWriteStoresASmallerPictureShowingTheSame) {
   optimisedBack.ReadData(optimisedData);
   EXPECT_EQ(Timeline(optimisedBack), Timeline(plainBack));
   EXPECT_EQ(Timeline(plainBack).size(), 4u);  // the empty screen and three
+}
+
+// With the unit setting on, every frame is decoded as soon as it is read.
+TEST(Optimize, DecodeOnLoadLeavesEveryFrameDecoded) {
+  struct Restore {
+    ~Restore() { gif::DecodeOnLoad = false; }
+  } restore;
+  TGIFImage made;
+  MakeThreeScreens(made);
+  platform::MemoryStream data;
+  made.WriteData(data);
+  for (const bool decode : {false, true}) {
+    gif::DecodeOnLoad = decode;
+    TGIFImage back;
+    data.SetPosition(0);
+    back.ReadData(data);
+    ASSERT_EQ(back.FrameCount(), 3);
+    for (int i = 0; i < back.FrameCount(); ++i) EXPECT_EQ(back.Frame(i)->HasBitmap(), decode) << i;
+  }
 }
 
 // ---- animations made and shown by ImageMagick -------------------------------------
