@@ -19,6 +19,8 @@
 #include <string>
 #include <vector>
 
+#include <gtest/gtest.h>
+
 #include "platform/bitmap.h"
 #include "platform/msgbox.h"
 
