@@ -296,6 +296,7 @@ void WriteBmp(Stream& stream, const Bitmap& bitmap) {
   const std::uint64_t offset = 14 + 40 + 4 * static_cast<std::uint64_t>(palette.size());
   if (imageSize + offset > 0xFFFFFFFFu) throw GraphicError("Bitmap too large for a BMP file");
 
+  stream.Reserve(static_cast<std::int64_t>(offset + imageSize));
   stream.WriteU8('B');
   stream.WriteU8('M');
   stream.WriteU32LE(static_cast<std::uint32_t>(offset + imageSize));

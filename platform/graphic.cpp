@@ -129,11 +129,10 @@ void Graphic::LoadFromFile(const std::string& path) {
 }
 
 void Graphic::SaveToFile(const std::string& path) {
-  // The whole picture is encoded before the file is touched: an encoder that
-  // fails half way leaves the old file as it was.
-  MemoryStream encoded;
-  SaveToStream(encoded);
-  SavePictureFile(path, encoded.Bytes().data(), encoded.Bytes().size());
+  // Encoded straight into the safe save's temporary file: an encoder that
+  // fails half way leaves the old file as it was, and a large picture is not
+  // held a second time as its file's bytes.
+  SavePictureFileWith(path, [this](Stream& file) { SaveToStream(file); });
 }
 
 void Graphic::SetWidth(int) { throw GraphicError("Cannot change the size of a " + ClassName()); }

@@ -557,9 +557,8 @@ void TPNGImage::SaveToStream(platform::Stream& stream) {
 }
 
 void TPNGImage::SaveToFile(const std::string& path) {
-  platform::MemoryStream bytes;
-  SaveToStream(bytes);
-  platform::SavePictureFile(path, bytes.Bytes().data(), bytes.Bytes().size());
+  // The chunks go straight into the new file: the image data is held once.
+  platform::SavePictureFileWith(path, [this](platform::Stream& file) { SaveToStream(file); });
 }
 
 void TPNGImage::Assign(const platform::Graphic& source) {

@@ -490,9 +490,10 @@ void TTarga::SaveToStream(platform::Stream& stream) {
   const bool rle = ImageFormat == kRleTrueColour;
   std::size_t bytesPerPixel = 3;
   if (!rle) {
-    if (AlphaBitmap.Width() != w || AlphaBitmap.Height() != h) AlphaBitmap.SetSize(w, h);
     if (DepthCode == kDepth16) bytesPerPixel = 2;
     if (DepthCode == kDepth32) bytesPerPixel = 4;
+    // Only 32-bit pixels carry the alpha.
+    if (bytesPerPixel == 4 && (AlphaBitmap.Width() != w || AlphaBitmap.Height() != h)) AlphaBitmap.SetSize(w, h);
   }
   WriteTarga(stream, ImageBitmap, &AlphaBitmap, rle, bytesPerPixel);
 }
@@ -500,12 +501,13 @@ void TTarga::SaveToStream(platform::Stream& stream) {
 void TTarga::SaveToFile(const std::string& path) {
   std::string extension = std::filesystem::path(path).extension().string();
   for (char& c : extension) c = static_cast<char>(c >= 'a' && c <= 'z' ? c - 'a' + 'A' : c);
-  platform::MemoryStream bytes;
-  if (extension == ".BMP")
-    platform::WriteBmp(bytes, ImageBitmap);
-  else
-    SaveToStream(bytes);
-  platform::SavePictureFile(path, bytes.Bytes().data(), bytes.Bytes().size());
+  // The rows go straight into the new file, never held whole in memory.
+  platform::SavePictureFileWith(path, [&](platform::Stream& file) {
+    if (extension == ".BMP")
+      platform::WriteBmp(file, ImageBitmap);
+    else
+      SaveToStream(file);
+  });
 }
 
 void TTarga::Draw(platform::Canvas& canvas, const platform::Rect& rect) { ImageBitmap.Draw(canvas, rect); }
