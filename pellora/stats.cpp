@@ -28,6 +28,13 @@ constexpr size_t kOffTops = 44;
 constexpr size_t kOffSlotCards = 356;
 constexpr size_t kOffKey = 382;
 static_assert(kOffTops + smCount * kStatSlots * 4 == kOffSlotCards);
+
+// Two names of one file: the same text, or the same file on disk.
+bool SamePath(const std::string& a, const std::string& b) {
+  if (a == b) return true;
+  std::error_code ec;
+  return std::filesystem::equivalent(foundation::ToFsPath(a), foundation::ToFsPath(b), ec);
+}
 static_assert(kOffKey + 8 == kStatRecordSize);
 
 // Every figure a mean averages is a byte.
@@ -242,7 +249,7 @@ std::string Statistics::SaveBytes() const {
 
 bool Statistics::LoadFile(const std::string& path) {
   try {
-    fileUnreadable_ = false;
+    unreadablePath_.clear();
     if (!foundation::FileExistsVar(foundation::Variant(path), 1)) {
       records_.clear();
       return true;
@@ -254,7 +261,7 @@ bool Statistics::LoadFile(const std::string& path) {
     if (fits && foundation::ReadWholeFile(foundation::ToFsPath(path), bytes) && LoadBytes(bytes)) return true;
   } catch (const std::exception&) {
   }
-  fileUnreadable_ = true;
+  unreadablePath_ = path;
   foundation::MsgBox(foundation::Variant("The statistics file " + path +
                                          " could not be read. It is left as it is and not written at exit."));
   return false;
@@ -262,7 +269,10 @@ bool Statistics::LoadFile(const std::string& path) {
 
 bool Statistics::SaveFile(const std::string& path) const {
   if (records_.empty()) return true;
-  if (fileUnreadable_) return false;  // an unread file was reported at load
+  // The file load could not read was reported then; a save elsewhere (the
+  // program folder, when an earlier version's file was read) still keeps
+  // this session's games.
+  if (!unreadablePath_.empty() && SamePath(path, unreadablePath_)) return false;
   std::string reason;
   try {
     const platform::SaveResult result =

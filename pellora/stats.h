@@ -130,7 +130,7 @@ class Statistics {
   // Command 62: reads the statistics file. A missing or empty file gives no
   // records. A file that cannot be read, or holds more than kMaxStatRecords,
   // is reported, leaves the records as they were and is never overwritten by
-  // SaveFile. A partial last record is ignored.
+  // SaveFile (a save to another file still works). A partial last record is ignored.
   bool LoadFile(const std::string& path);
   // Command 63: with at least one record, writes them all through a
   // temporary file renamed over the old one. A failure is reported (message
@@ -157,7 +157,7 @@ class Statistics {
   StatFigures figures_;
   uint8_t omenCount_ = 0;
   bool recording_ = false;
-  bool fileUnreadable_ = false;
+  std::string unreadablePath_;  // the file LoadFile last failed to read
 };
 
 // The statistics file in the program folder: AppDir + "Sol040.Rnd". Saves
