@@ -284,8 +284,25 @@ void TGIFEncoder::ForEachPixel(Fn&& fn) {
   }
 }
 
-TLZWEncoder::TLZWEncoder() : child_(static_cast<std::size_t>(kMaxCodes) * 256, 0) { used_.reserve(kMaxCodes); }
+TLZWEncoder::TLZWEncoder() = default;
 TLZWEncoder::~TLZWEncoder() = default;
+
+// A row of the child table per code, as wide as the frame's colours (rounded
+// up to a power of two), and only as many codes as the frame's pixels can
+// make: an image of many small frames of few colours, one encoder each,
+// zeroes small tables instead of 2 MB per frame.
+void TLZWEncoder::SizeDictionary() {
+  childShift_ = 0;
+  while (childShift_ < 8 && (1 << childShift_) < ColourCount) ++childShift_;
+  const std::size_t pixels = static_cast<std::size_t>(FrameWidth) * static_cast<std::size_t>(FrameHeight);
+  const std::size_t codes = std::min(static_cast<std::size_t>(kMaxCodes), static_cast<std::size_t>(ClearCodeValue) + 2 + pixels);
+  const std::size_t size = codes << childShift_;
+  if (size <= childSize_) return;  // what the last frame filled is cleared by Restart
+  child_ = std::make_unique<std::uint16_t[]>(size);
+  childSize_ = size;
+  used_.clear();
+  used_.reserve(codes);
+}
 
 void TLZWEncoder::ResetDictionary() {
   for (std::uint32_t slot : used_) child_[slot] = 0;
@@ -315,12 +332,14 @@ void TLZWEncoder::Restart() {
 }
 
 void TLZWEncoder::Pack() {
+  SizeDictionary();
   Restart();
   // The encoder sends a clear code instead of giving out code 4095, so no
   // code ever needs more than 12 bits.
   constexpr int kLastFree = kMaxCodes - 1;
   int current = -1;
-  std::uint16_t* child = child_.data();
+  std::uint16_t* child = child_.get();
+  const int shift = childShift_;
   auto run = [&](const std::uint8_t* p, std::size_t n) {
     std::size_t i = 0;
     if (current < 0) {
@@ -331,7 +350,7 @@ void TLZWEncoder::Pack() {
     for (; i < n; ++i) {
       const std::uint8_t v = p[i];
       if (v >= ColourCount) RaiseGIFError(msg::kColourNotInTable);
-      const std::uint32_t slot = static_cast<std::uint32_t>(current) * 256 + v;
+      const std::uint32_t slot = (static_cast<std::uint32_t>(current) << shift) + v;
       const std::uint16_t found = child[slot];
       if (found != 0) {
         current = found;

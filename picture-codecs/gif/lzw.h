@@ -9,6 +9,7 @@
 // a pixel not below the colour count raises "Color not in color table".
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -77,7 +78,7 @@ class TGIFEncoder {
 };
 
 // The dictionary coder: strings of earlier pixels become one code. The
-// dictionary is a child table of 4096 codes x 256 pixel values.
+// dictionary is a child table of up to 4096 codes x the frame's pixel values.
 class TLZWEncoder : public TGIFEncoder {
  public:
   TLZWEncoder();
@@ -89,11 +90,14 @@ class TLZWEncoder : public TGIFEncoder {
   void Pack() override;
 
  private:
+  void SizeDictionary();
   void ResetDictionary();
   void PutLZW(int code);  // PutCode without the virtual call
   int NextFree = 0;
-  std::vector<std::uint16_t> child_;  // [code * 256 + pixel] -> code, 0 none
-  std::vector<std::uint32_t> used_;   // slots of child_ filled since the last reset
+  std::unique_ptr<std::uint16_t[]> child_;  // [code << childShift_ | pixel] -> code, 0 none
+  std::size_t childSize_ = 0;
+  int childShift_ = 8;
+  std::vector<std::uint32_t> used_;  // slots of child_ filled since the last reset
 };
 
 // The run-length coder: only codes whose meaning it can predict (single
