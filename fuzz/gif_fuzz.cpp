@@ -3,6 +3,7 @@
 // buffer. Whatever loads is also rendered, composed and written back.
 #include <cstddef>
 #include <cstdint>
+#include <cstdlib>
 #include <exception>
 
 #include "picture-codecs/gif/compose.h"
@@ -26,12 +27,20 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     for (int i = 0; i < image.FrameCount(); ++i) image.Frame(i)->DecodedBitmap();
     // Every frame composed as a viewer shows it, with and without the
     // transparency and clear options: frames may lie anywhere on the screen.
+    // A screen past the composer's cap is composed too: it must be refused
+    // before anything is allocated.
     const std::int64_t screen = static_cast<std::int64_t>(image.Width()) * image.Height();
-    if (screen <= kMaxRenderedPixels)
-      for (const std::uint16_t options : {std::uint16_t{0}, std::uint16_t{gif::dpTransparent | gif::dpClearOnRepeat}}) {
-        gif::FrameComposer composer(image, options, platform::clBlack);
-        for (int i = 0; i < image.FrameCount(); ++i) composer.ShowFrame(i);
+    const bool refused = screen * static_cast<std::int64_t>(sizeof(platform::Color)) > gif::kMaxScreenBytes;
+    if (screen <= kMaxRenderedPixels || refused) {
+      try {
+        for (const std::uint16_t options : {std::uint16_t{0}, std::uint16_t{gif::dpTransparent | gif::dpClearOnRepeat}}) {
+          gif::FrameComposer composer(image, options, platform::clBlack);
+          for (int i = 0; i < image.FrameCount(); ++i) composer.ShowFrame(i);
+        }
+        if (refused && image.FrameCount() > 0) std::abort();  // a screen past the cap was composed
+      } catch (const std::exception&) {
       }
+    }
     if (!image.Empty()) {
       platform::MemoryStream out;
       image.SaveToStream(out);

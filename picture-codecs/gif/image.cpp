@@ -199,7 +199,6 @@ void TGIFImage::Assign(const platform::Graphic& source) {
   Progress(platform::ProgressStage::Starting, 0, false, platform::Rect{}, msg::kCopying);
   try {
     header_->Assign(other->ScreenHeader());
-    PainterPriority = other->PainterPriority;
     BackdropColour = other->BackdropColour;
     PaintOptions = other->PaintOptions;
     ReductionMethod = other->ReductionMethod;

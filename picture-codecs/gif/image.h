@@ -178,7 +178,6 @@ class TGIFImage : public platform::Graphic, public GIFObject {
   int ReductionDepth = kDefaultReductionBits;
   std::uint8_t DitherKind = static_cast<std::uint8_t>(kDefaultDitherMode);
   std::uint8_t Encoder = static_cast<std::uint8_t>(EncoderKind::LZW);
-  int PainterPriority = 3;
   int SpeedPercent = 100;
   platform::Color BackdropColour = platform::clNone;
 
