@@ -342,10 +342,6 @@ TEST_F(MainWindowTest, UndoAndRedoShowTheCountersOfTheRestoredPosition) {
 TEST_F(MainWindowTest, TheBarsFitAtTheDefaultAndTheLeastSize) {
   TSol040& w = Open();
   PlayToTheEnd(w);
-  // The longest texts each outcome label shows.
-  w.ShowOutcome(SolOutcome::Engaged, SolOutcomeText{kTxtDating, 0, 0xFFFFFF});
-  w.ShowOutcome(SolOutcome::Wedding, SolOutcomeText{kTxtDivorce, 0, 0xFFFFFF});
-  w.ShowOutcome(SolOutcome::Over, std::nullopt);
   w.CounterLabel("ltStk")->setText("-128");
   auto inWindow = [&](const QWidget* c) { return QRect(c->mapTo(&w, QPoint(0, 0)), c->size()); };
   auto visibleChildren = [](QWidget* panel) {
@@ -361,6 +357,17 @@ TEST_F(MainWindowTest, TheBarsFitAtTheDefaultAndTheLeastSize) {
     w.resize(size);
     QCoreApplication::processEvents();
     ASSERT_EQ(w.size(), size);
+    // Every text an outcome label shows, shown whole (never elided).
+    for (const char* engaged : {kTxtDating, kTxtQuits})
+      for (const char* wedding : {kTxtMarried, kTxtDivorce}) {
+        w.ShowOutcome(SolOutcome::Engaged, SolOutcomeText{engaged, 0, 0xFFFFFF});
+        w.ShowOutcome(SolOutcome::Wedding, SolOutcomeText{wedding, 0, 0xFFFFFF});
+        EXPECT_EQ(w.OutcomeLabel(SolOutcome::Engaged)->text().toStdString(), engaged);
+        EXPECT_EQ(w.OutcomeLabel(SolOutcome::Wedding)->text().toStdString(), wedding);
+      }
+    w.ShowOutcome(SolOutcome::Engaged, SolOutcomeText{kTxtDating, 0, 0xFFFFFF});
+    w.ShowOutcome(SolOutcome::Over, std::nullopt);
+    QCoreApplication::processEvents();
     for (QWidget* panel : {w.StatusBar(), w.TopPanel()}) {
       const std::vector<QWidget*> items = visibleChildren(panel);
       for (size_t i = 0; i < items.size(); ++i) {
