@@ -115,31 +115,6 @@ bool HasStoredPlacement(const QWidget* window) {
   return IniFindKey(AppIni, section, "Left", 0, first, end, sep) >= 0;
 }
 
-void PlaceBeside(QWidget* window, const QWidget* anchor) {
-  if (!window || !anchor) return;
-  constexpr int64_t kGap = 8;
-  const QRect a = anchor->frameGeometry();
-  // The frame of a window not shown yet is not known; its client size is
-  // close enough.
-  const int64_t width = std::max(window->frameGeometry().width(), window->width());
-  const int64_t height = std::max(window->frameGeometry().height(), window->height());
-  const QSize desk = desktopSize();
-  const int64_t onRight = static_cast<int64_t>(a.left()) + a.width() + kGap;
-  const int64_t onLeft = static_cast<int64_t>(a.left()) - kGap - width;
-  const int64_t roomRight = desk.width() - 10 - onRight;
-  const int64_t roomLeft = static_cast<int64_t>(a.left()) - kGap - 10;
-  // The side where it fits, right first; where it fits on neither, the side
-  // with more room, so that it covers as little of the anchor as it can.
-  int64_t left = onRight;
-  if (width > roomRight && (width <= roomLeft || roomLeft > roomRight)) left = onLeft;
-  int64_t right = left + width;
-  int64_t top = a.top();
-  int64_t bottom = top + height;
-  clampSpan(left, right, desk.width());
-  clampSpan(top, bottom, desk.height());
-  window->move(clampToInt(left), clampToInt(top));
-}
-
 void PlaceClearOf(QWidget* window, const QWidget* anchor) {
   if (!window || !anchor) return;
   constexpr int64_t kGap = 8;

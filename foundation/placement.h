@@ -34,12 +34,6 @@ void SaveFormPlacement(QWidget* window, bool save, int flags = 0);
 // Whether the window's section holds a stored position ("Left").
 bool HasStoredPlacement(const QWidget* window);
 
-// Moves the window beside `anchor` (to its right, else to its left, top edges
-// level), kept 10 pixels inside the desktop as a restored placement is; where
-// it fits on neither side, on the side with more room. For a window opened
-// for the first time, so that it does not cover its anchor.
-void PlaceBeside(QWidget* window, const QWidget* anchor);
-
 // Places a window opened for the first time clear of `anchor`: beside it
 // (right, else left, top edges level), else below or above it (left edges
 // level); where it fits nowhere at its size, narrowed or lowered to the room
