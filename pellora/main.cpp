@@ -19,6 +19,7 @@ int main(int argc, char** argv) {
     // For instance a base file that cannot be written or an ini file that
     // cannot be read: say so instead of ending without a word.
     platform::ShowMessageBox(e.what(), "Oru Pellora", platform::MbIconError);
+    pellora::EndProgram();  // a start that got this far still writes its configuration back
     return 1;
   }
   mainWindow->show();
