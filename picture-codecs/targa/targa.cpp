@@ -1,17 +1,15 @@
 #include "picture-codecs/targa/targa.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <algorithm>
-#include <atomic>
 #include <bit>
-#include <cerrno>
 #include <cstring>
 #include <filesystem>
 #include <memory>
 #include <vector>
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 #include "picture-codecs/targa/rle.h"
 #include "platform/bmp.h"
@@ -220,7 +218,20 @@ void Row24(const std::uint8_t* src, std::uint8_t* dst, std::size_t w) {
 
 // Colour into the image, the fourth byte as grey into the alpha bitmap.
 void Row32(const std::uint8_t* src, std::uint8_t* dst, std::uint8_t* alpha, std::size_t w) {
-  for (std::size_t x = 0; x < w; ++x, src += 4, dst += 4, alpha += 4) {
+  std::size_t x = 0;
+#if defined(__SSE2__)
+  // Four pixels at a time (the three rows may overlap for all the compiler
+  // knows, so it does not do this by itself).
+  const __m128i colourMask = _mm_set1_epi32(0x00FFFFFF);
+  for (; x + 4 <= w; x += 4, src += 16, dst += 16, alpha += 16) {
+    const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(src));
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(dst), _mm_and_si128(v, colourMask));
+    const __m128i a = _mm_srli_epi32(v, 24);
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(alpha),
+                     _mm_or_si128(a, _mm_or_si128(_mm_slli_epi32(a, 8), _mm_slli_epi32(a, 16))));
+  }
+#endif
+  for (; x < w; ++x, src += 4, dst += 4, alpha += 4) {
     const std::uint32_t v = Load32(src);
     Store32(dst, v & 0xFFFFFF);
     Store32(alpha, (v >> 24) * 0x010101u);
@@ -490,10 +501,9 @@ void TTarga::SaveToStream(platform::Stream& stream) {
   const bool rle = ImageFormat == kRleTrueColour;
   std::size_t bytesPerPixel = 3;
   if (!rle) {
+    if (AlphaBitmap.Width() != w || AlphaBitmap.Height() != h) AlphaBitmap.SetSize(w, h);
     if (DepthCode == kDepth16) bytesPerPixel = 2;
     if (DepthCode == kDepth32) bytesPerPixel = 4;
-    // Only 32-bit pixels carry the alpha.
-    if (bytesPerPixel == 4 && (AlphaBitmap.Width() != w || AlphaBitmap.Height() != h)) AlphaBitmap.SetSize(w, h);
   }
   WriteTarga(stream, ImageBitmap, &AlphaBitmap, rle, bytesPerPixel);
 }
