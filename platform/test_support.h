@@ -11,6 +11,7 @@
 #include <csignal>
 #include <cstdint>
 #include <cstdlib>
+#include <exception>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -114,6 +115,17 @@ class ScratchFolderTest : public ::testing::Test {
  private:
   TempDir dir_{"veltrano_files"};
 };
+
+// The message of the exception f throws, or "(no error)".
+template <class F>
+std::string ErrorOf(F&& f) {
+  try {
+    f();
+  } catch (const std::exception& e) {
+    return e.what();
+  }
+  return "(no error)";
+}
 
 inline std::vector<std::uint8_t> ReadFile(const std::string& path) {
   std::ifstream in(path, std::ios::binary);

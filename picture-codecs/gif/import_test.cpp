@@ -18,6 +18,7 @@
 #include "picture-codecs/gif/palettes.h"
 #include "picture-codecs/gif/stream_util.h"
 #include "platform/canvas.h"
+#include "platform/test_support.h"
 
 namespace {
 
@@ -28,15 +29,7 @@ using platform::Color;
 using platform::PixelFormat;
 using platform::RGBColor;
 
-template <typename F>
-std::string ErrorOf(F&& f) {
-  try {
-    f();
-  } catch (const std::exception& e) {
-    return e.what();
-  }
-  return "";
-}
+using platform::testkit::ErrorOf;
 
 Color MapColour(TGIFSubImage& frame, int index) {
   const auto* e = frame.ActiveMap().Entries() + index * 3;

@@ -7,7 +7,6 @@
 
 #include <cstdlib>
 #include <cstring>
-#include <functional>
 #include <fstream>
 #include <map>
 #include <random>
@@ -55,14 +54,7 @@ double MeanSquaredError(const Bitmap& a, const Bitmap& b) {
   return sum / (3.0 * a.Width() * a.Height());
 }
 
-std::string ErrorOf(const std::function<void()>& f) {
-  try {
-    f();
-  } catch (const GIFException& e) {
-    return e.what();
-  }
-  return "(no error)";
-}
+using platform::testkit::ErrorOf;
 
 TEST(ReduceBitmapColours, NoReductionCopiesExactly) {
   const Bitmap b24 = platform::testkit::RandomBitmap(37, 11, PixelFormat::Bit24, 1);

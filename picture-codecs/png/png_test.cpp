@@ -13,7 +13,6 @@
 
 #include "picture-codecs/png/png.h"
 #include "picture-codecs/png/png_coding.h"
-#include "picture-codecs/png/test_support.h"
 #include "platform/test_support.h"
 
 namespace {
@@ -21,7 +20,7 @@ namespace {
 using namespace codecs;
 using platform::MemoryStream;
 using platform::PixelFormat;
-using testkit::ErrorOf;
+using platform::testkit::ErrorOf;
 using Bytes = std::vector<std::uint8_t>;
 
 const std::string kHeading = "Portable Network Graphics format handler error\r\n\r\n";

@@ -7,8 +7,8 @@
 #include <random>
 #include <vector>
 
-#include "picture-codecs/png/test_support.h"
 #include "picture-codecs/png/zstream.h"
+#include "platform/test_support.h"
 
 namespace {
 
@@ -19,7 +19,7 @@ using codecs::TZCompressionStream;
 using codecs::TZDecompressionStream;
 using platform::MemoryStream;
 using platform::SeekOrigin;
-using codecs::testkit::ErrorOf;
+using platform::testkit::ErrorOf;
 using Bytes = std::vector<std::uint8_t>;
 
 Bytes Noise(std::size_t n, unsigned seed, int alphabet = 256) {
