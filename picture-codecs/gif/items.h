@@ -31,10 +31,10 @@ inline constexpr std::uint8_t kLabelGraphicControl = 0xF9;
 inline constexpr std::uint8_t kLabelComment = 0xFE;
 inline constexpr std::uint8_t kLabelApplication = 0xFF;
 // The pixel bytes (one per pixel) that the frames of one picture read from a
-// stream may hold together: 512 MB, far above any real animation (a
-// thousand full frames of 720 x 720), and a bound on what a small damaged or
-// hostile file can make us allocate and fill.
-inline constexpr std::int64_t kMaxPicturePixelBytes = std::int64_t{1} << 29;
+// stream may hold together: 1 GiB, far above any real animation (a
+// thousand full frames of 1024 x 1024), and a bound on what a small damaged
+// or hostile file can make us allocate and fill.
+inline constexpr std::int64_t kMaxPicturePixelBytes = std::int64_t{1} << 30;
 
 class TGIFImage;
 class TGIFSubImage;
