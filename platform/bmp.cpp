@@ -106,160 +106,199 @@ void DecodeRle(const std::vector<std::uint8_t>& data, int bits, Bitmap& out, boo
   if (line < h) Damaged("run-length data ends before the end of the picture");
 }
 
-}  // namespace
+// What the headers and the colour table say, read and checked before any
+// pixel is allocated.
+struct BmpHeader {
+  std::uint32_t dataOffset = 0;  // of the pixels, from the file's start
+  std::uint32_t infoSize = 0;    // 12 (the old core header) or 40 to 124
+  std::int64_t width = 0;
+  std::int64_t height = 0;  // made positive; bottomUp keeps the row order
+  bool bottomUp = true;
+  int bits = 0;
+  std::uint32_t compression = kRgb;
+  std::uint32_t colorsUsed = 0;
+  std::uint32_t masks[3] = {0, 0, 0};  // red, green, blue of 16- and 32-bit pixels
+  Palette palette;
+};
 
-void ReadBmp(Stream& stream, Bitmap& bitmap) {
-  const std::int64_t start = stream.Position();
-  const std::int64_t available = stream.Size() - start;
+// The file header and the information header, up to 124 bytes of which
+// the bit-field masks of the larger headers are taken.
+BmpHeader ReadHeaders(Stream& stream, std::uint8_t (&info)[124]) {
+  BmpHeader hd;
   std::uint8_t fileHeader[14];
   if (stream.Read(fileHeader, sizeof fileHeader) != sizeof fileHeader) Damaged("the file is too short");
   if (fileHeader[0] != 'B' || fileHeader[1] != 'M') Damaged("no bitmap file signature");
-  const std::uint32_t dataOffset = Get32(fileHeader + 10);
+  hd.dataOffset = Get32(fileHeader + 10);
 
-  std::uint8_t info[124] = {};
   if (stream.Read(info, 4) != 4) Damaged("the header is truncated");
-  const std::uint32_t infoSize = Get32(info);
-  if (infoSize != 12 && (infoSize < 40 || infoSize > 124)) Damaged("unknown header size " + std::to_string(infoSize));
-  if (stream.Read(info + 4, infoSize - 4) != infoSize - 4) Damaged("the header is truncated");
+  hd.infoSize = Get32(info);
+  if (hd.infoSize != 12 && (hd.infoSize < 40 || hd.infoSize > 124))
+    Damaged("unknown header size " + std::to_string(hd.infoSize));
+  if (stream.Read(info + 4, hd.infoSize - 4) != hd.infoSize - 4) Damaged("the header is truncated");
 
-  std::int64_t width, height;
-  int bits;
-  std::uint32_t compression = kRgb, colorsUsed = 0;
-  if (infoSize == 12) {
-    width = Get16(info + 4);
-    height = static_cast<std::int16_t>(Get16(info + 6));
+  if (hd.infoSize == 12) {
+    hd.width = Get16(info + 4);
+    hd.height = static_cast<std::int16_t>(Get16(info + 6));
     if (Get16(info + 8) != 1) Damaged("plane count is not 1");
-    bits = Get16(info + 10);
+    hd.bits = Get16(info + 10);
   } else {
-    width = static_cast<std::int32_t>(Get32(info + 4));
-    height = static_cast<std::int32_t>(Get32(info + 8));
+    hd.width = static_cast<std::int32_t>(Get32(info + 4));
+    hd.height = static_cast<std::int32_t>(Get32(info + 8));
     if (Get16(info + 12) != 1) Damaged("plane count is not 1");
-    bits = Get16(info + 14);
-    compression = Get32(info + 16);
-    colorsUsed = Get32(info + 32);
+    hd.bits = Get16(info + 14);
+    hd.compression = Get32(info + 16);
+    hd.colorsUsed = Get32(info + 32);
   }
-  const bool bottomUp = height > 0;
-  if (height < 0) height = -height;
-  if (width < 0) Damaged("negative width");
-  if (width > Bitmap::kMaxSide || height > Bitmap::kMaxSide)
-    throw GraphicError("Bitmap too large: " + std::to_string(width) + " x " + std::to_string(height));
+  hd.bottomUp = hd.height > 0;
+  if (hd.height < 0) hd.height = -hd.height;
+  return hd;
+}
+
+// Sizes, depth and coding that this reader can draw.
+void CheckLayout(const BmpHeader& hd) {
+  const int bits = hd.bits;
+  const std::uint32_t compression = hd.compression;
+  if (hd.width < 0) Damaged("negative width");
+  if (hd.width > Bitmap::kMaxSide || hd.height > Bitmap::kMaxSide)
+    throw GraphicError("Bitmap too large: " + std::to_string(hd.width) + " x " + std::to_string(hd.height));
   if (bits != 1 && bits != 4 && bits != 8 && bits != 16 && bits != 24 && bits != 32)
     Damaged("unsupported bit count " + std::to_string(bits));
   if (compression == kRle8 && bits != 8) Damaged("8-bit run-length coding on " + std::to_string(bits) + " bits");
   if (compression == kRle4 && bits != 4) Damaged("4-bit run-length coding on " + std::to_string(bits) + " bits");
   if (compression == kBitFields && bits != 16 && bits != 32) Damaged("bit fields on " + std::to_string(bits) + " bits");
   if (compression > kBitFields) Damaged("unsupported compression " + std::to_string(compression));
-  if (!bottomUp && (compression == kRle4 || compression == kRle8)) Damaged("run-length coding in a top-down bitmap");
+  if (!hd.bottomUp && (compression == kRle4 || compression == kRle8)) Damaged("run-length coding in a top-down bitmap");
+}
 
-  // Bit fields follow a 40-byte header; larger headers carry them inside.
-  std::uint32_t masks[3] = {0, 0, 0};
-  if (bits == 16) {
-    masks[0] = 0x7C00;
-    masks[1] = 0x03E0;
-    masks[2] = 0x001F;
-  } else if (bits == 32) {
-    masks[0] = 0x00FF0000;
-    masks[1] = 0x0000FF00;
-    masks[2] = 0x000000FF;
+// The channel masks: the defaults of the depth, or the bit fields, which
+// follow a 40-byte header and lie inside larger ones.
+void ReadMasks(Stream& stream, const std::uint8_t (&info)[124], BmpHeader& hd) {
+  if (hd.bits == 16) {
+    hd.masks[0] = 0x7C00;
+    hd.masks[1] = 0x03E0;
+    hd.masks[2] = 0x001F;
+  } else if (hd.bits == 32) {
+    hd.masks[0] = 0x00FF0000;
+    hd.masks[1] = 0x0000FF00;
+    hd.masks[2] = 0x000000FF;
   }
-  if (compression == kBitFields) {
-    if (infoSize == 40) {
-      std::uint8_t m[12];
-      if (stream.Read(m, 12) != 12) Damaged("the colour masks are truncated");
-      for (int k = 0; k < 3; ++k) masks[k] = Get32(m + 4 * k);
-    } else {
-      for (int k = 0; k < 3; ++k) masks[k] = Get32(info + 40 + 4 * k);
+  if (hd.compression != kBitFields) return;
+  if (hd.infoSize == 40) {
+    std::uint8_t m[12];
+    if (stream.Read(m, 12) != 12) Damaged("the colour masks are truncated");
+    for (int k = 0; k < 3; ++k) hd.masks[k] = Get32(m + 4 * k);
+  } else {
+    for (int k = 0; k < 3; ++k) hd.masks[k] = Get32(info + 40 + 4 * k);
+  }
+}
+
+// The colour table of an indexed picture (3-byte entries after the core
+// header, 4-byte ones otherwise).
+void ReadColourTable(Stream& stream, BmpHeader& hd) {
+  if (hd.bits > 8) return;
+  const std::uint32_t maxEntries = 1u << hd.bits;
+  const std::uint32_t entries = hd.colorsUsed == 0 ? maxEntries : hd.colorsUsed;
+  // More entries than indices: the surplus can never be used, but it
+  // occupies the file; read up to 256 and keep the usable ones.
+  if (entries > maxEntries && entries > 256) Damaged("colour table of " + std::to_string(entries) + " entries");
+  const std::size_t entrySize = hd.infoSize == 12 ? 3 : 4;
+  std::vector<std::uint8_t> table(entries * entrySize);
+  if (stream.Read(table.data(), table.size()) != table.size()) Damaged("the colour table is truncated");
+  for (std::uint32_t k = 0; k < std::min(entries, maxEntries); ++k) {
+    const std::uint8_t* e = table.data() + k * entrySize;
+    hd.palette.push_back(RGBColor(e[2], e[1], e[0]));
+  }
+}
+
+// A small file cannot claim a big picture: every plain row (the last may
+// lack its padding), or enough run-length data for the picture's size, must
+// be there before the bitmap is made.
+void RequirePixelData(const BmpHeader& hd, std::int64_t dataSize, std::size_t fileStride) {
+  const auto width = static_cast<std::uint64_t>(hd.width), height = static_cast<std::uint64_t>(hd.height);
+  const auto bits = static_cast<std::uint64_t>(hd.bits);
+  if (hd.compression == kRgb || hd.compression == kBitFields) {
+    const std::uint64_t needed = static_cast<std::uint64_t>(fileStride) * (height - 1) + (width * bits + 7) / 8;
+    if (needed > static_cast<std::uint64_t>(dataSize)) Damaged("the pixel data is truncated");
+  } else if (width * height > kRleSparsePixels && width * height > static_cast<std::uint64_t>(dataSize) * kRlePixelsPerByte) {
+    Damaged("run-length data of " + std::to_string(dataSize) + " bytes for a picture of " + std::to_string(hd.width) +
+            " x " + std::to_string(hd.height));
+  }
+}
+
+// The rows of a plain or bit-field picture, in file order, into out.
+void ReadPlainRows(Stream& stream, const BmpHeader& hd, std::size_t fileStride, Bitmap& out) {
+  const std::int64_t width = hd.width, height = hd.height;
+  const int bits = hd.bits;
+  std::vector<std::uint8_t> line(fileStride, 0);
+  const Channel red(hd.masks[0]), green(hd.masks[1]), blue(hd.masks[2]);
+  for (std::int64_t l = 0; l < height; ++l) {
+    const std::size_t n = stream.Read(line.data(), fileStride);
+    if (n < fileStride) std::fill(line.begin() + static_cast<std::ptrdiff_t>(n), line.end(), 0);  // missing padding
+    std::uint8_t* dst = out.ScanLine(static_cast<int>(hd.bottomUp ? height - 1 - l : l));
+    if (bits <= 8 || (bits == 24) || (bits == 32 && hd.compression == kRgb)) {
+      std::memcpy(dst, line.data(), std::min(fileStride, out.BytesPerLine()));
+      if (bits == 1 || bits == 4) {
+        // Bits past the width stay clear.
+        const std::size_t used = (static_cast<std::size_t>(width) * static_cast<std::size_t>(bits) + 7) / 8;
+        const int rest = static_cast<int>(used * 8 - static_cast<std::size_t>(width) * static_cast<std::size_t>(bits));
+        if (rest > 0) dst[used - 1] = static_cast<std::uint8_t>(dst[used - 1] & (0xFF << rest));
+        std::fill(dst + used, dst + out.BytesPerLine(), 0);
+      }
+    } else if (bits == 16) {
+      for (std::int64_t x = 0; x < width; ++x) {
+        const std::uint32_t v = Get16(line.data() + 2 * x);
+        dst[3 * x] = blue.Get(v);
+        dst[3 * x + 1] = green.Get(v);
+        dst[3 * x + 2] = red.Get(v);
+      }
+    } else {  // 32 bits with bit fields
+      for (std::int64_t x = 0; x < width; ++x) {
+        const std::uint32_t v = Get32(line.data() + 4 * x);
+        dst[4 * x] = blue.Get(v);
+        dst[4 * x + 1] = green.Get(v);
+        dst[4 * x + 2] = red.Get(v);
+        dst[4 * x + 3] = 0;
+      }
     }
   }
+}
 
-  Palette palette;
-  if (bits <= 8) {
-    const std::uint32_t maxEntries = 1u << bits;
-    std::uint32_t entries = colorsUsed == 0 ? maxEntries : colorsUsed;
-    if (entries > maxEntries) {
-      // More entries than indices: the surplus can never be used, but it
-      // occupies the file; read up to 256 and keep the usable ones.
-      if (entries > 256) Damaged("colour table of " + std::to_string(entries) + " entries");
-    }
-    const std::size_t entrySize = infoSize == 12 ? 3 : 4;
-    std::vector<std::uint8_t> table(entries * entrySize);
-    if (stream.Read(table.data(), table.size()) != table.size()) Damaged("the colour table is truncated");
-    for (std::uint32_t k = 0; k < std::min(entries, maxEntries); ++k) {
-      const std::uint8_t* e = table.data() + k * entrySize;
-      palette.push_back(RGBColor(e[2], e[1], e[0]));
-    }
-  }
+}  // namespace
 
-  if (dataOffset < 14 + infoSize || static_cast<std::int64_t>(dataOffset) > available)
+void ReadBmp(Stream& stream, Bitmap& bitmap) {
+  const std::int64_t start = stream.Position();
+  const std::int64_t available = stream.Size() - start;
+  std::uint8_t info[124] = {};
+  BmpHeader hd = ReadHeaders(stream, info);
+  CheckLayout(hd);
+  ReadMasks(stream, info, hd);
+  ReadColourTable(stream, hd);
+  if (hd.dataOffset < 14 + hd.infoSize || static_cast<std::int64_t>(hd.dataOffset) > available)
     Damaged("pixel data offset out of range");
-  const std::int64_t dataSize = available - dataOffset;
+  const std::int64_t dataSize = available - hd.dataOffset;
 
-  const PixelFormat format = bits == 16 ? PixelFormat::Bit24 : PixelFormatFromBits(bits);
+  const PixelFormat format = hd.bits == 16 ? PixelFormat::Bit24 : PixelFormatFromBits(hd.bits);
+  const int width = static_cast<int>(hd.width), height = static_cast<int>(hd.height);
   if (width == 0 || height == 0) {  // an empty picture, as an empty bitmap is saved
-    Bitmap empty(static_cast<int>(width), static_cast<int>(height), format);
-    if (bits <= 8 && !palette.empty()) empty.SetPalette(palette);
+    Bitmap empty(width, height, format);
+    if (hd.bits <= 8 && !hd.palette.empty()) empty.SetPalette(hd.palette);
     empty.SetModified(false);
     bitmap = std::move(empty);
     return;
   }
-  const std::size_t fileStride = (static_cast<std::size_t>(width) * static_cast<std::size_t>(bits) + 31) / 32 * 4;
-  if (compression == kRgb || compression == kBitFields) {
-    // Every row must be in the file before anything big is allocated. The
-    // last row may lack its padding.
-    const std::uint64_t needed = static_cast<std::uint64_t>(fileStride) * static_cast<std::uint64_t>(height - 1) +
-                                 (static_cast<std::uint64_t>(width) * static_cast<std::uint64_t>(bits) + 7) / 8;
-    if (needed > static_cast<std::uint64_t>(dataSize)) Damaged("the pixel data is truncated");
-  }
+  const std::size_t fileStride = (static_cast<std::size_t>(width) * static_cast<std::size_t>(hd.bits) + 31) / 32 * 4;
+  RequirePixelData(hd, dataSize, fileStride);
 
-  if (compression == kRle4 || compression == kRle8) {
-    const std::uint64_t pixels = static_cast<std::uint64_t>(width) * static_cast<std::uint64_t>(height);
-    if (pixels > kRleSparsePixels && pixels > static_cast<std::uint64_t>(dataSize) * kRlePixelsPerByte)
-      Damaged("run-length data of " + std::to_string(dataSize) + " bytes for a picture of " + std::to_string(width) +
-              " x " + std::to_string(height));
-  }
-
-  Bitmap out(static_cast<int>(width), static_cast<int>(height), format);
-  if (bits <= 8) out.SetPalette(palette.empty() ? DefaultPalette(format) : palette);
-  stream.SetPosition(start + dataOffset);
-
-  if (compression == kRle4 || compression == kRle8) {
+  Bitmap out(width, height, format);
+  if (hd.bits <= 8) out.SetPalette(hd.palette.empty() ? DefaultPalette(format) : hd.palette);
+  stream.SetPosition(start + hd.dataOffset);
+  if (hd.compression == kRle4 || hd.compression == kRle8) {
     if (static_cast<std::uint64_t>(dataSize) > Bitmap::kMaxBytes) Damaged("run-length data too large");
     std::vector<std::uint8_t> data(static_cast<std::size_t>(dataSize));
     stream.ReadBuffer(data.data(), data.size());
-    DecodeRle(data, bits, out, true);
+    DecodeRle(data, hd.bits, out, true);
   } else {
-    std::vector<std::uint8_t> line(fileStride, 0);
-    const Channel red(masks[0]), green(masks[1]), blue(masks[2]);
-    for (std::int64_t l = 0; l < height; ++l) {
-      const std::size_t n = stream.Read(line.data(), fileStride);
-      if (n < fileStride) std::fill(line.begin() + static_cast<std::ptrdiff_t>(n), line.end(), 0);  // missing padding
-      std::uint8_t* dst = out.ScanLine(static_cast<int>(bottomUp ? height - 1 - l : l));
-      if (bits <= 8 || (bits == 24) || (bits == 32 && compression == kRgb)) {
-        std::memcpy(dst, line.data(), std::min(fileStride, out.BytesPerLine()));
-        if (bits == 1 || bits == 4) {
-          // Bits past the width stay clear.
-          const std::size_t used = (static_cast<std::size_t>(width) * static_cast<std::size_t>(bits) + 7) / 8;
-          const int rest = static_cast<int>(used * 8 - static_cast<std::size_t>(width) * static_cast<std::size_t>(bits));
-          if (rest > 0) dst[used - 1] = static_cast<std::uint8_t>(dst[used - 1] & (0xFF << rest));
-          std::fill(dst + used, dst + out.BytesPerLine(), 0);
-        }
-      } else if (bits == 16) {
-        for (std::int64_t x = 0; x < width; ++x) {
-          const std::uint32_t v = Get16(line.data() + 2 * x);
-          dst[3 * x] = blue.Get(v);
-          dst[3 * x + 1] = green.Get(v);
-          dst[3 * x + 2] = red.Get(v);
-        }
-      } else {  // 32 bits with bit fields
-        for (std::int64_t x = 0; x < width; ++x) {
-          const std::uint32_t v = Get32(line.data() + 4 * x);
-          dst[4 * x] = blue.Get(v);
-          dst[4 * x + 1] = green.Get(v);
-          dst[4 * x + 2] = red.Get(v);
-          dst[4 * x + 3] = 0;
-        }
-      }
-    }
+    ReadPlainRows(stream, hd, fileStride, out);
   }
   out.SetModified(false);
   bitmap = std::move(out);
