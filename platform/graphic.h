@@ -111,8 +111,8 @@ class Graphic {
   virtual void SaveToStream(Stream& stream) = 0;
   // Whole files; the file name appears in the error of a file that cannot be
   // opened, the picture's own message for damaged content. A save encodes
-  // the whole picture first and writes it with SavePictureFile
-  // (platform/safesave.h).
+  // into the temporary file of SavePictureFileWith (platform/safesave.h), so
+  // a failed encoding leaves the old file as it was.
   virtual void LoadFromFile(const std::string& path);
   virtual void SaveToFile(const std::string& path);
 

@@ -12,6 +12,7 @@
 #include <cstring>
 #include <exception>
 #include <variant>
+#include <vector>
 
 #include "platform/stream.h"
 
@@ -221,14 +222,20 @@ bool SaveFileAtomicallyWith(const std::filesystem::path& path, const SaveFill& f
 
 namespace {
 
-// The temporary file of a save as a stream that is written from start to end.
+// The temporary file of a save as a stream that is written from start to
+// end. Writes are gathered in a buffer, so encoders that write a byte or a
+// field at a time cost no system call each; Flush writes what is left.
 class SaveStream : public Stream {
  public:
-  explicit SaveStream(int fd) : fd_(fd) {}
+  explicit SaveStream(int fd) : fd_(fd) { buffer_.reserve(kBufferSize); }
   std::size_t Read(void*, std::size_t) override { throw StreamError("A file being saved is not read"); }
-  std::size_t Write(const void* buffer, std::size_t count) override {
-    if (!WriteAll(fd_, std::string_view(static_cast<const char*>(buffer), count)))
-      throw StreamError(std::string("Cannot write: ") + SystemReason(errno));
+  std::size_t Write(const void* data, std::size_t count) override {
+    const auto* bytes = static_cast<const char*>(data);
+    if (buffer_.size() + count > kBufferSize) Flush();
+    if (count >= kBufferSize)
+      Put(std::string_view(bytes, count));
+    else
+      buffer_.insert(buffer_.end(), bytes, bytes + count);
     position_ += static_cast<std::int64_t>(count);
     return count;
   }
@@ -238,10 +245,19 @@ class SaveStream : public Stream {
   }
   std::int64_t Size() override { return position_; }
   void SetSize(std::int64_t) override { throw StreamError("A file being saved is written in order"); }
+  void Flush() {
+    Put(std::string_view(buffer_.data(), buffer_.size()));
+    buffer_.clear();
+  }
 
  private:
+  static constexpr std::size_t kBufferSize = std::size_t{64} << 10;
+  void Put(std::string_view bytes) {
+    if (!WriteAll(fd_, bytes)) throw StreamError(std::string("Cannot write: ") + SystemReason(errno));
+  }
   int fd_;
   std::int64_t position_ = 0;
+  std::vector<char> buffer_;
 };
 
 }  // namespace
@@ -254,6 +270,7 @@ void SavePictureFileWith(const std::string& path, const std::function<void(Strea
         try {
           SaveStream stream(fd);
           write(stream);
+          stream.Flush();
           return true;
         } catch (...) {
           failure = std::current_exception();

@@ -260,12 +260,6 @@ void TGIFImage::SaveToStream(Stream& stream) {
   Progress(platform::ProgressStage::Ending, 100, true, platform::Rect{}, msg::kSaving);
 }
 
-void TGIFImage::SaveToFile(const std::string& path) {
-  platform::MemoryStream encoded;
-  SaveToStream(encoded);
-  platform::SavePictureFile(path, encoded.Bytes().data(), encoded.Bytes().size());
-}
-
 platform::Bitmap* TGIFImage::RenderBitmap() {
   if (FrameCount() == 0) return nullptr;
   if (cachedBitmap_) return cachedBitmap_.get();

@@ -110,9 +110,6 @@ class TGIFImage : public platform::Graphic, public GIFObject {
 
   void LoadFromStream(Stream& stream) override;
   void SaveToStream(Stream& stream) override;
-  // Encodes first; the file is replaced only when the whole picture is
-  // written (temporary file in the same folder, then renamed).
-  void SaveToFile(const std::string& path) override;
 
   // One frame, or dpAnimate clear: frame 0. Otherwise an animation painter
   // shows the frames: into the cached bitmap, which is drawn here and on

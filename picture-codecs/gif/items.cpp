@@ -17,9 +17,7 @@ void TGIFItem::Warning(int severity, const std::string& message) {
 }
 
 void TGIFItem::SaveToFileName(const std::string& path) {
-  platform::MemoryStream encoded;
-  SaveToStream(encoded);
-  platform::SavePictureFile(path, encoded.Bytes().data(), encoded.Bytes().size());
+  platform::SavePictureFileWith(path, [this](Stream& file) { SaveToStream(file); });
 }
 
 void TGIFItem::LoadFromFileName(const std::string& path) {

@@ -556,11 +556,6 @@ void TPNGImage::SaveToStream(platform::Stream& stream) {
   }
 }
 
-void TPNGImage::SaveToFile(const std::string& path) {
-  // The chunks go straight into the new file: the image data is held once.
-  platform::SavePictureFileWith(path, [this](platform::Stream& file) { SaveToStream(file); });
-}
-
 void TPNGImage::Assign(const platform::Graphic& source) {
   if (&source == this) return;
   if (const auto* other = dynamic_cast<const TPNGImage*>(&source)) {

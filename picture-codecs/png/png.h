@@ -291,9 +291,6 @@ class TPNGImage : public platform::Bitmap {
 
   void LoadFromStream(platform::Stream& stream) override;
   void SaveToStream(platform::Stream& stream) override;
-  // Through a temporary file in the same folder renamed over the old one: a
-  // failed save leaves the old file as it was.
-  void SaveToFile(const std::string& path) override;
   // A PNG picture's chunks and filters come along; every picture's pixels.
   void Assign(const platform::Graphic& source) override;
 
