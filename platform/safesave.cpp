@@ -222,6 +222,11 @@ bool SaveFileAtomicallyWith(const std::filesystem::path& path, const SaveFill& f
 
 namespace {
 
+// A write to the temporary file failed; the system's reason, kept from errno.
+struct WriteFailed {
+  int error;
+};
+
 // The temporary file of a save as a stream that is written from start to
 // end. Writes are gathered in a buffer, so encoders that write a byte or a
 // field at a time cost no system call each; Flush writes what is left.
@@ -253,7 +258,7 @@ class SaveStream : public Stream {
  private:
   static constexpr std::size_t kBufferSize = std::size_t{64} << 10;
   void Put(std::string_view bytes) {
-    if (!WriteAll(fd_, bytes)) throw StreamError(std::string("Cannot write: ") + SystemReason(errno));
+    if (!WriteAll(fd_, bytes)) throw WriteFailed{errno};
   }
   int fd_;
   std::int64_t position_ = 0;
@@ -272,6 +277,9 @@ void SavePictureFileWith(const std::string& path, const std::function<void(Strea
           write(stream);
           stream.Flush();
           return true;
+        } catch (const WriteFailed& f) {
+          errno = f.error;  // the save names the file and this reason
+          return false;
         } catch (...) {
           failure = std::current_exception();
           return false;
@@ -283,9 +291,7 @@ void SavePictureFileWith(const std::string& path, const std::function<void(Strea
 }
 
 void SavePictureFile(const std::string& path, const void* data, std::size_t size) {
-  const SaveResult result =
-      SaveFileSafely(std::filesystem::path(path), std::string_view(static_cast<const char*>(data), size), SaveLinks::Follow);
-  if (!result) throw StreamError("Cannot create file \"" + path + "\": " + result.Reason());
+  SavePictureFileWith(path, [&](Stream& file) { file.WriteBuffer(data, size); });
 }
 
 }  // namespace platform

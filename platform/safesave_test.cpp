@@ -73,6 +73,19 @@ TEST_F(SafeSaveTest, FailedSaveLeavesTheOldFileWhole) {
   EXPECT_FALSE(saved);
   EXPECT_EQ(Content(p), "hello");
   EXPECT_EQ(EntriesIn(Dir()), 1u);
+  // A picture whose writes fail is reported with its name and the reason.
+  std::string error;
+  {
+    platform::testkit::ScopedFileSizeLimit full(16);
+    try {
+      platform::SavePictureFile(p, std::string(4096, 'z').data(), 4096);
+    } catch (const platform::StreamError& e) {
+      error = e.what();
+    }
+  }
+  EXPECT_NE(error.find("Cannot create file \"" + p + "\": "), std::string::npos) << error;
+  EXPECT_EQ(Content(p), "hello");
+  EXPECT_EQ(EntriesIn(Dir()), 1u);
 }
 
 TEST_F(SafeSaveTest, SaveRefusesWhatItMustNotReplace) {
