@@ -10,7 +10,6 @@
 // ratio is wall_ours_over_theirs). mse_ours and mse_pillow are the mean
 // squared channel errors of the two reduced pictures against the source.
 #include <benchmark/benchmark.h>
-#include <time.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -24,6 +23,7 @@
 #include <string>
 #include <vector>
 
+#include "bench/compare.h"
 #include "picture-codecs/gif/photo_sample.h"
 #include "picture-codecs/gif/reduce.h"
 
@@ -32,13 +32,6 @@ namespace {
 namespace fs = std::filesystem;
 
 constexpr int kPillowRuns = 5;
-
-// The processor time of the calling thread, in seconds.
-double ThreadSeconds() {
-  timespec t{};
-  clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
-  return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_nsec) * 1e-9;
-}
 
 const platform::Bitmap& Source(int megapixels) {
   static std::map<int, platform::Bitmap> cache;
@@ -58,13 +51,6 @@ const fs::path& Dir() {
     return d;
   }();
   return dir;
-}
-
-double Median(std::vector<double> v) {
-  if (v.empty()) return 0;
-  std::sort(v.begin(), v.end());
-  const std::size_t n = v.size();
-  return n % 2 ? v[n / 2] : (v[n / 2 - 1] + v[n / 2]) / 2;
 }
 
 // The mean squared channel error of a reduced picture against the source;
@@ -160,18 +146,18 @@ void BM_OctreeFloydSteinberg(benchmark::State& state) {
   platform::Bitmap reduced;
   for (auto _ : state) {
     reduced = platform::Bitmap();
-    const double start = ThreadSeconds();
+    const double start = bench::ThreadSeconds();
     const auto wall = std::chrono::steady_clock::now();
     reduced = gif::ReduceBitmapColours(source, gif::ColorReduction::Quantize, gif::DitherMode::FloydSteinberg,
                                        nullptr, 8);
-    ours.push_back(ThreadSeconds() - start);
+    ours.push_back(bench::ThreadSeconds() - start);
     oursWall.push_back(std::chrono::duration<double>(std::chrono::steady_clock::now() - wall).count());
     benchmark::DoNotOptimize(reduced.Bits());
   }
   state.counters["mse_ours"] = MeanSquaredErrorOfReduced(source, reduced);
   if (pillow.error.empty()) {
-    state.counters["ours_over_theirs"] = Median(ours) / Median(pillow.seconds);
-    state.counters["wall_ours_over_theirs"] = Median(oursWall) / Median(pillow.wall);
+    state.counters["ours_over_theirs"] = bench::Median(ours) / bench::Median(pillow.seconds);
+    state.counters["wall_ours_over_theirs"] = bench::Median(oursWall) / bench::Median(pillow.wall);
     state.counters["mse_pillow"] = pillow.mse;
   }
 }

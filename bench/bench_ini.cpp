@@ -6,7 +6,6 @@
 #include <filesystem>
 #include <string>
 
-#include "foundation/files.h"
 #include "foundation/ini.h"
 #include "platform/safesave.h"
 

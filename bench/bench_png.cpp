@@ -5,6 +5,7 @@
 // compressed data. Ours and the comparator alternate on one core, each timed
 // in CPU time; ours_over_theirs is the ratio of the medians.
 #include <benchmark/benchmark.h>
+#include <png.h>
 #include <zlib.h>
 
 #include <algorithm>
@@ -16,10 +17,6 @@
 #include "bench/compare.h"
 #include "picture-codecs/png/png.h"
 #include "platform/stream.h"
-
-#ifdef VELTRANO_HAVE_LIBPNG
-#include <png.h>
-#endif
 
 namespace {
 
@@ -159,7 +156,6 @@ Bytes ImageData(const Bytes& f) {
   return z;
 }
 
-#ifdef VELTRANO_HAVE_LIBPNG
 void WriteToVector(png_structp png, png_bytep data, png_size_t n) {
   auto* out = static_cast<Bytes*>(png_get_io_ptr(png));
   out->insert(out->end(), data, data + n);
@@ -210,7 +206,6 @@ bool LibpngReadOnce(const Bytes& f, png_uint_32 format) {
   benchmark::DoNotOptimize(pixels.data());
   return ok;
 }
-#endif
 
 void OursReadOnce(platform::MemoryStream& in) {
   in.SetPosition(0);
@@ -221,7 +216,6 @@ void OursReadOnce(platform::MemoryStream& in) {
 
 constexpr int kRounds = 9;
 
-#ifdef VELTRANO_HAVE_LIBPNG
 // Our decode and libpng's of the same file, alternating.
 void DecodeVsLibpng(benchmark::State& state, const Bytes& f, png_uint_32 format, std::int64_t pixels) {
   platform::MemoryStream in(f.data(), f.size());
@@ -267,7 +261,6 @@ void BM_EncodePhotoVsLibpng(benchmark::State& state) {
   state.counters["their_file_bytes"] = static_cast<double>(theirs);
 }
 BENCHMARK(BM_EncodePhotoVsLibpng)->Iterations(3)->UseManualTime()->Unit(benchmark::kMillisecond);
-#endif
 
 // Inflating the photo's image data: our stream in one read and row by row
 // as the decoder reads it, each against zlib's uncompress.

@@ -7,7 +7,6 @@
 #include <filesystem>
 #include <string>
 
-#include "foundation/files.h"
 #include "pellora/stats.h"
 #include "pellora/textbase.h"
 #include "platform/msgbox.h"

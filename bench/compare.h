@@ -1,9 +1,9 @@
 #pragma once
 // Side-by-side timing against a field library: our run and the comparator's
 // alternate in one benchmark loop on one pinned core, each timed in CPU time
-// of its own thread, so that a busy machine slows both alike. The benchmark
-// reports our median as its time and the counters ours_ms, theirs_ms and
-// ours_over_theirs (our median / the comparator's median).
+// of its own thread, so that a busy machine slows both alike. The benchmark's
+// time is the mean of our rounds; the counters ours_ms, theirs_ms and
+// ours_over_theirs (our median / the comparator's median) are medians.
 #include <benchmark/benchmark.h>
 #include <sched.h>
 #include <signal.h>
@@ -70,8 +70,7 @@ class Comparison {
   // A time measured elsewhere (another process).
   void TheirsTook(double seconds) { theirs_.push_back(seconds); }
 
-  // Our median as the benchmark's manual time (use UseManualTime) and the
-  // counters.
+  // The medians as counters.
   void Report(benchmark::State& state) const {
     const double ours = Median(ours_), theirs = Median(theirs_);
     state.counters["ours_ms"] = ours * 1e3;

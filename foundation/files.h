@@ -4,7 +4,6 @@
 #include <cstdint>
 #include <filesystem>
 #include <string>
-#include <string_view>
 
 #include "foundation/variant.h"
 

@@ -388,7 +388,7 @@ TEST_F(BootstrapTest, LoadAndSaveTheApplicationIni) {
   // A save that fails half way is silent and the old file stays whole.
   for (int i = 0; i < 100; ++i) foundation::IniWriteValue(foundation::AppIni, "Grv010", "k" + std::to_string(i), Variant(i));
   {
-    foundation::testkit::ScopedFileSizeLimit full(8);
+    platform::testkit::ScopedFileSizeLimit full(8);
     ASSERT_TRUE(full.Active());
     foundation::SaveAppIni();
   }

@@ -5,14 +5,9 @@
 #include <fcntl.h>
 #include <unistd.h>
 
-#include <csignal>
-
 #include "platform/test_support.h"
 
 namespace foundation::testkit {
-
-// The full disk of the save tests.
-using platform::testkit::ScopedFileSizeLimit;
 
 // Lets this process open no further file while the object lives, the way a
 // file that cannot be read fails even for root: every open() meanwhile fails

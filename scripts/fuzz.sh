@@ -57,6 +57,7 @@ export UBSAN_OPTIONS=${UBSAN_OPTIONS:-halt_on_error=1:print_stacktrace=1}
 # use; pictures of up to a few MiB.
 max_len_for() {
   case "$1" in
+    # the picture readers of fuzz/CMakeLists.txt
     bmp | gif | jpeg | png | targa | tiff) echo 1048576 ;;
     *) echo 65536 ;;
   esac

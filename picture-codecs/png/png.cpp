@@ -1,17 +1,9 @@
 #include "picture-codecs/png/png.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <algorithm>
-#include <cerrno>
-#include <cstring>
-#include <filesystem>
 
 #include "picture-codecs/png/png_coding.h"
 #include "platform/picture.h"
-#include "platform/safesave.h"
 
 namespace codecs {
 

@@ -61,7 +61,6 @@ struct FileFacts {
   int depth = 0, colorType = 0;
   std::uint32_t gamma = 0;  // of a gAMA chunk before the first IDAT
   std::vector<std::size_t> chunkEnds;
-  std::size_t lastIdatEnd = 0;
   std::vector<std::pair<std::size_t, std::size_t>> idats;  // where the data of each IDAT chunk starts, its length
 };
 
@@ -80,7 +79,6 @@ FileFacts Facts(const Bytes& f) {
       facts.gamma = Get32(f, at + 8);
     } else if (type == "IDAT") {
       seenData = true;
-      facts.lastIdatEnd = at + 12 + n;
       facts.idats.emplace_back(at + 8, n);
     }
     at += 12 + n;

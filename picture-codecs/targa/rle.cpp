@@ -142,13 +142,4 @@ std::size_t EncodeTargaRleValues(const std::uint32_t* values, std::size_t count,
   return static_cast<std::size_t>(o - out);
 }
 
-void EncodeTargaRleRow(const std::uint8_t* pixels, std::size_t count, std::vector<std::uint8_t>& out) {
-  std::vector<std::uint32_t> values(count);
-  for (std::size_t i = 0; i < count; ++i, pixels += kEncodedPixelBytes)
-    values[i] = std::uint32_t{pixels[0]} | std::uint32_t{pixels[1]} << 8 | std::uint32_t{pixels[2]} << 16;
-  const std::size_t at = out.size();
-  out.resize(at + TargaRleBound(count));
-  out.resize(at + EncodeTargaRleValues(values.data(), count, out.data() + at));
-}
-
 }  // namespace codecs

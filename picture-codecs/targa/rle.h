@@ -51,13 +51,11 @@ constexpr std::size_t kRleTruncated = static_cast<std::size_t>(-1);
 std::size_t DecodeTargaRle(const std::uint8_t* source, std::size_t sourceSize, std::size_t pixelBytes,
                            std::uint8_t* dest, std::size_t destSize);
 
-// Appends the packets of one row of 3-byte pixels: each run of two or more
-// equal pixels is a repeat packet, the pixels between runs raw packets.
-void EncodeTargaRleRow(const std::uint8_t* pixels, std::size_t count, std::vector<std::uint8_t>& out);
-
-// The same packets from a row of pixel values (blue, green, red in the low
-// three bytes, the fourth byte 0), written to out, which has room for
-// TargaRleBound(count) bytes; returns the bytes of the packets.
+// The packets of one row of pixel values (blue, green, red in the low three
+// bytes, the fourth byte 0): each run of two or more equal pixels is a repeat
+// packet, the pixels between runs raw packets of 3-byte pixels. Written to
+// out, which has room for TargaRleBound(count) bytes; returns the bytes of
+// the packets.
 std::size_t EncodeTargaRleValues(const std::uint32_t* values, std::size_t count, std::uint8_t* out);
 // Every pixel takes at most its 3 bytes and one packet header; one byte more
 // lets pixels be stored 4 bytes at a time.

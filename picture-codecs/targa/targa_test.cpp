@@ -196,15 +196,17 @@ TEST(TargaBytes, EncoderAndDecoderAgreeOnAnyRow) {
   for (int trial = 0; trial < 300; ++trial) {
     const std::size_t n = 1 + rng() % 400;
     std::vector<std::uint8_t> row(n * 3);
+    std::vector<std::uint32_t> values(n);
     const unsigned colours = 1 + rng() % 4;  // few colours: long and short runs
     for (std::size_t i = 0; i < n; ++i) {
       const std::uint8_t v = static_cast<std::uint8_t>(rng() % colours);
       row[i * 3] = v;
       row[i * 3 + 1] = static_cast<std::uint8_t>(v * 2);
       row[i * 3 + 2] = 7;
+      values[i] = std::uint32_t{v} | std::uint32_t{row[i * 3 + 1]} << 8 | std::uint32_t{7} << 16;
     }
-    std::vector<std::uint8_t> packets;
-    EncodeTargaRleRow(row.data(), n, packets);
+    std::vector<std::uint8_t> packets(TargaRleBound(n));
+    packets.resize(EncodeTargaRleValues(values.data(), n, packets.data()));
     std::vector<std::uint8_t> back(row.size());
     ASSERT_EQ(DecodeTargaRle(packets.data(), packets.size(), 3, back.data(), back.size()), packets.size());
     ASSERT_EQ(back, row) << trial;
