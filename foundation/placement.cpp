@@ -116,7 +116,7 @@ bool HasStoredPlacement(const QWidget* window) {
 }
 
 void PlaceClearOf(QWidget* window, const QWidget* anchor) {
-  if (!window || !anchor) return;
+  if (!window || !anchor || HasStoredPlacement(window)) return;
   constexpr int64_t kGap = 8;
   const QRect a = anchor->frameGeometry();
   // A window not shown yet has no frame; it gets one as thick as the anchor's.

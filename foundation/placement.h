@@ -34,7 +34,8 @@ void SaveFormPlacement(QWidget* window, bool save, int flags = 0);
 // Whether the window's section holds a stored position ("Left").
 bool HasStoredPlacement(const QWidget* window);
 
-// Places a window opened for the first time clear of `anchor`: beside it
+// Places a window opened for the first time clear of `anchor` (a window
+// whose section holds a stored placement keeps it): beside it
 // (right, else left, top edges level), else below or above it (left edges
 // level); where it fits nowhere at its size, narrowed or lowered to the room
 // on the side with most room as far as its minimum size allows; else where it

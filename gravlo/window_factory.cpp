@@ -52,7 +52,7 @@ QWidget* ShowFormById(int32_t id) {
   }
   // A stored placement wins; without one a new window stands beside the main
   // window instead of covering the board.
-  if (created && form != Grv010 && Grv010 != nullptr && !foundation::HasStoredPlacement(form))
+  if (created && form != Grv010 && Grv010 != nullptr)
     foundation::PlaceClearOf(form, Grv010);
   if (form->isMinimized()) form->setWindowState(form->windowState() & ~Qt::WindowMinimized);
   form->show();

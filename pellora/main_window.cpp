@@ -54,6 +54,14 @@ std::string ReadText(const char* key, const std::string& current) {
   }
 }
 
+// A caption of the top bar, right-aligned before its field.
+QLabel* CaptionLabel(const char* text, QWidget* parent) {
+  auto* l = new QLabel(text, parent);
+  l->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+  l->setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Preferred);
+  return l;
+}
+
 void WriteText(const char* key, const std::string& value) {
   foundation::IniWriteValue(foundation::AppIni, kSection, key, foundation::Variant(value));
 }
@@ -183,12 +191,7 @@ void TSol040::buildTopPanel() {
     if (c->lineEdit() != nullptr) c->lineEdit()->installEventFilter(this);
     return c;
   };
-  auto caption = [this](const char* text) {
-    auto* l = new QLabel(text, pnTop_);
-    l->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
-    l->setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Preferred);
-    return l;
-  };
+  auto caption = [this](const char* text) { return CaptionLabel(text, pnTop_); };
   cPlr_ = combo("cPlr", "Player");
   cBride_ = combo("cBride", "Bride (right click: names of the text base)");
   cGroom_ = combo("cGroom", "Groom (right click: names of the text base)");
@@ -229,12 +232,7 @@ void TSol040::buildTopPanel() {
 }
 
 QHBoxLayout* TSol040::buildCommandRow() {
-  auto caption = [this](const char* text) {
-    auto* l = new QLabel(text, pnTop_);
-    l->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
-    l->setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Preferred);
-    return l;
-  };
+  auto caption = [this](const char* text) { return CaptionLabel(text, pnTop_); };
   eLay_ = new QLineEdit(pnTop_);
   eLay_->setObjectName("eLay");
   eLay_->setFixedWidth(eLay_->fontMetrics().horizontalAdvance("-1280") + 12);
@@ -560,14 +558,14 @@ void TSol040::RunCommand(int32_t command) {
       case cmSettings:
         if (sol043_.isNull()) {
           sol043_ = new TSol043(this, this);
-          OpenClearOfBoard(sol043_);
+          foundation::PlaceClearOf(sol043_, this);  // beside the board, not on it
         }
         ShowChild(sol043_);
         break;
       case cmTextbase:
         if (sol048_.isNull()) {
           sol048_ = new TSol048(textbase_, this);
-          OpenClearOfBoard(sol048_);
+          foundation::PlaceClearOf(sol048_, this);
         }
         ShowChild(sol048_);
         break;
@@ -597,12 +595,6 @@ void TSol040::RunCommand(int32_t command) {
 
 TSol043* TSol040::Sol043() const { return sol043_.data(); }
 TSol048* TSol040::Sol048() const { return sol048_.data(); }
-
-void TSol040::OpenClearOfBoard(QWidget* child) {
-  // Opened for the first time, a child window stands beside the main window
-  // rather than on it.
-  if (!foundation::HasStoredPlacement(child)) foundation::PlaceClearOf(child, this);
-}
 
 void TSol040::ShowChild(QWidget* child) {
   if (child->isMinimized()) child->showNormal();
@@ -672,12 +664,8 @@ void TSol040::ShowOutcome(SolOutcome which, const std::optional<SolOutcomeText>&
   QLabel* l = OutcomeLabel(which);
   if (text) {
     l->setStyleSheet(kOutcomeStyle.arg(ToQ(text->font).name(), ToQ(text->back).name()));
-    // A text longer than the label's room is shortened, and whole in its tip.
-    const QString whole = platform::toQString(text->text);
-    const int room = std::max(l->contentsRect().width(), l->minimumWidth()) - 2 * kOutcomePadding;
-    const QString shown = l->fontMetrics().elidedText(whole, Qt::ElideRight, room);
-    l->setText(shown);
-    l->setToolTip(shown == whole ? QString() : whole);
+    // The label is as wide as its widest text (buildStatusBar).
+    l->setText(platform::toQString(text->text));
   }
   l->show();
 }

@@ -116,7 +116,6 @@ class TSol040 : public foundation::TFormSx, public SolGameView {
   void bcRun_Click(QObject* sender);
   void xCmb_KeyDown(QComboBox* combo, int key);
   void LoadTextbase(const std::string& fileName);
-  void OpenClearOfBoard(QWidget* child);
   static void ShowChild(QWidget* child);
   void FillPopup(QMenu* menu, const std::vector<std::string>& names, int firstCommand);
   // After each handler that may have run a game step: a close asked for
