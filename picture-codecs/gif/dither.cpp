@@ -5,7 +5,6 @@
 #include <bit>
 #include <iterator>
 #include <type_traits>
-#include <utility>
 
 namespace gif {
 

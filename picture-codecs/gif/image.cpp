@@ -1,16 +1,8 @@
 // The GIF picture class: loading and saving, assignment, palette and size,
 // the clipboard, warnings, and the registration with the picture registry.
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <QGuiApplication>
 #include <QMimeData>
 #include <QScreen>
-#include <cerrno>
-#include <cstdio>
-#include <cstring>
-#include <filesystem>
 
 #include "picture-codecs/gif/extensions.h"
 #include "picture-codecs/gif/frame.h"
@@ -21,7 +13,6 @@
 #include "picture-codecs/gif/stream_util.h"
 #include "platform/canvas.h"
 #include "platform/picture.h"
-#include "platform/safesave.h"
 
 namespace gif {
 

@@ -1,4 +1,10 @@
 #pragma once
+// GIF pictures (87a and 89a) are held as a tree of objects that mirrors the
+// stream: the image owns a header (logical screen and global colour map) and
+// a list of frames; each frame owns its image descriptor, local colour map,
+// extensions and pixels (one colour index per byte, rows top to bottom).
+// Errors are GIFException with the messages of stream_util.h.
+//
 // The items of a GIF stream and what they share: the owner of warnings, the
 // colour maps, the item and list base classes, the header (logical screen
 // and global colour map) and the trailer (items.cpp, colormap.cpp).

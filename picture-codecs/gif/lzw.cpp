@@ -296,10 +296,7 @@ void TLZWEncoder::SizeDictionary() {
   while (childShift_ < 8 && (1 << childShift_) < ColourCount) ++childShift_;
   const std::size_t pixels = static_cast<std::size_t>(FrameWidth) * static_cast<std::size_t>(FrameHeight);
   const std::size_t codes = std::min(static_cast<std::size_t>(kMaxCodes), static_cast<std::size_t>(ClearCodeValue) + 2 + pixels);
-  const std::size_t size = codes << childShift_;
-  if (size <= childSize_) return;  // what the last frame filled is cleared by Restart
-  child_ = std::make_unique<std::uint16_t[]>(size);
-  childSize_ = size;
+  child_ = std::make_unique<std::uint16_t[]>(codes << childShift_);
   used_.clear();
   used_.reserve(codes);
 }

@@ -95,7 +95,6 @@ class TLZWEncoder : public TGIFEncoder {
   void PutLZW(int code);  // PutCode without the virtual call
   int NextFree = 0;
   std::unique_ptr<std::uint16_t[]> child_;  // [code << childShift_ | pixel] -> code, 0 none
-  std::size_t childSize_ = 0;
   int childShift_ = 8;
   std::vector<std::uint32_t> used_;  // slots of child_ filled since the last reset
 };
